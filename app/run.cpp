@@ -1,0 +1,65 @@
+// The run sequence: command line, headers, banner, magic test, then each report section.
+#include "app/run.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "bitmap/records.h"
+#include "report/run_state.h"
+#include "report/sections.h"
+
+namespace app {
+
+int run(int argc, const char* const* argv, report::Sink& out) {
+  int status = kRefused;
+  if (argc != 2) {
+    // A program started with no arguments at all has no argv[0] to echo.
+    out.put("usage : ");
+    out.put(argc > 0 && argv[0] != nullptr ? argv[0] : "quillfen");
+    out.put(" [filename.ext]\n");
+  } else {
+    bitmap::Source file;
+    if (file.open(argv[1])) {
+      status = runReport(file, argv[1], out);
+    } else {
+      out.put("Invalide File, please check filename\n");
+    }
+  }
+  if (!out.finish()) {
+    std::fprintf(stderr, "quillfen: cannot write the report: %s\n", std::strerror(out.error()));
+    return kRefused;
+  }
+  return status;
+}
+
+int runReport(bitmap::Source& file, const char* fileName, report::Sink& out) {
+  report::RunState run(file);
+  // Zero-filled, so whatever a short file does not cover reads as 0.
+  bitmap::FileHeaderBlock fileBlock{};
+  bitmap::InfoBlock infoBlock{};
+  file.read(fileBlock.data(), fileBlock.size());
+  file.read(infoBlock.data(), infoBlock.size());
+  run.fileHeader = bitmap::decodeFileHeader(fileBlock);
+  run.info = bitmap::decodeInfo(infoBlock);
+  run.fileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(file.seekEnd()));
+
+  out.put("\n------------------------------");
+  out.put("\n Quillfen");
+  out.put("\n Alpha version");
+  out.put("\n------------------------------");
+  out.put("\n Filename [");
+  out.put(fileName);
+  out.put("]");
+  out.put("\n");
+
+  if (run.fileHeader.bfType[0] != 'B' || run.fileHeader.bfType[1] != 'M') {
+    file.close();
+    out.put("\nBitmap file needed!");
+    return kRefused;
+  }
+
+  report::printHeaderReport(run, out);
+  return 0;
+}
+
+}  // namespace app

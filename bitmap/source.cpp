@@ -1,0 +1,155 @@
+// The block reader, and the only place that makes platform-specific file calls.
+#include "bitmap/source.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef _WIN32
+#define QUILLFEN_FSEEK64 _fseeki64
+#define QUILLFEN_FTELL64 _ftelli64
+#define QUILLFEN_FILENO _fileno
+using StatRecord = struct _stat64;
+#define QUILLFEN_FSTAT _fstat64
+#define QUILLFEN_IS_REGULAR(mode) (((mode)&_S_IFMT) == _S_IFREG)
+#define QUILLFEN_IS_DIRECTORY(mode) (((mode)&_S_IFMT) == _S_IFDIR)
+#else
+#define QUILLFEN_FSEEK64 fseeko
+#define QUILLFEN_FTELL64 ftello
+#define QUILLFEN_FILENO fileno
+using StatRecord = struct stat;
+#define QUILLFEN_FSTAT fstat
+#define QUILLFEN_IS_REGULAR(mode) S_ISREG(mode)
+#define QUILLFEN_IS_DIRECTORY(mode) S_ISDIR(mode)
+#endif
+
+namespace bitmap {
+namespace {
+
+enum class FileKind { kRegular, kDirectory, kOther };
+
+FileKind kindOf(std::FILE* file) {
+  StatRecord status{};
+  if (QUILLFEN_FSTAT(QUILLFEN_FILENO(file), &status) != 0) return FileKind::kOther;
+  if (QUILLFEN_IS_DIRECTORY(status.st_mode)) return FileKind::kDirectory;
+  if (QUILLFEN_IS_REGULAR(status.st_mode)) return FileKind::kRegular;
+  return FileKind::kOther;
+}
+
+bool seekTo(std::FILE* file, std::uint64_t position) {
+  return QUILLFEN_FSEEK64(file, static_cast<std::int64_t>(position), SEEK_SET) == 0;
+}
+
+}  // namespace
+
+Source::~Source() { close(); }
+
+bool Source::open(const char* path) {
+  close();
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  switch (kindOf(file)) {
+    case FileKind::kDirectory:
+      std::fclose(file);
+      return false;
+    case FileKind::kOther: {
+      // No seeks on a pipe: take what it holds, then serve it like a file of that length.
+      readWhole(file);
+      std::fclose(file);
+      return true;
+    }
+    case FileKind::kRegular:
+      break;
+  }
+  // Blocks are read straight into block_, so the stream's own buffer would only copy twice.
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  std::int64_t end = -1;
+  if (QUILLFEN_FSEEK64(file, 0, SEEK_END) == 0) end = QUILLFEN_FTELL64(file);
+  if (end < 0) {
+    // A file that reports no length is read like a pipe.
+    std::rewind(file);
+    readWhole(file);
+    std::fclose(file);
+    return true;
+  }
+  file_ = file;
+  size_ = static_cast<std::uint64_t>(end);
+  filePos_ = size_;
+  block_.resize(kBlockSize);
+  return true;
+}
+
+bool Source::readWhole(std::FILE* file) {
+  block_.clear();
+  std::size_t used = 0;
+  while (used < kMaxUnseekableSize) {
+    const std::size_t want =
+        std::min<std::size_t>(kBlockSize, static_cast<std::size_t>(kMaxUnseekableSize - used));
+    block_.resize(used + want);
+    const std::size_t got = std::fread(block_.data() + used, 1, want, file);
+    used += got;
+    if (got < want) break;
+  }
+  block_.resize(used);
+  block_.shrink_to_fit();
+  blockStart_ = 0;
+  blockBytes_ = used;
+  size_ = used;
+  pos_ = 0;
+  return std::ferror(file) == 0;
+}
+
+void Source::openMemory(const std::uint8_t* data, std::size_t size) {
+  close();
+  block_.assign(data, data + size);
+  blockBytes_ = size;
+  size_ = size;
+}
+
+void Source::close() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  block_.clear();
+  blockStart_ = 0;
+  blockBytes_ = 0;
+  filePos_ = 0;
+  pos_ = 0;
+  size_ = 0;
+}
+
+void Source::seekCur(std::int64_t delta) {
+  if (delta < 0 && static_cast<std::uint64_t>(-(delta + 1)) >= pos_) return;
+  pos_ += static_cast<std::uint64_t>(delta);
+}
+
+std::size_t Source::read(std::uint8_t* dst, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    const View bytes = view();
+    if (bytes.size == 0) break;
+    const std::size_t n = std::min(bytes.size, count - done);
+    std::memcpy(dst + done, bytes.data, n);
+    pos_ += n;
+    done += n;
+  }
+  return done;
+}
+
+Source::View Source::loadBlock() {
+  if (file_ == nullptr || pos_ >= size_) return View{nullptr, 0};
+  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - pos_));
+  blockStart_ = pos_;
+  blockBytes_ = 0;
+  if (filePos_ != pos_ && !seekTo(file_, pos_)) {
+    filePos_ = ~std::uint64_t{0};
+    return View{nullptr, 0};
+  }
+  blockBytes_ = std::fread(block_.data(), 1, want, file_);
+  filePos_ = pos_ + blockBytes_;
+  // The file ended earlier than it did when it was measured: it ends here now.
+  if (blockBytes_ < want) size_ = filePos_;
+  return View{block_.data(), blockBytes_};
+}
+
+}  // namespace bitmap

@@ -1,0 +1,75 @@
+// The input file: absolute, relative and end seeks and short reads, served from large blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace bitmap {
+
+// Keeps a logical position over a block of the file. Reads behave as byte reads from a
+// stream would: past the end they find nothing and leave the caller's buffer alone, and a
+// seek past the end is allowed. Every platform-specific file call lives in source.cpp.
+class Source {
+ public:
+  static constexpr std::size_t kBlockSize = 256 * 1024;
+  // Input that cannot seek (a pipe, a FIFO, a terminal) is read whole, up to this many bytes.
+  static constexpr std::uint64_t kMaxUnseekableSize = std::uint64_t{1} << 30;
+
+  struct View {
+    const std::uint8_t* data;
+    std::size_t size;
+  };
+
+  Source() = default;
+  Source(const Source&) = delete;
+  Source& operator=(const Source&) = delete;
+  ~Source();
+
+  // Opens a path read-only; false when it cannot be opened or names a directory.
+  bool open(const char* path);
+  // Takes the bytes as the whole content of a file.
+  void openMemory(const std::uint8_t* data, std::size_t size);
+  void close();
+
+  std::uint64_t position() const { return pos_; }
+  std::uint64_t size() const { return size_; }
+
+  void seekSet(std::uint64_t offset) { pos_ = offset; }
+  // A relative seek that would end before the start fails and leaves the position unchanged.
+  void seekCur(std::int64_t delta);
+  // Positions at the end and returns that position: the file's length.
+  std::uint64_t seekEnd() {
+    pos_ = size_;
+    return size_;
+  }
+
+  // Reads up to count bytes; returns how many were found. Bytes past those are left as they were.
+  std::size_t read(std::uint8_t* dst, std::size_t count);
+
+  // The bytes at the position that are in memory (loading a block when there are none);
+  // empty at or past the end. consume() moves the position over some of them.
+  View view() {
+    if (pos_ >= blockStart_ && pos_ - blockStart_ < blockBytes_) {
+      const auto offset = static_cast<std::size_t>(pos_ - blockStart_);
+      return View{block_.data() + offset, blockBytes_ - offset};
+    }
+    return loadBlock();
+  }
+  void consume(std::size_t n) { pos_ += n; }
+
+ private:
+  View loadBlock();
+  bool readWhole(std::FILE* file);
+
+  std::FILE* file_ = nullptr;  // null when the whole content is in block_
+  std::vector<std::uint8_t> block_;
+  std::uint64_t blockStart_ = 0;  // file position of block_[0]
+  std::size_t blockBytes_ = 0;    // bytes of block_ that hold file content
+  std::uint64_t filePos_ = 0;     // where the underlying stream stands
+  std::uint64_t pos_ = 0;
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace bitmap
