@@ -1,0 +1,83 @@
+// The run harness shared by the tests.
+#include "tests/support/harness.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/run.h"
+#include "report/sink.h"
+#include "tests/support/bmp_builder.h"
+
+namespace testing_support {
+namespace fs = std::filesystem;
+
+std::string RunResult::body() const {
+  const std::string expected = banner(path);
+  if (text.compare(0, expected.size(), expected) != 0) {
+    ADD_FAILURE() << "no banner for " << path << " in:\n" << text;
+    return {};
+  }
+  return text.substr(expected.size());
+}
+
+std::string banner(const std::string& path) {
+  return "\n------------------------------\n Quillfen\n Alpha version"
+         "\n------------------------------\n Filename [" +
+         path + "]\n";
+}
+
+std::string scratchDir() {
+  struct Scratch {
+    fs::path path;
+    Scratch() {
+      path = fs::temp_directory_path() / ("quillfen-test-" + std::to_string(::getpid()));
+      fs::create_directories(path);
+    }
+    ~Scratch() {
+      std::error_code ignored;
+      fs::remove_all(path, ignored);
+    }
+  };
+  static const Scratch scratch;
+  return scratch.path.string();
+}
+
+RunResult runArgs(const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+  RunResult result;
+  report::Sink out(result.text);
+  result.status = app::run(static_cast<int>(args.size()), argv.data(), out);
+  if (args.size() > 1) result.path = args[1];
+  return result;
+}
+
+RunResult runOn(const std::vector<std::uint8_t>& bytes) {
+  static int counter = 0;
+  const std::string path = scratchDir() + "/case" + std::to_string(++counter) + ".bmp";
+  EXPECT_TRUE(writeFile(path, bytes));
+  RunResult result = runArgs({"quillfen", path});
+  fs::remove(path);
+  return result;
+}
+
+std::string testDataPath(const std::string& name) {
+  return std::string(QUILLFEN_TEST_DATA) + "/" + name;
+}
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace testing_support

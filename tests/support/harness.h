@@ -1,0 +1,34 @@
+// Whole runs in-process: write a file, run the tool on it, capture the report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct RunResult {
+  int status = 0;
+  std::string text;  // everything the run printed
+  std::string path;  // the file it ran on
+  // The text after the banner; empty (and a test failure) if the banner is not there.
+  std::string body() const;
+};
+
+// The banner printed for a file, up to and including its final newline.
+std::string banner(const std::string& path);
+
+// Runs on the bytes saved as a fresh temporary file (removed afterwards).
+RunResult runOn(const std::vector<std::uint8_t>& bytes);
+// Runs with exactly these arguments, argv[0] included.
+RunResult runArgs(const std::vector<std::string>& args);
+
+// A folder of its own for the test process, emptied and removed at exit.
+std::string scratchDir();
+
+// The project's test data folder.
+std::string testDataPath(const std::string& name);
+std::vector<std::uint8_t> readFile(const std::string& path);
+std::string readText(const std::string& path);
+
+}  // namespace testing_support
