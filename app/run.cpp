@@ -59,6 +59,8 @@ int runReport(bitmap::Source& file, const char* fileName, report::Sink& out) {
   }
 
   report::printHeaderReport(run, out);
+  report::printPaletteReport(run, out);
+  report::printPixelDump(run, out);
   return 0;
 }
 
