@@ -11,6 +11,7 @@
 #include "app/run.h"
 #include "report/sink.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/report_text.h"
 
 namespace testing_support {
 namespace fs = std::filesystem;
@@ -78,6 +79,18 @@ std::vector<std::uint8_t> readFile(const std::string& path) {
 std::string readText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string afterHeader(const std::string& text) {
+  const std::size_t last = text.find("\n\t biClrImportant : [");
+  if (last == std::string::npos) return "<no header report>";
+  const std::size_t end = text.find('\n', last + 1);
+  return end == std::string::npos ? std::string() : text.substr(end);
+}
+
+std::string dumpsOf(const std::string& text) {
+  const std::size_t start = text.find("\n\n === Bitmap Data");
+  return start == std::string::npos ? "<no dump>" : text.substr(start);
 }
 
 }  // namespace testing_support
