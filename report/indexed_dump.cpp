@@ -33,8 +33,7 @@ void dumpBytes(RunState& run, Sink& out, std::string_view header, std::uint32_t 
   out.put(header);
   // An offset of 2^31 or more is a position far out, not a negative seek.
   run.file.seekSet(static_cast<std::uint32_t>(run.fileHeader.bfOffBits));
-  walkRows(run.file, out, RowWalk{rows.dataCount, rowLength, rows.rowPad}, &run.pixelByte,
-           format);
+  walkRows(run.file, out, RowWalk{rows.dataCount, rowLength, rows.rowPad}, &run.pixelByte, format);
 }
 
 void printOneBitDumps(RunState& run, Sink& out) {

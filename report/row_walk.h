@@ -58,8 +58,8 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
     }
     out.ensure(kTextBytes);
     const bitmap::Source::View bytes = file.view();
-    std::uint64_t batch = std::min<std::uint64_t>({n - i, untilBreak, bytes.size / kItemBytes,
-                                                   out.room() / kTextBytes});
+    std::uint64_t batch = std::min<std::uint64_t>(
+        {n - i, untilBreak, bytes.size / kItemBytes, out.room() / kTextBytes});
     if (batch > 0) {
       char* cursor = out.cursor();
       const std::uint8_t* from = bytes.data;
