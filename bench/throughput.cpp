@@ -1,0 +1,277 @@
+// Throughput benchmark: report text per second on large 1- to 24-bit images, against xxd on
+// the same files in the same run, with peak memory. Exits non-zero when a target is missed.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/bmp_builder.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::BmpBuilder;
+
+constexpr double kMinXxdRatio = 5.0;
+constexpr long kMaxRssKiB = 8 * 1024;
+constexpr long kMaxRssSpreadKiB = 1024;
+constexpr double kMaxSmallRunSeconds = 0.02;
+
+struct Options {
+  std::string quillfen = "build/quillfen";
+  std::int32_t width = 4000;
+  std::int32_t height = 3000;
+  int runs = 5;
+  bool smoke = false;  // tiny images, no targets checked
+};
+
+struct Run {
+  double seconds = 0;
+  long maxRssKiB = 0;
+  std::uint64_t bytes = 0;  // text written, when counted
+  int status = -1;
+};
+
+// Deterministic pseudo-random bytes (xorshift64).
+class Noise {
+ public:
+  std::uint8_t next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return static_cast<std::uint8_t>(state_ >> 24);
+  }
+
+ private:
+  std::uint64_t state_ = 0x9E3779B97F4A7C15u;
+};
+
+std::vector<std::uint8_t> makeImage(std::uint16_t bits, std::int32_t width, std::int32_t height) {
+  Noise noise;
+  std::vector<bitmap::RgbQuad> palette;
+  if (bits <= 8) {
+    for (int i = 0; i < (1 << bits); ++i) {
+      palette.push_back({noise.next(), noise.next(), noise.next(), 0});
+    }
+  }
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits + 7) / 8;
+  const std::size_t stride = rowBytes + testing_support::padOf(rowBytes);
+  std::vector<std::uint8_t> pixels(stride * static_cast<std::size_t>(height));
+  for (std::uint8_t& b : pixels) b = noise.next();
+  return BmpBuilder().bitCount(bits).size(width, height).palette(palette).pixels(pixels).build();
+}
+
+// A process's peak RSS starts from the high-water mark of the memory it was started from,
+// and exec keeps it. So every measured run goes through a trampoline: this program started
+// afresh (small), which forks, execs the target and reports the target's own figures.
+int trampoline(char** argv) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execv(argv[0], argv);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return 1;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  std::fprintf(stderr, "%.9f %ld %d\n", seconds, usage.ru_maxrss, code);
+  return 0;
+}
+
+// Runs args through the trampoline, standard output to /dev/null or counted through a pipe.
+Run spawn(const std::string& self, const std::vector<std::string>& args, bool count) {
+  std::vector<char*> argv = {const_cast<char*>(self.c_str()), const_cast<char*>("--trampoline")};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  int out[2] = {-1, -1};
+  int report[2] = {-1, -1};
+  if (pipe(report) != 0 || (count && pipe(out) != 0)) std::perror("pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (count) {
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, out[1]);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  }
+  posix_spawn_file_actions_adddup2(&actions, report[1], 2);
+  posix_spawn_file_actions_addclose(&actions, report[0]);
+  posix_spawn_file_actions_addclose(&actions, report[1]);
+  Run run;
+  pid_t pid = 0;
+  const int started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(report[1]);
+  if (count) close(out[1]);
+  if (started == 0 && count) {
+    std::vector<char> buffer(64 * 1024);
+    ssize_t got = 0;
+    while ((got = read(out[0], buffer.data(), buffer.size())) > 0) {
+      run.bytes += static_cast<std::uint64_t>(got);
+    }
+  }
+  if (count) close(out[0]);
+  char line[128] = {};
+  const ssize_t got = started == 0 ? read(report[0], line, sizeof line - 1) : 0;
+  close(report[0]);
+  if (started == 0) waitpid(pid, nullptr, 0);
+  if (got <= 0 || std::sscanf(line, "%lf %ld %d", &run.seconds, &run.maxRssKiB, &run.status) != 3) {
+    std::fprintf(stderr, "cannot run %s\n", args[0].c_str());
+    run.status = -1;
+  }
+  return run;
+}
+
+struct Measure {
+  std::uint64_t bytes = 0;
+  double medianSeconds = 0;
+  long maxRssKiB = 0;
+  bool ok = true;
+};
+
+Measure measure(const std::string& self, const std::vector<std::string>& args, int runs) {
+  Measure m;
+  const Run counted = spawn(self, args, true);
+  m.bytes = counted.bytes;
+  m.ok = counted.status == 0;
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const Run run = spawn(self, args, false);
+    times.push_back(run.seconds);
+    m.maxRssKiB = std::max(m.maxRssKiB, run.maxRssKiB);
+    m.ok = m.ok && run.status == 0;
+  }
+  std::sort(times.begin(), times.end());
+  m.medianSeconds = times[times.size() / 2];
+  return m;
+}
+
+std::string findXxd() {
+  for (const char* path : {"/usr/bin/xxd", "/bin/xxd", "/usr/local/bin/xxd"}) {
+    if (access(path, X_OK) == 0) return path;
+  }
+  return {};
+}
+
+// The bench run as a child: writes one image and exits, taking its memory with it.
+int writeImage(char** argv) {
+  const auto bits = static_cast<std::uint16_t>(std::atoi(argv[2]));
+  const std::int32_t width = std::atoi(argv[3]);
+  const std::int32_t height = std::atoi(argv[4]);
+  return testing_support::writeFile(argv[5], makeImage(bits, width, height)) ? 0 : 1;
+}
+
+Options parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--smoke") {
+      options.smoke = true;
+      options.width = options.height = 64;
+      options.runs = 1;
+    } else if (arg == "--quillfen" && i + 1 < argc) {
+      options.quillfen = argv[++i];
+    } else if (arg == "--runs" && i + 1 < argc) {
+      options.runs = std::max(1, std::atoi(argv[++i]));
+    } else {
+      std::fprintf(stderr, "usage: %s [--quillfen PATH] [--runs N] [--smoke]\n", argv[0]);
+      std::exit(2);
+    }
+  }
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 6 && std::string(argv[1]) == "--write-image") return writeImage(argv);
+  if (argc > 2 && std::string(argv[1]) == "--trampoline") return trampoline(argv + 2);
+  const Options options = parse(argc, argv);
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const std::string quillfen = fs::absolute(options.quillfen).string();
+  const std::string xxd = findXxd();
+  const fs::path dir = fs::temp_directory_path() / ("quillfen-bench-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  bool pass = true;
+
+  std::printf("%-20s %4s %10s %9s %8s %9s %7s %8s\n", "file", "bpp", "report MB", "median s",
+              "GB/s", "xxd GB/s", "ratio", "RSS KiB");
+  long smallestRss = 0;
+  long largestRss = 0;
+  for (const int bits : {1, 4, 8, 16, 24}) {
+    const std::string name = std::to_string(options.width) + "x" + std::to_string(options.height) +
+                             "-" + std::to_string(bits) + ".bmp";
+    const std::string path = (dir / name).string();
+    if (spawn(self,
+              {self, "--write-image", std::to_string(bits), std::to_string(options.width),
+               std::to_string(options.height), path},
+              false)
+            .status != 0) {
+      std::printf("cannot write %s\n", path.c_str());
+      return 1;
+    }
+    const Measure ours = measure(self, {quillfen, path}, options.runs);
+    const double ourRate = static_cast<double>(ours.bytes) / ours.medianSeconds / 1e9;
+    double xxdRate = 0;
+    if (!xxd.empty()) {
+      const Measure theirs = measure(self, {xxd, path}, options.runs);
+      xxdRate = static_cast<double>(theirs.bytes) / theirs.medianSeconds / 1e9;
+    }
+    const double ratio = xxdRate > 0 ? ourRate / xxdRate : 0;
+    std::printf("%-20s %4u %10.1f %9.4f %8.2f %9.2f %7.1f %8ld\n", name.c_str(), bits,
+                static_cast<double>(ours.bytes) / 1e6, ours.medianSeconds, ourRate, xxdRate, ratio,
+                ours.maxRssKiB);
+    largestRss = std::max(largestRss, ours.maxRssKiB);
+    pass = pass && ours.ok && ours.bytes > 0;
+    if (!options.smoke) {
+      if (xxd.empty() || ratio < kMinXxdRatio) {
+        std::printf("  MISSED: at least %.0fx xxd's rate of text\n", kMinXxdRatio);
+        pass = false;
+      }
+      if (ours.maxRssKiB > kMaxRssKiB) {
+        std::printf("  MISSED: peak RSS at most %ld KiB\n", kMaxRssKiB);
+        pass = false;
+      }
+    }
+    fs::remove(path);
+  }
+
+  // A small file: start-up cost and the memory floor that the large files are compared with.
+  const std::string small = (dir / "small.bmp").string();
+  testing_support::writeFile(small, testing_support::sampleBitmap());
+  const Measure tiny = measure(self, {quillfen, small}, std::max(options.runs, 5));
+  smallestRss = tiny.maxRssKiB;
+  std::printf("%-20s %4u %10.4f %9.4f %8s %9s %7s %8ld\n", "sample.bmp (150 B)", 8,
+              static_cast<double>(tiny.bytes) / 1e6, tiny.medianSeconds, "-", "-", "-",
+              tiny.maxRssKiB);
+  pass = pass && tiny.ok;
+  if (!options.smoke) {
+    if (largestRss - smallestRss > kMaxRssSpreadKiB) {
+      std::printf("  MISSED: peak RSS of large and small files within %ld KiB\n", kMaxRssSpreadKiB);
+      pass = false;
+    }
+    if (tiny.medianSeconds > kMaxSmallRunSeconds) {
+      std::printf("  MISSED: a small file's run within %.0f ms\n", kMaxSmallRunSeconds * 1e3);
+      pass = false;
+    }
+  }
+  fs::remove_all(dir);
+  std::printf("%s\n", pass ? "bench: all targets met" : "bench: FAILED");
+  return pass ? 0 : 1;
+}
