@@ -15,7 +15,7 @@ namespace report {
 // or nowhere (counting only). After a failed write the rest is dropped and finish() says so.
 class Sink {
  public:
-  static constexpr std::size_t kCapacity = std::size_t{1} << 20;
+  static constexpr std::size_t kCapacity = std::size_t{256} << 10;
   // Hot loops store fixed-size table entries and may write this far past their text.
   static constexpr std::size_t kSlack = 32;
 
