@@ -76,41 +76,48 @@ bool Source::open(const char* path) {
   file_ = file;
   size_ = static_cast<std::uint64_t>(end);
   filePos_ = size_;
-  block_.resize(kBlockSize);
+  // Left uninitialised: only what a read fills is ever served.
+  blockBuffer_.reset(
+      new std::uint8_t[std::min<std::uint64_t>(kBlockSize, std::max<std::uint64_t>(size_, 1))]);
   return true;
 }
 
 bool Source::readWhole(std::FILE* file) {
-  block_.clear();
   std::size_t used = 0;
   while (used < kMaxUnseekableSize) {
     const std::size_t want =
         std::min<std::size_t>(kBlockSize, static_cast<std::size_t>(kMaxUnseekableSize - used));
-    block_.resize(used + want);
-    const std::size_t got = std::fread(block_.data() + used, 1, want, file);
+    content_.resize(used + want);
+    const std::size_t got = std::fread(content_.data() + used, 1, want, file);
     used += got;
     if (got < want) break;
   }
-  block_.resize(used);
-  block_.shrink_to_fit();
-  blockStart_ = 0;
-  blockBytes_ = used;
-  size_ = used;
-  pos_ = 0;
+  content_.resize(used);
+  content_.shrink_to_fit();
+  holdWhole();
   return std::ferror(file) == 0;
 }
 
 void Source::openMemory(const std::uint8_t* data, std::size_t size) {
   close();
-  block_.assign(data, data + size);
-  blockBytes_ = size;
-  size_ = size;
+  content_.assign(data, data + size);
+  holdWhole();
+}
+
+void Source::holdWhole() {
+  block_ = content_.data();
+  blockStart_ = 0;
+  blockBytes_ = content_.size();
+  size_ = content_.size();
+  pos_ = 0;
 }
 
 void Source::close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
-  block_.clear();
+  content_.clear();
+  blockBuffer_.reset();
+  block_ = nullptr;
   blockStart_ = 0;
   blockBytes_ = 0;
   filePos_ = 0;
@@ -145,11 +152,12 @@ Source::View Source::loadBlock() {
     filePos_ = ~std::uint64_t{0};
     return View{nullptr, 0};
   }
-  blockBytes_ = std::fread(block_.data(), 1, want, file_);
+  blockBytes_ = std::fread(blockBuffer_.get(), 1, want, file_);
+  block_ = blockBuffer_.get();
   filePos_ = pos_ + blockBytes_;
   // The file ended earlier than it did when it was measured: it ends here now.
   if (blockBytes_ < want) size_ = filePos_;
-  return View{block_.data(), blockBytes_};
+  return View{block_, blockBytes_};
 }
 
 }  // namespace bitmap

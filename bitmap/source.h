@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace bitmap {
@@ -53,7 +54,7 @@ class Source {
   View view() {
     if (pos_ >= blockStart_ && pos_ - blockStart_ < blockBytes_) {
       const auto offset = static_cast<std::size_t>(pos_ - blockStart_);
-      return View{block_.data() + offset, blockBytes_ - offset};
+      return View{block_ + offset, blockBytes_ - offset};
     }
     return loadBlock();
   }
@@ -62,12 +63,15 @@ class Source {
  private:
   View loadBlock();
   bool readWhole(std::FILE* file);
+  void holdWhole();
 
-  std::FILE* file_ = nullptr;  // null when the whole content is in block_
-  std::vector<std::uint8_t> block_;
-  std::uint64_t blockStart_ = 0;  // file position of block_[0]
-  std::size_t blockBytes_ = 0;    // bytes of block_ that hold file content
-  std::uint64_t filePos_ = 0;     // where the underlying stream stands
+  std::FILE* file_ = nullptr;          // null when the whole content is in memory
+  std::vector<std::uint8_t> content_;  // the whole content, for input that cannot seek
+  std::unique_ptr<std::uint8_t[]> blockBuffer_;
+  const std::uint8_t* block_ = nullptr;  // the block in blockBuffer_, or content_
+  std::uint64_t blockStart_ = 0;         // file position of block_[0]
+  std::size_t blockBytes_ = 0;           // bytes of block_ that hold file content
+  std::uint64_t filePos_ = 0;            // where the underlying stream stands
   std::uint64_t pos_ = 0;
   std::uint64_t size_ = 0;
 };
