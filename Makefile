@@ -4,7 +4,7 @@ BMP ?= samples/sample.bmp
 GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
-.PHONY: configure run test bench clean
+.PHONY: configure run test bench fuzz clean
 
 configure:
 	@test -f $(BUILD_DIR)/CMakeCache.txt || \
@@ -25,5 +25,18 @@ bench: configure
 	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	./$(BUILD_DIR)/bench/quillfen_bench --quillfen $(BUILD_DIR)/quillfen
 
+FUZZ_SECONDS ?= 60
+FUZZ_DIR ?= build-fuzz
+# Builds the libFuzzer target with clang and the sanitizers and runs it for FUZZ_SECONDS.
+fuzz:
+	@test -f $(FUZZ_DIR)/CMakeCache.txt || \
+	  cmake -S . -B $(FUZZ_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_COMPILER=clang++ -DQUILLFEN_FUZZ=ON -DQUILLFEN_TESTS=OFF
+	cmake --build $(FUZZ_DIR) --target fuzz_run
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
+	./$(FUZZ_DIR)/fuzz/fuzz_run -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
+	  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/artifacts/ \
+	  $(FUZZ_DIR)/corpus fuzz/corpus
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR)

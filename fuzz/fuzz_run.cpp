@@ -1,0 +1,67 @@
+// Fuzz target: any bytes as the input file of a whole run. Each input is reported twice, from
+// memory (as a pipe's content is) and from a real file through the block reader; both reports
+// must be identical, the status 0 or -1, and the text within 64 bytes per input byte + 1 MiB.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/run.h"
+#include "bitmap/source.h"
+#include "report/sink.h"
+
+namespace {
+
+constexpr std::size_t kCapacity = 64 * 1024;
+
+void require(bool holds, const char* what) {
+  if (!holds) {
+    std::fprintf(stderr, "fuzz_run: %s\n", what);
+    std::abort();
+  }
+}
+
+std::string scratchFile() {
+  const char* dir = std::getenv("TMPDIR");
+  return std::string(dir != nullptr ? dir : "/tmp") + "/quillfen-fuzz-" +
+         std::to_string(::getpid()) + ".bmp";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const std::string path = scratchFile();
+  const std::uint64_t bound = 64 * std::uint64_t{size} + (std::uint64_t{1} << 20);
+
+  std::string fromMemory;
+  int memoryStatus = 0;
+  {
+    bitmap::Source file;
+    file.openMemory(data, size);
+    report::Sink out(fromMemory, kCapacity);
+    memoryStatus = app::runReport(file, "input.bmp", out);
+    require(out.finish(), "capturing sink failed");
+  }
+  require(memoryStatus == 0 || memoryStatus == -1, "status other than 0 or -1");
+  require(fromMemory.size() <= bound, "report larger than 64 x input + 1 MiB");
+
+  std::FILE* written = std::fopen(path.c_str(), "wb");
+  require(written != nullptr, "cannot write the scratch file");
+  require(std::fwrite(data, 1, size, written) == size, "cannot write the scratch file");
+  std::fclose(written);
+  std::string fromFile;
+  int fileStatus = 0;
+  {
+    bitmap::Source file;
+    require(file.open(path.c_str()), "cannot open the scratch file");
+    report::Sink out(fromFile, kCapacity);
+    fileStatus = app::runReport(file, "input.bmp", out);
+    require(out.finish(), "capturing sink failed");
+  }
+  std::remove(path.c_str());
+  require(fileStatus == memoryStatus, "file and memory runs ended differently");
+  require(fromFile == fromMemory, "file and memory runs reported differently");
+  return 0;
+}
