@@ -21,15 +21,6 @@ TEST(Run, WrongArgumentCountPrintsOnlyTheUsage) {
   }
 }
 
-TEST(Run, PathsThatCannotBeOpenedAreRefused) {
-  for (const std::string& path :
-       {testing_support::scratchDir() + "/does-not-exist.bmp", testing_support::scratchDir()}) {
-    const auto result = runArgs({"quillfen", path});
-    EXPECT_EQ(result.status, -1) << path;
-    EXPECT_EQ(result.text, "Invalide File, please check filename\n") << path;
-  }
-}
-
 TEST(Run, FilesWithoutTheMagicGetTheBannerAndTheRefusal) {
   const std::vector<std::vector<std::uint8_t>> files = {BmpBuilder().type('B', 'A').build(),
                                                         BmpBuilder().type('M', 'B').build(),

@@ -1,0 +1,181 @@
+// Bad paths, short files, input that cannot seek, files past 4 GiB, and output that fails.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/support/bmp_builder.h"
+#include "tests/support/harness.h"
+#include "tests/support/report_text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::BmpBuilder;
+using testing_support::runArgs;
+
+const std::string kBinary = QUILLFEN_BINARY;
+
+std::string scratch(const std::string& name) { return testing_support::scratchDir() + "/" + name; }
+
+// Runs a shell command line; returns its exit status.
+int shell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The report with its Filename line taken out.
+std::string withoutFileName(const std::string& text) {
+  const std::size_t start = text.find("\n Filename [");
+  return start == std::string::npos
+             ? text
+             : text.substr(0, start) + text.substr(text.find(']', start) + 1);
+}
+
+std::vector<std::uint8_t> eightBitFile(std::int32_t width, std::int32_t height) {
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) *
+                                   static_cast<std::size_t>(height));
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<std::uint8_t>(i * 31 % 251);
+  std::vector<bitmap::RgbQuad> palette(256);
+  for (std::size_t i = 0; i < palette.size(); ++i)
+    palette[i] = {static_cast<std::uint8_t>(i), 1, 2, 0};
+  return BmpBuilder().bitCount(8).size(width, height).palette(palette).pixels(pixels).build();
+}
+
+TEST(HostileInput, BadPathsAndShortFiles) {
+  const auto valid =
+      BmpBuilder().bitCount(24).size(3, 2).pixels(std::vector<std::uint8_t>(24, 7)).build();
+  const auto cut = [&](std::size_t n) {
+    return std::vector<std::uint8_t>(valid.begin(), valid.begin() + static_cast<long>(n));
+  };
+  struct Case {
+    std::string name;
+    std::string path;  // a path to use as it is, or empty to write bytes
+    std::vector<std::uint8_t> bytes;
+    int status;
+    std::vector<std::string> expected;  // pieces the output must hold, in order
+  };
+  const std::string kMissing = "Invalide File, please check filename\n";
+  const std::vector<Case> cases = {
+      {"missing", scratch("missing.bmp"), {}, -1, {kMissing}},
+      {"directory", testing_support::scratchDir(), {}, -1, {kMissing}},
+      {"empty", "", {}, -1, {"]\n\nBitmap file needed!"}},
+      {"1 byte", "", cut(1), -1, {"]\n\nBitmap file needed!"}},
+      {"13 bytes",
+       "",
+       cut(13),
+       0,
+       {"Size : [78:13] - Broken or invalid file", "Offbits : [54] - Broken",
+        "biBitCount : [0] - JPEG or PNG", " - All color required"}},
+      {"14 bytes",
+       "",
+       cut(14),
+       0,
+       {"Size : [78:14] - Broken or invalid file", "biSize : [0] - Broken",
+        " - All color required"}},
+      {"57 bytes",
+       "",
+       cut(57),
+       0,
+       {"Size : [78:57] - Broken or invalid file", "biBitCount : [24] - 24bit bitmap",
+        "\n[(  7.  7.  7) (  7.  7.  7) (  7.  7.  7) ] - 1\n[(  7.  7.  7) (  7.  7.  7) (  7.  "
+        "7.  7) ] - 2\n"}},
+  };
+  for (const Case& c : cases) {
+    std::string path = c.path;
+    if (path.empty()) {
+      path = scratch("short.bmp");
+      ASSERT_TRUE(testing_support::writeFile(path, c.bytes));
+    }
+    const auto result = runArgs({"quillfen", path});
+    EXPECT_EQ(result.status, c.status) << c.name;
+    std::size_t at = 0;
+    for (const std::string& piece : c.expected) {
+      at = result.text.find(piece, at);
+      EXPECT_NE(at, std::string::npos) << c.name << ": no '" << piece << "' in\n" << result.text;
+    }
+    // The output ends where its last expected piece does.
+    if (at != std::string::npos) {
+      EXPECT_EQ(at + c.expected.back().size(), result.text.size()) << c.name;
+    }
+  }
+}
+
+TEST(HostileInput, InputThatCannotSeekIsReportedAsTheFileItHolds) {
+  // Larger than one read block, so the pipe is drained in several reads.
+  const auto bytes = eightBitFile(600, 600);
+  const std::string regular = scratch("piped.bmp");
+  ASSERT_TRUE(testing_support::writeFile(regular, bytes));
+  const std::string expected = withoutFileName(runArgs({"quillfen", regular}).text);
+
+  const std::string fifo = scratch("fifo.bmp");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { testing_support::writeFile(fifo, bytes); });
+  const auto fromFifo = runArgs({"quillfen", fifo});
+  writer.join();
+  EXPECT_EQ(fromFifo.status, 0);
+  EXPECT_EQ(withoutFileName(fromFifo.text), expected);
+
+  const std::string out = scratch("stdin.txt");
+  EXPECT_EQ(shell("cat '" + regular + "' | '" + kBinary + "' /dev/stdin > '" + out + "'"), 0);
+  EXPECT_EQ(withoutFileName(testing_support::readText(out)), expected);
+}
+
+TEST(HostileInput, FilesPast4GiBAreReadAt64BitPositions) {
+  // A sparse 5 GiB file whose pixels sit just below 4 GiB; bfSize keeps the dumps short.
+  const std::string path = scratch("sparse.bmp");
+  const std::uint32_t offset = 0xFFFFFFF0u;
+  auto header = BmpBuilder()
+                    .bitCount(8)
+                    .size(4, 2)
+                    .bfOffBits(static_cast<std::int32_t>(offset))
+                    .bfSize(static_cast<std::int32_t>(offset + 8))
+                    .build();
+  {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(header.data()),
+               static_cast<std::streamsize>(header.size()));
+    file.seekp(offset);
+    file.write("\x11\x22\x33\x44\x55\x66\x77\x88", 8);
+  }
+  std::error_code error;
+  fs::resize_file(path, std::uint64_t{5} << 30, error);
+  if (error) GTEST_SKIP() << "no sparse 5 GiB file here: " << error.message();
+  const auto result = runArgs({"quillfen", path});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.text.find("Size : [-8:1073741824] - Broken or invalid file"), std::string::npos);
+  EXPECT_NE(result.text.find("Offbits : [-16]"), std::string::npos);
+  EXPECT_NE(result.text.find("\n[11 22 33 44 ] - 1\n[55 66 77 88 ] - 2\n"), std::string::npos);
+  // The length's low 32 bits print as a signed number.
+  fs::resize_file(path, std::uint64_t{3} << 30);
+  EXPECT_NE(runArgs({"quillfen", path}).text.find("Size : [-8:-1073741824]"), std::string::npos);
+  fs::remove(path);
+}
+
+TEST(HostileInput, AReportThatCannotBeWrittenIsAFailure) {
+  const std::string bmp = scratch("unwritable.bmp");
+  ASSERT_TRUE(testing_support::writeFile(bmp, eightBitFile(64, 64)));
+  const std::string err = scratch("stderr.txt");
+  const std::string run = "'" + kBinary + "' '" + bmp + "'";
+  EXPECT_EQ(shell(run + " > /dev/full 2> '" + err + "'"), 255);
+  EXPECT_EQ(testing_support::readText(err),
+            "quillfen: cannot write the report: No space left on device\n");
+  EXPECT_EQ(shell(run + " >&- 2> '" + err + "'"), 255);
+  EXPECT_EQ(testing_support::readText(err),
+            "quillfen: cannot write the report: Bad file descriptor\n");
+  // Written in full: status 0 and nothing on standard error.
+  EXPECT_EQ(shell(run + " > /dev/null 2> '" + err + "'"), 0);
+  EXPECT_EQ(testing_support::readText(err), "");
+  // A reader that leaves early ends the run by SIGPIPE, as it would cat. The report must be
+  // larger than what the pipe holds.
+  ASSERT_TRUE(testing_support::writeFile(bmp, eightBitFile(512, 512)));
+  EXPECT_EQ(shell("bash -c \"" + run + " | head -c 10 > /dev/null; exit \\${PIPESTATUS[0]}\""),
+            128 + SIGPIPE);
+}
+
+}  // namespace
