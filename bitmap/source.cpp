@@ -78,7 +78,7 @@ bool Source::open(const char* path) {
   filePos_ = size_;
   // Left uninitialised: only what a read fills is ever served.
   blockBuffer_.reset(
-      new std::uint8_t[std::min<std::uint64_t>(kBlockSize, std::max<std::uint64_t>(size_, 1))]);
+      new std::uint8_t[std::min<std::uint64_t>(blockSize_, std::max<std::uint64_t>(size_, 1))]);
   return true;
 }
 
@@ -145,7 +145,7 @@ std::size_t Source::read(std::uint8_t* dst, std::size_t count) {
 
 Source::View Source::loadBlock() {
   if (file_ == nullptr || pos_ >= size_) return View{nullptr, 0};
-  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - pos_));
+  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - pos_));
   blockStart_ = pos_;
   blockBytes_ = 0;
   if (filePos_ != pos_ && !seekTo(file_, pos_)) {

@@ -14,7 +14,7 @@ namespace bitmap {
 // seek past the end is allowed. Every platform-specific file call lives in source.cpp.
 class Source {
  public:
-  static constexpr std::size_t kBlockSize = 256 * 1024;
+  static constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
   // Input that cannot seek (a pipe, a FIFO, a terminal) is read whole, up to this many bytes.
   static constexpr std::uint64_t kMaxUnseekableSize = std::uint64_t{1} << 30;
 
@@ -23,7 +23,8 @@ class Source {
     std::size_t size;
   };
 
-  Source() = default;
+  // blockSize: how much one read of the file asks for (small sizes are for tests).
+  explicit Source(std::size_t blockSize = kBlockSize) : blockSize_(blockSize) {}
   Source(const Source&) = delete;
   Source& operator=(const Source&) = delete;
   ~Source();
@@ -65,6 +66,7 @@ class Source {
   bool readWhole(std::FILE* file);
   void holdWhole();
 
+  const std::size_t blockSize_;
   std::FILE* file_ = nullptr;          // null when the whole content is in memory
   std::vector<std::uint8_t> content_;  // the whole content, for input that cannot seek
   std::unique_ptr<std::uint8_t[]> blockBuffer_;

@@ -1,6 +1,7 @@
 // Fuzz target: any bytes as the input file of a whole run. Each input is reported twice, from
 // memory (as a pipe's content is) and from a real file through the block reader; both reports
-// must be identical, the status 0 or -1, and the text within 64 bytes per input byte + 1 MiB.
+// (read in tiny blocks) must be identical, the status 0 or -1, and the text within 64 bytes per
+// input byte + 1 MiB.
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,7 +15,9 @@
 
 namespace {
 
-constexpr std::size_t kCapacity = 64 * 1024;
+constexpr std::size_t kCapacity = std::size_t{64} * 1024;
+// Tiny read blocks, so that inputs of a few KiB cross block boundaries everywhere.
+constexpr std::size_t kBlockSize = 5;
 
 void require(bool holds, const char* what) {
   if (!holds) {
@@ -54,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string fromFile;
   int fileStatus = 0;
   {
-    bitmap::Source file;
+    bitmap::Source file(kBlockSize);
     require(file.open(path.c_str()), "cannot open the scratch file");
     report::Sink out(fromFile, kCapacity);
     fileStatus = app::runReport(file, "input.bmp", out);
