@@ -4,7 +4,7 @@ BMP ?= samples/sample.bmp
 GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
-.PHONY: configure run test bench fuzz clean
+.PHONY: configure run test bench fuzz install package lint clean
 
 configure:
 	@test -f $(BUILD_DIR)/CMakeCache.txt || \
@@ -24,6 +24,22 @@ test: configure
 bench: configure
 	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	./$(BUILD_DIR)/bench/quillfen_bench --quillfen $(BUILD_DIR)/quillfen
+
+PREFIX ?= /usr/local
+# Installs bin/quillfen and share/man/man1/quillfen.1 under PREFIX.
+install: configure
+	cmake --build $(BUILD_DIR) --target quillfen
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Builds build/quillfen_<version>_<arch>.deb.
+package: configure
+	cmake --build $(BUILD_DIR) --target quillfen
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# clang-format in check mode and clang-tidy over every source; fails on any finding.
+lint: configure
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
+	run-clang-tidy -quiet -p $(BUILD_DIR) -j 2 '$(CURDIR)/(app|bitmap|report|tests|bench|fuzz)/'
 
 FUZZ_SECONDS ?= 60
 FUZZ_DIR ?= build-fuzz
