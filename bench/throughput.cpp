@@ -17,15 +17,13 @@
 
 #include "tests/support/bmp_builder.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::BmpBuilder;
 
 constexpr double kMinXxdRatio = 5.0;
-constexpr long kMaxRssKiB = 8 * 1024;
+constexpr long kMaxRssKiB = 8L * 1024;
 constexpr long kMaxRssSpreadKiB = 1024;
 constexpr double kMaxSmallRunSeconds = 0.02;
 
@@ -120,7 +118,7 @@ Run spawn(const std::string& self, const std::vector<std::string>& args, bool co
   close(report[1]);
   if (count) close(out[1]);
   if (started == 0 && count) {
-    std::vector<char> buffer(64 * 1024);
+    std::vector<char> buffer(std::size_t{64} * 1024);
     ssize_t got = 0;
     while ((got = read(out[0], buffer.data(), buffer.size())) > 0) {
       run.bytes += static_cast<std::uint64_t>(got);

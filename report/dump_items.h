@@ -42,7 +42,8 @@ class TranslatedItem {
       char* text = texts_[b].data();
       if (b < palette.size()) {
         const bitmap::RgbQuad& entry = palette[b];
-        std::memcpy(text, "0x", 2);
+        text[0] = '0';
+        text[1] = 'x';
         std::memcpy(text + 2, kHexItems[entry.rgbRed].data(), 2);
         std::memcpy(text + 4, kHexItems[entry.rgbGreen].data(), 2);
         std::memcpy(text + 6, kHexItems[entry.rgbBlue].data(), 2);

@@ -58,7 +58,7 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
     }
     out.ensure(kTextBytes);
     const bitmap::Source::View bytes = file.view();
-    std::uint64_t batch = std::min<std::uint64_t>(
+    auto batch = std::min<std::uint64_t>(
         {n - i, untilBreak, bytes.size / kItemBytes, out.room() / kTextBytes});
     if (batch > 0) {
       char* cursor = out.cursor();

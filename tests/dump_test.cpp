@@ -14,6 +14,7 @@ using testing_support::runOn;
 // Entry k is stored blue k, green 0x10 + k, red 0x20 + k, so it translates to 0x(20+k)(10+k)(k).
 std::vector<bitmap::RgbQuad> ramp(int count) {
   std::vector<bitmap::RgbQuad> entries;
+  entries.reserve(static_cast<std::size_t>(count));
   for (int k = 0; k < count; ++k) {
     entries.push_back({static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(0x10 + k),
                        static_cast<std::uint8_t>(0x20 + k), 0xEE});

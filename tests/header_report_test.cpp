@@ -115,6 +115,7 @@ TEST(HeaderReport, EveryBitCountNote) {
       {15, " - Broken or invalid file"},
       {65535, " - Broken or invalid file"}};
   std::vector<NoteCase> cases;
+  cases.reserve(notes.size());
   for (const auto& [bits, note] : notes) {
     cases.push_back({std::to_string(bits), [bits = bits] { return valid().bitCount(bits).build(); },
                      "biBitCount", "\t     biBitCount : [" + std::to_string(bits) + "]" + note});
@@ -132,6 +133,7 @@ TEST(HeaderReport, EveryCompressionNote) {
       {0x80000000u, "-2147483648", " - Broken or invalid file"},
       {0xFFFFFFFFu, "-1", " - Broken or invalid file"}};
   std::vector<NoteCase> cases;
+  cases.reserve(notes.size());
   for (const auto& [code, printed, note] : notes) {
     cases.push_back({printed, [code = code] { return valid().biCompression(code).build(); },
                      "biCompression", "\t  biCompression : [" + printed + "]" + note});

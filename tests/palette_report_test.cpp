@@ -10,6 +10,8 @@ namespace {
 using testing_support::BmpBuilder;
 using testing_support::runOn;
 
+constexpr std::size_t kRowBytes = 44;  // "\n [    0] [  255][    0][    0] | [0xFF0000]"
+
 const std::string kHeading =
     "\n "
     "\n === Pallete ===           dec | hex"
@@ -49,7 +51,7 @@ TEST(PaletteReport, SizeComesFromTheBitCountOrBiClrImportant) {
   const std::string four = tableOf(
       BmpBuilder().bitCount(4).size(1, 1).palette(entries(16, 1)).biClrImportant(3).build());
   EXPECT_EQ(four.substr(four.rfind('\n')), "\n [   15] [   16][   16][   16] | [0x101010]");
-  EXPECT_EQ(four.size(), kHeading.size() + 16 * 44);
+  EXPECT_EQ(four.size(), kHeading.size() + 16 * kRowBytes);
   // 8 bits, biClrImportant 16 with 256 stored: 16 rows, and no colour for bytes from 16 up.
   const auto sixteen = BmpBuilder()
                            .bitCount(8)
@@ -60,7 +62,7 @@ TEST(PaletteReport, SizeComesFromTheBitCountOrBiClrImportant) {
                            .build();
   const std::string text = runOn(sixteen).text;
   EXPECT_EQ(testing_support::afterHeader(text).size(),
-            kHeading.size() + 16 * 44 + testing_support::dumpsOf(text).size());
+            kHeading.size() + 16 * kRowBytes + testing_support::dumpsOf(text).size());
   EXPECT_NE(text.find("\n[0x0F0F0F 0x------ 0x------ 0x000000 ] - 1\n"), std::string::npos);
   // 8 bits, biClrImportant 0 with 16 stored: 256 rows, then the pixel bytes, then zeros.
   const std::string all = tableOf(BmpBuilder()
@@ -69,7 +71,7 @@ TEST(PaletteReport, SizeComesFromTheBitCountOrBiClrImportant) {
                                       .palette(entries(16, 0xA0))
                                       .pixels({0x11, 0x22, 0x33, 0x44})
                                       .build());
-  EXPECT_EQ(all.size(), kHeading.size() + 256 * 44);
+  EXPECT_EQ(all.size(), kHeading.size() + 256 * kRowBytes);
   EXPECT_NE(all.find("\n [   15] [  175][  175][  175] | [0xAFAFAF]"
                      "\n [   16] [   51][   34][   17] | [0x332211]"
                      "\n [   17] [    0][    0][    0] | [0x000000]"),

@@ -49,6 +49,7 @@ std::string scratchDir() {
 
 RunResult runArgs(const std::vector<std::string>& args) {
   std::vector<const char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
   RunResult result;
