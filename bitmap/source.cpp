@@ -82,7 +82,8 @@ bool Source::open(const char* path) {
   return true;
 }
 
-bool Source::readWhole(std::FILE* file) {
+// A read error ends the content where it happened, as the end of the input would.
+void Source::readWhole(std::FILE* file) {
   std::size_t used = 0;
   while (used < kMaxUnseekableSize) {
     const std::size_t want =
@@ -95,7 +96,6 @@ bool Source::readWhole(std::FILE* file) {
   content_.resize(used);
   content_.shrink_to_fit();
   holdWhole();
-  return std::ferror(file) == 0;
 }
 
 void Source::openMemory(const std::uint8_t* data, std::size_t size) {

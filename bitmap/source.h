@@ -63,7 +63,7 @@ class Source {
 
  private:
   View loadBlock();
-  bool readWhole(std::FILE* file);
+  void readWhole(std::FILE* file);
   void holdWhole();
 
   const std::size_t blockSize_;

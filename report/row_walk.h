@@ -20,8 +20,8 @@ struct RowWalk {
   std::uint32_t rowPad;     // bytes skipped at each row break
 };
 
-inline void putRowMarker(Sink& out, std::string_view before, std::uint64_t rows,
-                         std::string_view after) {
+inline void putNumbered(Sink& out, std::string_view before, std::uint64_t rows,
+                        std::string_view after) {
   out.put(before);
   out.putUnsigned(rows);
   out.put(after);
@@ -47,12 +47,12 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
   std::uint32_t i = 0;
   while (i < n) {
     if (missing == kMaxMissingItems) {
-      putRowMarker(out, "] - ", rowLength != 0 ? i / rowLength : 0, "\n");
-      putRowMarker(out, "(", n - i, " more items past the end of the file not shown)\n");
+      putNumbered(out, "] - ", rowLength != 0 ? i / rowLength : 0, "\n");
+      putNumbered(out, "(", n - i, " more items past the end of the file not shown)\n");
       return;
     }
     if (untilBreak == 0) {
-      putRowMarker(out, "] - ", ++rowsDone, "\n[");
+      putNumbered(out, "] - ", ++rowsDone, "\n[");
       file.seekCur(walk.rowPad);
       untilBreak = rowLength;
     }
@@ -77,7 +77,7 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
     i += static_cast<std::uint32_t>(batch);
     untilBreak -= batch;
   }
-  putRowMarker(out, "] - ", rowLength != 0 ? n / rowLength : 0, "\n");
+  putNumbered(out, "] - ", rowLength != 0 ? n / rowLength : 0, "\n");
 }
 
 }  // namespace report
