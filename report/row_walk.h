@@ -20,10 +20,10 @@ struct RowWalk {
   std::uint32_t rowPad;     // bytes skipped at each row break
 };
 
-inline void putNumbered(Sink& out, std::string_view before, std::uint64_t rows,
+inline void putNumbered(Sink& out, std::string_view before, std::uint64_t number,
                         std::string_view after) {
   out.put(before);
-  out.putUnsigned(rows);
+  out.putUnsigned(number);
   out.put(after);
 }
 
