@@ -125,11 +125,6 @@ void Source::close() {
   size_ = 0;
 }
 
-void Source::seekCur(std::int64_t delta) {
-  if (delta < 0 && static_cast<std::uint64_t>(-(delta + 1)) >= pos_) return;
-  pos_ += static_cast<std::uint64_t>(delta);
-}
-
 std::size_t Source::read(std::uint8_t* dst, std::size_t count) {
   std::size_t done = 0;
   while (done < count) {

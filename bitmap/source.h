@@ -39,8 +39,8 @@ class Source {
   std::uint64_t size() const { return size_; }
 
   void seekSet(std::uint64_t offset) { pos_ = offset; }
-  // A relative seek that would end before the start fails and leaves the position unchanged.
-  void seekCur(std::int64_t delta);
+  // The relative seek over row padding: always forward, possibly past the end.
+  void skip(std::uint64_t count) { pos_ += count; }
   // Positions at the end and returns that position: the file's length.
   std::uint64_t seekEnd() {
     pos_ = size_;

@@ -53,7 +53,7 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
     }
     if (untilBreak == 0) {
       putNumbered(out, "] - ", ++rowsDone, "\n[");
-      file.seekCur(walk.rowPad);
+      file.skip(walk.rowPad);
       untilBreak = rowLength;
     }
     out.ensure(kTextBytes);
