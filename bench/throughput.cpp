@@ -15,12 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/bmp_builder.h"
+#include "tests/support/bmp_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::BmpBuilder;
 
 constexpr double kMinXxdRatio = 5.0;
 constexpr long kMaxRssKiB = 8L * 1024;
@@ -58,17 +57,13 @@ class Noise {
 
 std::vector<std::uint8_t> makeImage(std::uint16_t bits, std::int32_t width, std::int32_t height) {
   Noise noise;
-  std::vector<bitmap::RgbQuad> palette;
-  if (bits <= 8) {
-    for (int i = 0; i < (1 << bits); ++i) {
-      palette.push_back({noise.next(), noise.next(), noise.next(), 0});
-    }
-  }
-  const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits + 7) / 8;
-  const std::size_t stride = rowBytes + testing_support::padOf(rowBytes);
+  std::vector<std::uint8_t> table(bits <= 8 ? std::size_t{4} << bits : 0);
+  for (std::uint8_t& b : table) b = noise.next();
+  // Rows are padded to a multiple of four bytes.
+  const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
   std::vector<std::uint8_t> pixels(stride * static_cast<std::size_t>(height));
   for (std::uint8_t& b : pixels) b = noise.next();
-  return BmpBuilder().bitCount(bits).size(width, height).palette(palette).pixels(pixels).build();
+  return testing_support::makeBmp(bits, width, height, table, pixels);
 }
 
 // A process's peak RSS starts from the high-water mark of the memory it was started from,

@@ -10,25 +10,21 @@
 
 #include "app/run.h"
 #include "report/sink.h"
-#include "tests/support/bmp_builder.h"
-#include "tests/support/report_text.h"
+#include "tests/support/bmp_writer.h"
 
 namespace testing_support {
 namespace fs = std::filesystem;
 
 std::string RunResult::body() const {
-  const std::string expected = banner(path);
-  if (text.compare(0, expected.size(), expected) != 0) {
+  const std::string banner =
+      "\n------------------------------\n Quillfen\n Alpha version"
+      "\n------------------------------\n Filename [" +
+      path + "]\n";
+  if (text.compare(0, banner.size(), banner) != 0) {
     ADD_FAILURE() << "no banner for " << path << " in:\n" << text;
     return {};
   }
-  return text.substr(expected.size());
-}
-
-std::string banner(const std::string& path) {
-  return "\n------------------------------\n Quillfen\n Alpha version"
-         "\n------------------------------\n Filename [" +
-         path + "]\n";
+  return text.substr(banner.size());
 }
 
 std::string scratchDir() {
@@ -72,26 +68,9 @@ std::string testDataPath(const std::string& name) {
   return std::string(QUILLFEN_TEST_DATA) + "/" + name;
 }
 
-std::vector<std::uint8_t> readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 std::string readText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::string afterHeader(const std::string& text) {
-  const std::size_t last = text.find("\n\t biClrImportant : [");
-  if (last == std::string::npos) return "<no header report>";
-  const std::size_t end = text.find('\n', last + 1);
-  return end == std::string::npos ? std::string() : text.substr(end);
-}
-
-std::string dumpsOf(const std::string& text) {
-  const std::size_t start = text.find("\n\n === Bitmap Data");
-  return start == std::string::npos ? "<no dump>" : text.substr(start);
 }
 
 }  // namespace testing_support

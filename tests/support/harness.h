@@ -15,9 +15,6 @@ struct RunResult {
   std::string body() const;
 };
 
-// The banner printed for a file, up to and including its final newline.
-std::string banner(const std::string& path);
-
 // Runs on the bytes saved as a fresh temporary file (removed afterwards).
 RunResult runOn(const std::vector<std::uint8_t>& bytes);
 // Runs with exactly these arguments, argv[0] included.
@@ -28,7 +25,6 @@ std::string scratchDir();
 
 // The project's test data folder.
 std::string testDataPath(const std::string& name);
-std::vector<std::uint8_t> readFile(const std::string& path);
 std::string readText(const std::string& path);
 
 }  // namespace testing_support

@@ -1,7 +1,7 @@
 // Writes the shipped sample bitmap to the path given.
 #include <cstdio>
 
-#include "tests/support/bmp_builder.h"
+#include "tests/support/bmp_writer.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
