@@ -49,26 +49,21 @@ bool Source::open(const char* path) {
   close();
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
-  switch (kindOf(file)) {
-    case FileKind::kDirectory:
-      std::fclose(file);
-      return false;
-    case FileKind::kOther: {
-      // No seeks on a pipe: take what it holds, then serve it like a file of that length.
-      readWhole(file);
-      std::fclose(file);
-      return true;
-    }
-    case FileKind::kRegular:
-      break;
+  const FileKind kind = kindOf(file);
+  if (kind == FileKind::kDirectory) {
+    std::fclose(file);
+    return false;
   }
-  // Blocks are read straight into block_, so the stream's own buffer would only copy twice.
+  // Blocks are read straight into the block buffer; the stream's own buffer would copy twice.
   std::setvbuf(file, nullptr, _IONBF, 0);
   std::int64_t end = -1;
-  if (QUILLFEN_FSEEK64(file, 0, SEEK_END) == 0) end = QUILLFEN_FTELL64(file);
+  if (kind == FileKind::kRegular && QUILLFEN_FSEEK64(file, 0, SEEK_END) == 0) {
+    end = QUILLFEN_FTELL64(file);
+  }
   if (end < 0) {
-    // A file that reports no length is read like a pipe.
-    std::rewind(file);
+    // A pipe cannot seek, and a file may report no length: take what it holds, then serve
+    // it like a file of that length.
+    if (kind == FileKind::kRegular) std::rewind(file);
     readWhole(file);
     std::fclose(file);
     return true;

@@ -35,7 +35,6 @@ class Source {
   void openMemory(const std::uint8_t* data, std::size_t size);
   void close();
 
-  std::uint64_t position() const { return pos_; }
   std::uint64_t size() const { return size_; }
 
   void seekSet(std::uint64_t offset) { pos_ = offset; }

@@ -28,7 +28,6 @@ void Sink::flush() {
   const auto n = static_cast<std::size_t>(cursor_ - begin_);
   cursor_ = begin_;
   if (n == 0) return;
-  flushed_ += n;
   if (capture_ != nullptr) {
     capture_->append(begin_, n);
   } else if (out_ != nullptr && error_ == 0) {

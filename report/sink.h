@@ -11,15 +11,15 @@
 
 namespace report {
 
-// Collects the report in a large buffer and hands it on in blocks: to a stream, to a string,
-// or nowhere (counting only). After a failed write the rest is dropped and finish() says so.
+// Collects the report in a large buffer and hands it on in blocks, to a stream or to a string.
+// After a failed write the rest is dropped and finish() says so.
 class Sink {
  public:
   static constexpr std::size_t kCapacity = std::size_t{256} << 10;
   // Hot loops store fixed-size table entries and may write this far past their text.
   static constexpr std::size_t kSlack = 32;
 
-  // Writes to out, unbuffered by the stream itself; a null out discards the text.
+  // Writes to out, unbuffered by the stream itself.
   explicit Sink(std::FILE* out, std::size_t capacity = kCapacity);
   explicit Sink(std::string& capture, std::size_t capacity = kCapacity);
   Sink(const Sink&) = delete;
@@ -49,7 +49,6 @@ class Sink {
   // Flushes what is left; false when any part of the report failed to reach its destination.
   bool finish();
   int error() const { return error_; }
-  std::uint64_t total() const { return flushed_ + static_cast<std::uint64_t>(cursor_ - begin_); }
 
  private:
   Sink(std::FILE* out, std::string* capture, std::size_t capacity);
@@ -61,7 +60,6 @@ class Sink {
   char* end_;
   std::FILE* out_;
   std::string* capture_;
-  std::uint64_t flushed_ = 0;
   int error_ = 0;
 };
 
