@@ -61,12 +61,13 @@ void printPaletteReport(RunState& run, Sink& out) {
   const std::uint64_t listed =
       std::min<std::uint64_t>(run.paletteCount, std::max(kAlwaysListed, entriesInFile));
   // Entries, or parts of entries, past the end of the file stay zero.
-  run.palette.assign(std::min<std::uint64_t>(run.paletteCount, kAlwaysListed), bitmap::RgbQuad{});
+  const auto kept = static_cast<std::size_t>(std::min<std::uint64_t>(run.paletteCount, kAlwaysListed));
+  run.palette.assign(kept, bitmap::RgbQuad{});
   for (std::uint64_t i = 0; i < listed; ++i) {
     std::array<std::uint8_t, 4> bytes{};
     file.read(bytes.data(), bytes.size());
     const bitmap::RgbQuad entry = bitmap::decodeRgbQuad(bytes.data());
-    if (i < run.palette.size()) run.palette[i] = entry;
+    if (i < kept) run.palette[static_cast<std::size_t>(i)] = entry;
     putEntryRow(out, i, entry);
   }
   if (listed < run.paletteCount) {

@@ -100,7 +100,7 @@ TEST(HeaderNotes, EachChangeGivesItsLine) {
       const auto value =
           static_cast<std::uint64_t>(std::stoll(change.substr(name.size() + 1), nullptr, 0));
       if (name == "length") {
-        file.resize(value);
+        file.resize(static_cast<std::size_t>(value));
       } else {
         testing_support::putLE(file, fields.at(name).first, value, fields.at(name).second);
       }
