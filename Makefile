@@ -4,7 +4,7 @@ BMP ?= samples/sample.bmp
 GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
-.PHONY: configure run test bench fuzz install package lint clean
+.PHONY: configure run test bench fuzz install package lint clean cross
 
 configure:
 	@test -f $(BUILD_DIR)/CMakeCache.txt || \
@@ -54,5 +54,19 @@ fuzz:
 	  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/artifacts/ \
 	  $(FUZZ_DIR)/corpus fuzz/corpus
 
+ARCH ?=
+CROSS_ARCHS := i686 armhf aarch64 s390x
+# Builds the product and the suite for another Linux architecture in build-ARCH/ with Debian's
+# cross compiler, linked statically, and runs the suite under qemu-user.
+cross:
+	@case " $(CROSS_ARCHS) " in *" $(ARCH) "*) ;; \
+	  *) echo "usage: make cross ARCH=<$(CROSS_ARCHS)>"; exit 2 ;; esac
+	@test -f build-$(ARCH)/CMakeCache.txt || \
+	  cmake -S . -B build-$(ARCH) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchains/linux-cross.cmake -DQUILLFEN_ARCH=$(ARCH) \
+	    $(CMAKE_FLAGS)
+	cmake --build build-$(ARCH)
+	cd build-$(ARCH) && ctest --output-on-failure -j2
+
 clean:
-	rm -rf $(BUILD_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(addprefix build-,$(CROSS_ARCHS))

@@ -1,5 +1,5 @@
 # Fails when samples/sample.bmp differs from what the sample maker writes now.
-execute_process(COMMAND ${MAKER} ${OUT} RESULT_VARIABLE made)
+execute_process(COMMAND ${EMULATOR} ${MAKER} ${OUT} RESULT_VARIABLE made)
 if(NOT made EQUAL 0)
   message(FATAL_ERROR "sample maker failed")
 endif()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs two builds of the tool on every BMP under tests/data and fails unless each report and
+# exit status agree. With --crlf the second build must end every line in CR LF where the first
+# ends it in LF.
+# usage: tests/compare_reports.sh [--crlf] REFERENCE_BINARY COMMAND [ARGS...]
+set -uo pipefail
+crlf=0
+if [ "${1:-}" = "--crlf" ]; then crlf=1; shift; fi
+reference=$1
+shift
+cd "$(dirname "$0")/.."
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+files=0
+failed=0
+while IFS= read -r -d '' bmp; do
+  files=$((files + 1))
+  "$reference" "$bmp" > "$scratch/expected"
+  expected_status=$?
+  if [ $crlf -eq 1 ]; then perl -pi -e 's/\n/\r\n/g' "$scratch/expected"; fi
+  "$@" "$bmp" > "$scratch/actual" 2> "$scratch/stderr"
+  status=$?
+  if [ $status -ne $expected_status ] || ! cmp -s "$scratch/expected" "$scratch/actual"; then
+    echo "differs: $bmp (status $status, expected $expected_status)"
+    cmp "$scratch/expected" "$scratch/actual" | head -1
+    failed=$((failed + 1))
+  fi
+done < <(find tests/data samples -name '*.bmp' -print0 | sort -z)
+echo "compare_reports: $((files - failed)) of $files reports agree"
+[ $files -gt 0 ] && [ $failed -eq 0 ]
