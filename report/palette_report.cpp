@@ -61,7 +61,8 @@ void printPaletteReport(RunState& run, Sink& out) {
   const std::uint64_t listed =
       std::min<std::uint64_t>(run.paletteCount, std::max(kAlwaysListed, entriesInFile));
   // Entries, or parts of entries, past the end of the file stay zero.
-  const auto kept = static_cast<std::size_t>(std::min<std::uint64_t>(run.paletteCount, kAlwaysListed));
+  const auto kept =
+      static_cast<std::size_t>(std::min<std::uint64_t>(run.paletteCount, kAlwaysListed));
   run.palette.assign(kept, bitmap::RgbQuad{});
   for (std::uint64_t i = 0; i < listed; ++i) {
     std::array<std::uint8_t, 4> bytes{};

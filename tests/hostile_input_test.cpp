@@ -98,7 +98,8 @@ TEST(HostileInput, FilesPast4GiBAreReadAt64BitPositions) {
   if (error) GTEST_SKIP() << "no sparse 5 GiB file here: " << error.message();
   const auto result = runArgs({"quillfen", path});
   EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.text.find("Size : [-248:1073741824] - Broken or invalid file"), std::string::npos);
+  EXPECT_NE(result.text.find("Size : [-248:1073741824] - Broken or invalid file"),
+            std::string::npos);
   EXPECT_NE(result.text.find("Offbits : [-256]"), std::string::npos);
   EXPECT_NE(result.text.find("\n[11 22 33 44 ] - 1\n[55 66 77 88 ] - 2\n"), std::string::npos);
   // The length's low 32 bits print as a signed number.
