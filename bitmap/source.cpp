@@ -8,7 +8,6 @@
 
 #ifdef _WIN32
 #define QUILLFEN_FSEEK64 _fseeki64
-#define QUILLFEN_FTELL64 _ftelli64
 #define QUILLFEN_FILENO _fileno
 using StatRecord = struct _stat64;
 #define QUILLFEN_FSTAT _fstat64
@@ -16,7 +15,6 @@ using StatRecord = struct _stat64;
 #define QUILLFEN_IS_DIRECTORY(mode) (((mode)&_S_IFMT) == _S_IFDIR)
 #else
 #define QUILLFEN_FSEEK64 fseeko
-#define QUILLFEN_FTELL64 ftello
 #define QUILLFEN_FILENO fileno
 using StatRecord = struct stat;
 #define QUILLFEN_FSTAT fstat
@@ -29,12 +27,17 @@ namespace {
 
 enum class FileKind { kRegular, kDirectory, kOther };
 
-FileKind kindOf(std::FILE* file) {
+struct FileStatus {
+  FileKind kind = FileKind::kOther;
+  std::int64_t size = -1;  // the length of a regular file
+};
+
+FileStatus statusOf(std::FILE* file) {
   StatRecord status{};
-  if (QUILLFEN_FSTAT(QUILLFEN_FILENO(file), &status) != 0) return FileKind::kOther;
-  if (QUILLFEN_IS_DIRECTORY(status.st_mode)) return FileKind::kDirectory;
-  if (QUILLFEN_IS_REGULAR(status.st_mode)) return FileKind::kRegular;
-  return FileKind::kOther;
+  if (QUILLFEN_FSTAT(QUILLFEN_FILENO(file), &status) != 0) return {};
+  if (QUILLFEN_IS_DIRECTORY(status.st_mode)) return {FileKind::kDirectory, -1};
+  if (QUILLFEN_IS_REGULAR(status.st_mode)) return {FileKind::kRegular, status.st_size};
+  return {};
 }
 
 bool seekTo(std::FILE* file, std::uint64_t position) {
@@ -49,28 +52,25 @@ bool Source::open(const char* path) {
   close();
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
-  const FileKind kind = kindOf(file);
-  if (kind == FileKind::kDirectory) {
+  const FileStatus status = statusOf(file);
+  if (status.kind == FileKind::kDirectory) {
     std::fclose(file);
     return false;
   }
   // Blocks are read straight into the block buffer; the stream's own buffer would copy twice.
   std::setvbuf(file, nullptr, _IONBF, 0);
-  std::int64_t end = -1;
-  if (kind == FileKind::kRegular && QUILLFEN_FSEEK64(file, 0, SEEK_END) == 0) {
-    end = QUILLFEN_FTELL64(file);
-  }
+  // The length comes from the same status query: no seek to the end and back.
+  const std::int64_t end = status.size;
   if (end < 0) {
-    // A pipe cannot seek, and a file may report no length: take what it holds, then serve
-    // it like a file of that length.
-    if (kind == FileKind::kRegular) std::rewind(file);
+    // A pipe, a FIFO or a terminal cannot seek: take what it holds, then serve it like a
+    // file of that length.
     readWhole(file);
     std::fclose(file);
     return true;
   }
   file_ = file;
   size_ = static_cast<std::uint64_t>(end);
-  filePos_ = size_;
+  filePos_ = 0;
   // Left uninitialised: only what a read fills is ever served.
   blockBuffer_.reset(
       new std::uint8_t[std::min<std::uint64_t>(blockSize_, std::max<std::uint64_t>(size_, 1))]);
