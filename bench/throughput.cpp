@@ -1,5 +1,6 @@
 // Throughput benchmark: report text per second on large 1- to 24-bit images, against xxd on
-// the same files in the same run, with peak memory. Exits non-zero when a target is missed.
+// the same files in the same run, with peak memory; then start-up on small files against xxd
+// and cat. Exits non-zero when a target is missed.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -25,13 +26,18 @@ constexpr double kMinXxdRatio = 5.0;
 constexpr long kMaxRssKiB = 8L * 1024;
 constexpr long kMaxRssSpreadKiB = 1024;
 constexpr double kMaxSmallRunSeconds = 0.02;
+// Start-up: runs of each tool on one small file, and files reported one process each.
+constexpr int kStartupRuns = 301;
+constexpr int kBatchFiles = 1000;
 
 struct Options {
   std::string quillfen = "build/quillfen";
   std::int32_t width = 4000;
   std::int32_t height = 3000;
   int runs = 5;
-  bool smoke = false;  // tiny images, no targets checked
+  int startupRuns = kStartupRuns;
+  int batchFiles = kBatchFiles;
+  bool smoke = false;  // tiny images, few runs, no targets checked
 };
 
 struct Run {
@@ -155,6 +161,35 @@ Measure measure(const std::string& self, const std::vector<std::string>& args, i
   return m;
 }
 
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Runs program on path with standard output to /dev/null; the seconds from spawn to exit.
+double runOnce(const std::string& program, const std::string& path, bool* ok) {
+  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) != 0 ||
+      waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *ok = false;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// An 8-bit image of about 9 KB, like the small icons and test images people run over.
+std::vector<std::uint8_t> smallImage(std::uint8_t seed) {
+  std::vector<std::uint8_t> image = makeImage(8, 127, 64);
+  for (std::size_t i = 1078; i < image.size(); i += 97) image[i] ^= seed;
+  return image;
+}
+
 std::string findXxd() {
   for (const char* path : {"/usr/bin/xxd", "/bin/xxd", "/usr/local/bin/xxd"}) {
     if (access(path, X_OK) == 0) return path;
@@ -178,6 +213,8 @@ Options parse(int argc, char** argv) {
       options.smoke = true;
       options.width = options.height = 64;
       options.runs = 1;
+      options.startupRuns = 5;
+      options.batchFiles = 10;
     } else if (arg == "--quillfen" && i + 1 < argc) {
       options.quillfen = argv[++i];
     } else if (arg == "--runs" && i + 1 < argc) {
@@ -264,6 +301,47 @@ int main(int argc, char** argv) {
       pass = false;
     }
   }
+  // Start-up, where small files spend their time: the tool, xxd and cat interleaved on one
+  // ~9 KB file, then a batch of files reported one process each.
+  const std::string icon = (dir / "icon.bmp").string();
+  testing_support::writeFile(icon, smallImage(0));
+  std::vector<std::string> tools = {quillfen, xxd, "/bin/cat"};
+  if (xxd.empty()) tools.erase(tools.begin() + 1);
+  std::vector<std::vector<double>> times(tools.size());
+  bool startupOk = true;
+  for (int r = 0; r < options.startupRuns; ++r) {
+    for (std::size_t t = 0; t < tools.size(); ++t) {
+      bool ok = true;
+      times[t].push_back(runOnce(tools[t], icon, &ok));
+      if (t == 0) startupOk = startupOk && ok;
+    }
+  }
+  std::printf("\n%-20s %5s %12s\n", "small file (9 KB)", "runs", "median ms");
+  for (std::size_t t = 0; t < tools.size(); ++t) {
+    std::printf("%-20s %5d %12.3f\n", fs::path(tools[t]).filename().c_str(), options.startupRuns,
+                median(times[t]) * 1e3);
+  }
+  pass = pass && startupOk;
+  if (!options.smoke && (xxd.empty() || median(times[0]) > median(times[1]))) {
+    std::printf("  MISSED: a small file's median at most xxd's\n");
+    pass = false;
+  }
+
+  std::vector<std::string> batch;
+  for (int i = 0; i < options.batchFiles; ++i) {
+    batch.push_back((dir / ("icon-" + std::to_string(i) + ".bmp")).string());
+    testing_support::writeFile(batch.back(), smallImage(static_cast<std::uint8_t>(i)));
+  }
+  std::printf("\n%-20s %5s %12s %12s\n", "batch", "files", "total s", "per file ms");
+  for (std::size_t t = 0; t + 1 < tools.size(); ++t) {
+    bool ok = true;
+    double total = 0;
+    for (const std::string& file : batch) total += runOnce(tools[t], file, &ok);
+    std::printf("%-20s %5d %12.3f %12.3f\n", fs::path(tools[t]).filename().c_str(),
+                options.batchFiles, total, total / options.batchFiles * 1e3);
+    if (t == 0) pass = pass && ok;
+  }
+
   fs::remove_all(dir);
   std::printf("%s\n", pass ? "bench: all targets met" : "bench: FAILED");
   return pass ? 0 : 1;
