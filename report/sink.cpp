@@ -7,32 +7,64 @@
 
 namespace report {
 
-Sink::Sink(std::FILE* out, std::size_t capacity) : Sink(out, nullptr, capacity) {
+Sink::Sink(std::FILE* out, std::size_t capacity) : Sink(out, nullptr, nullptr, capacity) {
   // Whole blocks go straight to the descriptor instead of through the stream's small buffer.
   if (out != nullptr) std::setvbuf(out, nullptr, _IONBF, 0);
 }
 
-Sink::Sink(std::string& capture, std::size_t capacity) : Sink(nullptr, &capture, capacity) {}
+Sink::Sink(std::string& capture, std::size_t capacity)
+    : Sink(nullptr, &capture, nullptr, capacity) {}
 
-Sink::Sink(std::FILE* out, std::string* capture, std::size_t capacity)
+Sink::Sink(WriteBlock write, std::size_t capacity) : Sink(nullptr, nullptr, write, capacity) {}
+
+Sink::Sink(std::FILE* out, std::string* capture, WriteBlock write, std::size_t capacity)
     : buffer_(new char[capacity + kSlack]),
       begin_(buffer_.get()),
       cursor_(begin_),
       end_(begin_ + capacity),
       out_(out),
-      capture_(capture) {}
+      capture_(capture),
+      write_(write) {}
+
+void Sink::endLinesWithCrLf() {
+  flush();
+  const auto capacity = static_cast<std::size_t>(end_ - begin_);
+  crlfBuffer_.reset(new char[2 * capacity]);
+}
 
 Sink::~Sink() { flush(); }
 
 void Sink::flush() {
   const auto n = static_cast<std::size_t>(cursor_ - begin_);
   cursor_ = begin_;
-  if (n == 0) return;
+  if (n == 0 || error_ != 0) return;
+  if (crlfBuffer_ == nullptr) return deliver(begin_, n);
+  // Copy the runs between newlines, each newline as CR LF: at most twice the bytes.
+  const char* from = begin_;
+  const char* const last = begin_ + n;
+  char* to = crlfBuffer_.get();
+  while (from < last) {
+    const auto* newline =
+        static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(last - from)));
+    const char* const runEnd = newline != nullptr ? newline : last;
+    std::memcpy(to, from, static_cast<std::size_t>(runEnd - from));
+    to += runEnd - from;
+    if (newline == nullptr) break;
+    *to++ = '\r';
+    *to++ = '\n';
+    from = newline + 1;
+  }
+  deliver(crlfBuffer_.get(), static_cast<std::size_t>(to - crlfBuffer_.get()));
+}
+
+void Sink::deliver(const char* data, std::size_t size) {
   if (capture_ != nullptr) {
-    capture_->append(begin_, n);
-  } else if (out_ != nullptr && error_ == 0) {
+    capture_->append(data, size);
+  } else if (write_ != nullptr) {
+    error_ = write_(data, size);
+  } else if (out_ != nullptr) {
     errno = 0;
-    if (std::fwrite(begin_, 1, n, out_) != n) error_ = errno != 0 ? errno : EIO;
+    if (std::fwrite(data, 1, size, out_) != size) error_ = errno != 0 ? errno : EIO;
   }
 }
 

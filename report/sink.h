@@ -11,17 +11,21 @@
 
 namespace report {
 
-// Collects the report in a large buffer and hands it on in blocks, to a stream or to a string.
-// After a failed write the rest is dropped and finish() says so.
+// Collects the report in a large buffer and hands it on in blocks: to a stream, to a string,
+// or to a write function. After a failed write the rest is dropped and finish() says so.
 class Sink {
  public:
   static constexpr std::size_t kCapacity = std::size_t{256} << 10;
   // Hot loops store fixed-size table entries and may write this far past their text.
   static constexpr std::size_t kSlack = 32;
 
+  // Writes a whole block; returns 0, or an errno value when the block did not go out in full.
+  using WriteBlock = int (*)(const char* data, std::size_t size);
+
   // Writes to out, unbuffered by the stream itself.
   explicit Sink(std::FILE* out, std::size_t capacity = kCapacity);
   explicit Sink(std::string& capture, std::size_t capacity = kCapacity);
+  explicit Sink(WriteBlock write, std::size_t capacity = kCapacity);
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;
   ~Sink();
@@ -46,20 +50,27 @@ class Sink {
   }
   void flush();
 
+  // From now on every "\n" goes out as "\r\n", as text files end their lines on Windows. The
+  // report itself only ever writes "\n"; the translation happens block by block in flush().
+  void endLinesWithCrLf();
+
   // Flushes what is left; false when any part of the report failed to reach its destination.
   bool finish();
   int error() const { return error_; }
 
  private:
-  Sink(std::FILE* out, std::string* capture, std::size_t capacity);
+  Sink(std::FILE* out, std::string* capture, WriteBlock write, std::size_t capacity);
   void putLong(std::string_view text);
+  void deliver(const char* data, std::size_t size);
 
   std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> crlfBuffer_;  // twice the capacity, when lines end in CR LF
   char* begin_;
   char* cursor_;
   char* end_;
   std::FILE* out_;
   std::string* capture_;
+  WriteBlock write_;
   int error_ = 0;
 };
 
