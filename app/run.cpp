@@ -1,6 +1,7 @@
 // The run sequence: command line, headers, banner, magic test, then each report section.
 #include "app/run.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -26,7 +27,10 @@ int run(int argc, const char* const* argv, report::Sink& out) {
     }
   }
   if (!out.finish()) {
-    std::fprintf(stderr, "quillfen: cannot write the report: %s\n", std::strerror(out.error()));
+    // A reader that stopped reading early (| head) needs no message: it has what it wanted.
+    if (out.error() != EPIPE) {
+      std::fprintf(stderr, "quillfen: cannot write the report: %s\n", std::strerror(out.error()));
+    }
     return kRefused;
   }
   return status;

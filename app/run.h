@@ -9,7 +9,8 @@ namespace app {
 constexpr int kRefused = -1;
 
 // Checks the command line, opens argv[1] and reports on it. Ends by flushing the report;
-// a report that could not be written makes the run fail with one line on standard error.
+// a report that could not be written makes the run fail with one line on standard error
+// (none when the reader closed the pipe early).
 int run(int argc, const char* const* argv, report::Sink& out);
 
 // Everything after the file is open: headers, banner, magic test and the report sections.

@@ -7,6 +7,9 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <windows.h>
+
+#include <string>
 #define QUILLFEN_FSEEK64 _fseeki64
 #define QUILLFEN_FILENO _fileno
 using StatRecord = struct _stat64;
@@ -40,6 +43,20 @@ FileStatus statusOf(std::FILE* file) {
   return {};
 }
 
+// Paths arrive as UTF-8. Windows opens them through the wide interface, so that a name outside
+// the ANSI code page opens too.
+std::FILE* openForReading(const char* path) {
+#ifdef _WIN32
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+  if (size <= 0) return nullptr;
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), size);
+  return _wfopen(wide.c_str(), L"rb");
+#else
+  return std::fopen(path, "rb");
+#endif
+}
+
 bool seekTo(std::FILE* file, std::uint64_t position) {
   return QUILLFEN_FSEEK64(file, static_cast<std::int64_t>(position), SEEK_SET) == 0;
 }
@@ -50,7 +67,7 @@ Source::~Source() { close(); }
 
 bool Source::open(const char* path) {
   close();
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = openForReading(path);
   if (file == nullptr) return false;
   const FileStatus status = statusOf(file);
   if (status.kind == FileKind::kDirectory) {
