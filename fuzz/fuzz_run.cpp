@@ -2,11 +2,11 @@
 // memory (as a pipe's content is) and from a real file through the block reader; both reports
 // (read in tiny blocks) must be identical, the status 0 or -1, and the text within 64 bytes per
 // input byte + 1 MiB.
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "app/run.h"
@@ -26,10 +26,12 @@ void require(bool holds, const char* what) {
   }
 }
 
+// A file of this process's own in the temporary folder, named by the time it was first asked for.
 std::string scratchFile() {
-  const char* dir = std::getenv("TMPDIR");
-  return std::string(dir != nullptr ? dir : "/tmp") + "/quillfen-fuzz-" +
-         std::to_string(::getpid()) + ".bmp";
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  return (std::filesystem::temp_directory_path() /
+          ("quillfen-fuzz-" + std::to_string(stamp) + ".bmp"))
+      .u8string();
 }
 
 }  // namespace

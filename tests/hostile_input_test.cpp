@@ -1,7 +1,7 @@
-// Bad command lines and paths, input that cannot seek, files past 4 GiB, output that fails.
+// Bad command lines and paths, names in any script, and the line ends of the real binary's
+// report on every platform; on POSIX systems also input that cannot seek, files past 4 GiB
+// and output that fails.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,29 +11,33 @@
 #include "tests/support/bmp_writer.h"
 #include "tests/support/harness.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::runArgs;
 
-// The real binary as a shell command word, behind the emulator in a cross build.
-const std::string kBinary = std::string(QUILLFEN_EMULATOR) + " '" + QUILLFEN_BINARY + "'";
-
-std::string scratch(const std::string& name) { return testing_support::scratchDir() + "/" + name; }
-
+#ifdef _WIN32
+std::string quote(const std::string& word) { return "\"" + word + "\""; }
+// cmd /c drops the first and the last quote of a line that starts with one.
+int shell(const std::string& command) { return std::system(("\"" + command + "\"").c_str()); }
+#else
+std::string quote(const std::string& word) { return "'" + word + "'"; }
 // Runs a shell command line; returns its exit status.
 int shell(const std::string& command) {
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
-// The report with its Filename line taken out.
-std::string withoutFileName(const std::string& text) {
-  const std::size_t start = text.find("\n Filename [");
-  return start == std::string::npos
-             ? text
-             : text.substr(0, start) + text.substr(text.find(']', start) + 1);
-}
+// The real binary as a shell command word, behind the emulator in a cross build.
+const std::string kBinary = std::string(QUILLFEN_EMULATOR) + " " + quote(QUILLFEN_BINARY);
+
+std::string scratch(const std::string& name) { return testing_support::scratchDir() + "/" + name; }
 
 std::vector<std::uint8_t> eightBitFile(std::int32_t width, std::int32_t height) {
   std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) *
@@ -57,6 +61,46 @@ TEST(HostileInput, WrongArgumentCountsAndUnopenablePaths) {
     EXPECT_EQ(result.status, -1) << path;
     EXPECT_EQ(result.text, "Invalide File, please check filename\n") << path;
   }
+}
+
+TEST(HostileInput, ANameInAnyScriptOpensAndIsPrintedAsUtf8) {
+  // "图像 café.bmp": outside every ANSI code page, and accented.
+  const std::string name = scratch("\xE5\x9B\xBE\xE5\x83\x8F caf\xC3\xA9.bmp");
+  ASSERT_TRUE(testing_support::writeFile(name, testing_support::sampleBitmap()));
+  const auto result = runArgs({"quillfen", name});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.text.find("\n Filename [" + name + "]\n"), std::string::npos) << result.text;
+  EXPECT_NE(result.text.find("] - 4\n"), std::string::npos) << result.text;
+}
+
+// The real binary writes its report to a file: every line ends in CR LF on Windows and in a
+// bare LF elsewhere, and the text is otherwise the report captured in memory.
+TEST(HostileInput, TheBinaryEndsLinesAsThePlatformDoes) {
+  const std::string bmp = scratch("lines.bmp");
+  ASSERT_TRUE(testing_support::writeFile(bmp, eightBitFile(300, 300)));
+  const std::string out = scratch("lines.txt");
+  ASSERT_EQ(shell(kBinary + " " + quote(bmp) + " > " + quote(out)), 0);
+  const std::string written = testing_support::readText(out);
+  std::string expected = runArgs({"quillfen", bmp}).text;
+  ASSERT_GT(expected.size(), std::size_t{600000});  // several output blocks
+#ifdef _WIN32
+  std::string crlf;
+  for (const char c : expected) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  expected = crlf;
+#endif
+  EXPECT_TRUE(written == expected) << "the binary's report differs from the expected text";
+}
+
+#ifndef _WIN32
+// The report with its Filename line taken out.
+std::string withoutFileName(const std::string& text) {
+  const std::size_t start = text.find("\n Filename [");
+  return start == std::string::npos
+             ? text
+             : text.substr(0, start) + text.substr(text.find(']', start) + 1);
 }
 
 TEST(HostileInput, InputThatCannotSeekIsReportedAsTheFileItHolds) {
@@ -128,5 +172,7 @@ TEST(HostileInput, AReportThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(shell("bash -c \"" + run + " | head -c 10 > /dev/null; exit \\${PIPESTATUS[0]}\""),
             128 + SIGPIPE);
 }
+
+#endif  // _WIN32
 
 }  // namespace

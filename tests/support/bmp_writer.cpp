@@ -1,6 +1,7 @@
 // The BMP writer behind the tests, the shipped sample and the benchmark images.
 #include "tests/support/bmp_writer.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace testing_support {
@@ -50,8 +51,9 @@ std::vector<std::uint8_t> sampleBitmap() {
   return file;
 }
 
+// path is UTF-8, on Windows too.
 bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(file);

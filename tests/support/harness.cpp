@@ -2,8 +2,9 @@
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,7 +32,11 @@ std::string scratchDir() {
   struct Scratch {
     fs::path path;
     Scratch() {
-      path = fs::temp_directory_path() / ("quillfen-test-" + std::to_string(::getpid()));
+      // Unique per test process: its start time and the address of this object.
+      const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+      path = fs::temp_directory_path() /
+             ("quillfen-test-" + std::to_string(stamp) + "-" +
+              std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFFFF));
       fs::create_directories(path);
     }
     ~Scratch() {
@@ -40,7 +45,7 @@ std::string scratchDir() {
     }
   };
   static const Scratch scratch;
-  return scratch.path.string();
+  return scratch.path.u8string();
 }
 
 RunResult runArgs(const std::vector<std::string>& args) {
@@ -60,7 +65,7 @@ RunResult runOn(const std::vector<std::uint8_t>& bytes) {
   const std::string path = scratchDir() + "/case" + std::to_string(++counter) + ".bmp";
   EXPECT_TRUE(writeFile(path, bytes));
   RunResult result = runArgs({"quillfen", path});
-  fs::remove(path);
+  fs::remove(fs::u8path(path));
   return result;
 }
 
@@ -69,7 +74,7 @@ std::string testDataPath(const std::string& name) {
 }
 
 std::string readText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(fs::u8path(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 

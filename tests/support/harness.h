@@ -20,6 +20,8 @@ RunResult runOn(const std::vector<std::uint8_t>& bytes);
 // Runs with exactly these arguments, argv[0] included.
 RunResult runArgs(const std::vector<std::string>& args);
 
+// Paths are UTF-8 on every platform.
+
 // A folder of its own for the test process, emptied and removed at exit.
 std::string scratchDir();
 
