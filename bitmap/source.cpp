@@ -1,15 +1,19 @@
 // The block reader, and the only place that makes platform-specific file calls.
 #include "bitmap/source.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 
-#include <string>
 #define QUILLFEN_FSEEK64 _fseeki64
 #define QUILLFEN_FILENO _fileno
 using StatRecord = struct _stat64;
@@ -17,6 +21,7 @@ using StatRecord = struct _stat64;
 #define QUILLFEN_IS_REGULAR(mode) (((mode)&_S_IFMT) == _S_IFREG)
 #define QUILLFEN_IS_DIRECTORY(mode) (((mode)&_S_IFMT) == _S_IFDIR)
 #else
+#include <unistd.h>
 #define QUILLFEN_FSEEK64 fseeko
 #define QUILLFEN_FILENO fileno
 using StatRecord = struct stat;
@@ -57,6 +62,51 @@ std::FILE* openForReading(const char* path) {
 #endif
 }
 
+// A new file in $TMPDIR, else the platform's temporary folder, that no name leads to and that
+// is gone when it is closed or the process ends, however it ends. Null when none can be made.
+std::FILE* openTemporaryFile() {
+#ifdef _WIN32
+  std::wstring dir;
+  if (const wchar_t* tmpdir = _wgetenv(L"TMPDIR"); tmpdir != nullptr && *tmpdir != L'\0') {
+    dir = std::wstring(tmpdir) + L"\\";
+  } else {
+    wchar_t path[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, path);
+    if (length == 0 || length > MAX_PATH) return nullptr;
+    dir.assign(path, length);
+  }
+  // Deleted by the system when its last handle closes, also when the process is killed.
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring path = dir + L"quillfen-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(GetTickCount() + attempt) + L".tmp";
+    const int fd = _wopen(path.c_str(),
+                          _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
+                          _S_IREAD | _S_IWRITE);
+    if (fd >= 0) return _fdopen(fd, "w+b");
+    if (errno != EEXIST) return nullptr;
+  }
+  return nullptr;
+#else
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string dir = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  int fd = -1;
+#ifdef O_TMPFILE
+  // Never has a name at all.
+  fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+  if (fd < 0) {
+    // Where the file system cannot make unnamed files: a fresh name, removed at once.
+    std::string path = dir + "/quillfen-XXXXXX";
+    fd = ::mkstemp(path.data());
+    if (fd < 0) return nullptr;
+    ::unlink(path.c_str());
+  }
+  std::FILE* file = ::fdopen(fd, "w+b");
+  if (file == nullptr) ::close(fd);
+  return file;
+#endif
+}
+
 bool seekTo(std::FILE* file, std::uint64_t position) {
   return QUILLFEN_FSEEK64(file, static_cast<std::int64_t>(position), SEEK_SET) == 0;
 }
@@ -77,57 +127,115 @@ bool Source::open(const char* path) {
   // Blocks are read straight into the block buffer; the stream's own buffer would copy twice.
   std::setvbuf(file, nullptr, _IONBF, 0);
   // The length comes from the same status query: no seek to the end and back.
-  const std::int64_t end = status.size;
-  if (end < 0) {
-    // A pipe, a FIFO or a terminal cannot seek: take what it holds, then serve it like a
-    // file of that length.
-    readWhole(file);
+  if (status.size < 0) {
+    takeStream(file);
     std::fclose(file);
     return true;
   }
-  file_ = file;
-  size_ = static_cast<std::uint64_t>(end);
+  useFile(file, static_cast<std::uint64_t>(status.size));
   filePos_ = 0;
-  // Left uninitialised: only what a read fills is ever served.
-  blockBuffer_.reset(
-      new std::uint8_t[std::min<std::uint64_t>(blockSize_, std::max<std::uint64_t>(size_, 1))]);
   return true;
 }
 
+void Source::useFile(std::FILE* file, std::uint64_t size) {
+  file_ = file;
+  size_ = size;
+  filePos_ = ~std::uint64_t{0};  // unknown: the first block seeks
+  // Left uninitialised: only what a read fills is ever served.
+  blockBuffer_.reset(
+      new std::uint8_t[std::min<std::uint64_t>(blockSize_, std::max<std::uint64_t>(size_, 1))]);
+}
+
 // A read error ends the content where it happened, as the end of the input would.
-void Source::readWhole(std::FILE* file) {
-  std::size_t used = 0;
-  while (used < kMaxUnseekableSize) {
-    const std::size_t want =
-        std::min<std::size_t>(kBlockSize, static_cast<std::size_t>(kMaxUnseekableSize - used));
-    content_.resize(used + want);
-    const std::size_t got = std::fread(content_.data() + used, 1, want, file);
-    used += got;
-    if (got < want) break;
+void Source::takeStream(std::FILE* stream) {
+  std::uint8_t head[kHeadSize];
+  const auto headBytes = std::fread(
+      head, 1, static_cast<std::size_t>(std::min<std::uint64_t>(kHeadSize, streamCap_)), stream);
+  const bool bitmap = headBytes >= 2 && head[0] == 'B' && head[1] == 'M';
+  if (bitmap && headBytes == kHeadSize && spoolStream(stream, head, headBytes)) return;
+  // Not a bitmap, too short to be one, or nowhere to spool it: memory.
+  if (keep(head, headBytes) && bitmap && headBytes == kHeadSize) keepStream(stream);
+}
+
+// Copies the stream, after its head, into a temporary file and serves the file. On a write
+// that fails, what was copied so far moves to memory and the rest follows it there.
+bool Source::spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_t headBytes) {
+  const std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kBlockSize]);
+  if (piece == nullptr) return false;
+  std::FILE* spool = openTemporaryFile();
+  if (spool == nullptr) return false;
+  std::setvbuf(spool, nullptr, _IONBF, 0);
+  // The head is the first piece; each later one is read from the stream.
+  std::memcpy(piece.get(), head, headBytes);
+  std::size_t want = headBytes;
+  std::size_t got = headBytes;
+  std::uint64_t spooled = 0;
+  bool written = true;
+  for (;;) {
+    if (got > 0 && std::fwrite(piece.get(), 1, got, spool) != got) {
+      written = false;
+      break;
+    }
+    spooled += got;
+    if (got < want || spooled >= streamCap_) break;  // the end of the stream, or the cap
+    want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, streamCap_ - spooled));
+    got = std::fread(piece.get(), 1, want, stream);
   }
-  content_.resize(used);
-  content_.shrink_to_fit();
-  holdWhole();
+  if (written) {
+    useFile(spool, spooled);
+    return true;
+  }
+  // Read back what the file took, add the piece it refused, and go on in memory.
+  bool kept = std::fflush(spool) == 0 && seekTo(spool, 0);
+  std::uint8_t back[4096];
+  for (std::uint64_t done = 0; kept && done < spooled;) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof back, spooled - done));
+    kept = std::fread(back, 1, n, spool) == n && keep(back, n);
+    done += n;
+  }
+  std::fclose(spool);
+  if (kept && keep(piece.get(), got)) keepStream(stream);
+  return true;
+}
+
+// Appends to the content in memory; false when memory ran out, which ends the content.
+bool Source::keep(const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const auto used = static_cast<std::size_t>(size_ % blockSize_);
+    if (used == 0) {
+      std::uint8_t* chunk = new (std::nothrow) std::uint8_t[blockSize_];
+      if (chunk == nullptr) return false;
+      chunks_.emplace_back(chunk);
+    }
+    const std::size_t n = std::min(size, blockSize_ - used);
+    std::memcpy(chunks_.back().get() + used, data, n);
+    size_ += n;
+    data += n;
+    size -= n;
+  }
+  return true;
+}
+
+// Reads the rest of the stream into memory, up to the cap.
+void Source::keepStream(std::FILE* stream) {
+  std::uint8_t piece[4096];
+  while (size_ < streamCap_) {
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(sizeof piece, streamCap_ - size_));
+    const std::size_t got = std::fread(piece, 1, want, stream);
+    if (!keep(piece, got) || got < want) break;
+  }
 }
 
 void Source::openMemory(const std::uint8_t* data, std::size_t size) {
   close();
-  content_.assign(data, data + size);
-  holdWhole();
-}
-
-void Source::holdWhole() {
-  block_ = content_.data();
-  blockStart_ = 0;
-  blockBytes_ = content_.size();
-  size_ = content_.size();
-  pos_ = 0;
+  keep(data, size);
 }
 
 void Source::close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
-  content_.clear();
+  chunks_.clear();
   blockBuffer_.reset();
   block_ = nullptr;
   blockStart_ = 0;
@@ -151,7 +259,17 @@ std::size_t Source::read(std::uint8_t* dst, std::size_t count) {
 }
 
 Source::View Source::loadBlock() {
-  if (file_ == nullptr || pos_ >= size_) return View{nullptr, 0};
+  if (pos_ >= size_) return View{nullptr, 0};
+  if (file_ == nullptr) {
+    const auto chunk = static_cast<std::size_t>(pos_ / blockSize_);
+    if (chunk >= chunks_.size()) return View{nullptr, 0};
+    block_ = chunks_[chunk].get();
+    blockStart_ = std::uint64_t{chunk} * blockSize_;
+    blockBytes_ =
+        static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - blockStart_));
+    const auto offset = static_cast<std::size_t>(pos_ - blockStart_);
+    return View{block_ + offset, blockBytes_ - offset};
+  }
   const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - pos_));
   blockStart_ = pos_;
   blockBytes_ = 0;

@@ -12,11 +12,18 @@ namespace bitmap {
 // Keeps a logical position over a block of the file. Reads behave as byte reads from a
 // stream would: past the end they find nothing and leave the caller's buffer alone, and a
 // seek past the end is allowed. Every platform-specific file call lives in source.cpp.
+//
+// Input that cannot seek (a pipe, a FIFO, a device) is read once from the start. When its
+// first two bytes are not "BM" only the header bytes are taken: the run refuses it at once.
+// Otherwise it is copied into an unnamed temporary file, up to a cap, and served from there
+// like a regular file of that length; where no temporary file can be written, from memory.
 class Source {
  public:
   static constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
-  // Input that cannot seek (a pipe, a FIFO, a terminal) is read whole, up to this many bytes.
+  // Input that cannot seek is taken up to this many bytes.
   static constexpr std::uint64_t kMaxUnseekableSize = std::uint64_t{1} << 30;
+  // The two header records: all a stream that is not a bitmap is read for.
+  static constexpr std::size_t kHeadSize = 14 + 44;
 
   struct View {
     const std::uint8_t* data;
@@ -29,11 +36,14 @@ class Source {
   Source& operator=(const Source&) = delete;
   ~Source();
 
-  // Opens a path read-only; false when it cannot be opened or names a directory.
+  // Opens a path (UTF-8) read-only; false when it cannot be opened or names a directory.
   bool open(const char* path);
-  // Takes the bytes as the whole content of a file.
+  // Takes a copy of the bytes as the whole content of a file.
   void openMemory(const std::uint8_t* data, std::size_t size);
   void close();
+
+  // How much of input that cannot seek is taken (tests lower it).
+  void setStreamCap(std::uint64_t cap) { streamCap_ = cap; }
 
   std::uint64_t size() const { return size_; }
 
@@ -62,14 +72,19 @@ class Source {
 
  private:
   View loadBlock();
-  void readWhole(std::FILE* file);
-  void holdWhole();
+  void takeStream(std::FILE* stream);
+  bool spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_t headBytes);
+  bool keep(const std::uint8_t* data, std::size_t size);
+  void keepStream(std::FILE* stream);
+  void useFile(std::FILE* file, std::uint64_t size);
 
   const std::size_t blockSize_;
-  std::FILE* file_ = nullptr;          // null when the whole content is in memory
-  std::vector<std::uint8_t> content_;  // the whole content, for input that cannot seek
+  std::uint64_t streamCap_ = kMaxUnseekableSize;
+  std::FILE* file_ = nullptr;  // null when the content is in memory
+  // Content held in memory, in blocks of blockSize_ bytes: never copied as it grows.
+  std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
   std::unique_ptr<std::uint8_t[]> blockBuffer_;
-  const std::uint8_t* block_ = nullptr;  // the block in blockBuffer_, or content_
+  const std::uint8_t* block_ = nullptr;  // the block in blockBuffer_, or a chunk
   std::uint64_t blockStart_ = 0;         // file position of block_[0]
   std::size_t blockBytes_ = 0;           // bytes of block_ that hold file content
   std::uint64_t filePos_ = 0;            // where the underlying stream stands
