@@ -8,12 +8,19 @@
 #include <fstream>
 #include <thread>
 
+#include "app/run.h"
+#include "bitmap/source.h"
+#include "report/sink.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/harness.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <future>
 #endif
 
 namespace {
@@ -94,6 +101,31 @@ TEST(HostileInput, TheBinaryEndsLinesAsThePlatformDoes) {
   EXPECT_TRUE(written == expected) << "the binary's report differs from the expected text";
 }
 
+// A file that loses its end after it was measured ends where a read first comes up short.
+TEST(HostileInput, AFileThatShrinksEndsWhereItsReadsDo) {
+  const std::string path = scratch("shrinks.bin");
+  std::vector<std::uint8_t> bytes(3000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  ASSERT_TRUE(testing_support::writeFile(path, bytes));
+  bitmap::Source file(1000);
+  ASSERT_TRUE(file.open(path.c_str()));
+  std::uint8_t first[10] = {};
+  EXPECT_EQ(file.read(first, sizeof first), sizeof first);
+  std::error_code error;
+  fs::resize_file(fs::u8path(path), 1500, error);
+  if (error) GTEST_SKIP() << "cannot shorten an open file here: " << error.message();
+
+  std::vector<std::uint8_t> got(500, 0xAA);
+  file.seekSet(1200);
+  EXPECT_EQ(file.read(got.data(), got.size()), 300u);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 300, bytes.begin() + 1200));
+  EXPECT_EQ(got[300], 0xAA);
+  EXPECT_EQ(file.size(), 1500u);
+  file.seekSet(1600);
+  EXPECT_EQ(file.read(got.data(), got.size()), 0u);
+  EXPECT_EQ(got[0], bytes[1200]);
+}
+
 #ifndef _WIN32
 // The report with its Filename line taken out.
 std::string withoutFileName(const std::string& text) {
@@ -149,6 +181,21 @@ TEST(HostileInput, FilesPast4GiBAreReadAt64BitPositions) {
   // The length's low 32 bits print as a signed number.
   fs::resize_file(path, std::uint64_t{3} << 30);
   EXPECT_NE(runArgs({"quillfen", path}).text.find("Size : [-248:-1073741824]"), std::string::npos);
+
+  // A 24-bit dump at an offset of 2^31: a position, not a negative seek.
+  auto trueColor = testing_support::makeBmp(24, 2, 1, {}, {});
+  testing_support::putLE(trueColor, 10, std::uint32_t{1} << 31, 4);  // bfOffBits
+  {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(trueColor.data()),
+               static_cast<std::streamsize>(trueColor.size()));
+    file.seekp(std::streamoff{1} << 31);
+    file.write("\x01\x02\x03\x04\x05\x06\0\0", 8);
+  }
+  const auto pixels = runArgs({"quillfen", path});
+  EXPECT_NE(pixels.text.find("Offbits : [-2147483648]"), std::string::npos) << pixels.text;
+  EXPECT_NE(pixels.text.find("\n[(  3.  2.  1) (  6.  5.  4) ] - 1\n"), std::string::npos)
+      << pixels.text;
   fs::remove(path);
 }
 
@@ -171,6 +218,94 @@ TEST(HostileInput, AReportThatCannotBeWrittenIsAFailure) {
   ASSERT_TRUE(testing_support::writeFile(bmp, eightBitFile(512, 512)));
   EXPECT_EQ(shell("bash -c \"" + run + " | head -c 10 > /dev/null; exit \\${PIPESTATUS[0]}\""),
             128 + SIGPIPE);
+}
+
+// The whole run on an open Source, as the tool would report it.
+testing_support::RunResult reportOn(bitmap::Source& file) {
+  testing_support::RunResult result;
+  report::Sink out(result.text);
+  result.status = app::runReport(file, "stream", out);
+  EXPECT_TRUE(out.finish());
+  return result;
+}
+
+TEST(HostileInput, AStreamThatIsNotABitmapIsRefusedWithoutReadingOn) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  // More than the head, and the writing end stays open: reading on would wait for ever.
+  const std::string bytes = "XY" + std::string(200, 'z');
+  ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  bitmap::Source file;
+  const std::string path = "/dev/fd/" + std::to_string(fds[0]);
+  auto opened = std::async(std::launch::async, [&] { return file.open(path.c_str()); });
+  const bool returned = opened.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  close(fds[1]);
+  ASSERT_TRUE(returned) << "the reader waited for the end of a stream that is not a bitmap";
+  ASSERT_TRUE(opened.get());
+  const auto result = reportOn(file);
+  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(result.text.substr(result.text.find(" Filename")),
+            " Filename [stream]\n\nBitmap file needed!");
+  close(fds[0]);
+}
+
+TEST(HostileInput, AStreamIsTakenUpToTheCap) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const auto bytes = eightBitFile(100, 100);  // 11078 bytes, well within a pipe's buffer
+  ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  close(fds[1]);
+  bitmap::Source file;
+  file.setStreamCap(4096);
+  ASSERT_TRUE(file.open(("/dev/fd/" + std::to_string(fds[0])).c_str()));
+  close(fds[0]);
+  EXPECT_EQ(file.size(), 4096u);
+  const auto result = reportOn(file);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.text.find("Size : [11078:4096] - Broken or invalid file"), std::string::npos);
+  // Pixels past the cap are past the end: the dump repeats the last byte it found.
+  const std::uint8_t last = bytes[4095];
+  char repeated[8];
+  std::snprintf(repeated, sizeof repeated, "%02X %02X ", last, last);
+  EXPECT_NE(result.text.find(std::string("\n[") + repeated), std::string::npos) << result.text;
+}
+
+// A stream is copied into an unnamed file in $TMPDIR: it is there while the run reads it,
+// and no name of it is left after the run, after a run that is killed, or ever.
+TEST(HostileInput, StreamsSpoolToAnUnnamedFileThatNeverOutlivesTheRun) {
+  const std::string bmp = scratch("spooled.bmp");
+  ASSERT_TRUE(testing_support::writeFile(bmp, eightBitFile(700, 700)));  // two read blocks
+  const std::string expected = withoutFileName(runArgs({"quillfen", bmp}).text);
+  const std::string tmp = scratch("tmp");
+  fs::create_directories(tmp);
+  const std::string out = scratch("spooled.txt");
+  const std::string source = "cat " + quote(bmp) + " | ";
+
+  EXPECT_EQ(shell(source + "TMPDIR=" + quote(tmp) + " " + kBinary + " /dev/stdin > " + quote(out)),
+            0);
+  EXPECT_EQ(withoutFileName(testing_support::readText(out)), expected);
+  EXPECT_TRUE(fs::is_empty(tmp));
+
+  // Killed while it waits for more: its open files name the spool in tmp, and none is left.
+  const std::string seen = scratch("seen.txt");
+  EXPECT_EQ(shell("{ cat " + quote(bmp) + "; sleep 3; } | TMPDIR=" + quote(tmp) + " " + kBinary +
+                  " /dev/stdin > /dev/null & pid=$!; sleep 1; { ls -A " + quote(tmp) +
+                  "; ls -l /proc/$pid/fd | grep -c " + quote(tmp) + "; } > " + quote(seen) +
+                  "; kill -9 $pid"),
+            0);
+  EXPECT_EQ(testing_support::readText(seen), "1\n");
+  EXPECT_TRUE(fs::is_empty(tmp));
+
+  // No temporary file to be had, or one that stops taking bytes after 50 KiB: memory.
+  EXPECT_EQ(shell(source + "TMPDIR=" + quote(scratch("missing")) + " " + kBinary +
+                  " /dev/stdin > " + quote(out)),
+            0);
+  EXPECT_EQ(withoutFileName(testing_support::readText(out)), expected);
+  EXPECT_EQ(shell(source + "(trap '' XFSZ; ulimit -f 100; TMPDIR=" + quote(tmp) + " exec " +
+                  kBinary + " /dev/stdin) | cat > " + quote(out)),
+            0);
+  EXPECT_EQ(withoutFileName(testing_support::readText(out)), expected);
+  EXPECT_TRUE(fs::is_empty(tmp));
 }
 
 #endif  // _WIN32

@@ -1,9 +1,13 @@
 // The output buffer: line-end translation across block edges, and what a failed write does.
+#include "report/sink.h"
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <string>
 
-#include "report/sink.h"
+#include "tests/support/harness.h"
 
 namespace {
 
@@ -26,9 +30,44 @@ TEST(Sink, EveryNewlineBecomesCrLfWhereverBlocksEnd) {
     if (c == '\n') expected += '\r';
     expected += c;
   }
-  for (const std::size_t capacity : {1, 2, 3, 5, 8, 64}) {
+  for (const std::size_t capacity : {1u, 2u, 3u, 5u, 8u, 64u}) {
     EXPECT_EQ(throughSink(text, capacity, true), expected) << "capacity " << capacity;
     EXPECT_EQ(throughSink(text, capacity, false), text) << "capacity " << capacity;
+  }
+}
+
+int writeCalls = 0;
+// Takes nothing: the first block fails with ENOSPC.
+int failingWrite(const char*, std::size_t) {
+  ++writeCalls;
+  return ENOSPC;
+}
+
+TEST(Sink, NothingIsWrittenAfterAFailedWrite) {
+  writeCalls = 0;
+  report::Sink out(failingWrite, 16);
+  for (int i = 0; i < 20; ++i) out.put("twelve bytes");
+  out.flush();
+  EXPECT_FALSE(out.finish());
+  EXPECT_EQ(out.error(), ENOSPC);
+  EXPECT_EQ(writeCalls, 1);
+}
+
+// A stream whose error flag an earlier operation set has lost output the sink never saw.
+TEST(Sink, AStreamInErrorFailsTheReport) {
+  const std::string path = testing_support::scratchDir() + "/flagged.txt";
+  for (const bool flagged : {false, true}) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    if (flagged) {
+      EXPECT_EQ(std::fgetc(file), EOF);  // reading a stream opened for writing
+    }
+    {
+      report::Sink out(file);
+      out.put("report");
+      EXPECT_EQ(out.finish(), !flagged);
+    }
+    std::fclose(file);
   }
 }
 
