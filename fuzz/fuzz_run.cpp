@@ -18,6 +18,7 @@ namespace {
 constexpr std::size_t kCapacity = std::size_t{64} * 1024;
 // Tiny read blocks, so that inputs of a few KiB cross block boundaries everywhere.
 constexpr std::size_t kBlockSize = 5;
+constexpr std::size_t kMemoryChunk = 7;
 
 void require(bool holds, const char* what) {
   if (!holds) {
@@ -43,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string fromMemory;
   int memoryStatus = 0;
   {
-    bitmap::Source file;
+    // Small chunks in memory too, so that items cross chunk edges.
+    bitmap::Source file(kMemoryChunk);
     file.openMemory(data, size);
     report::Sink out(fromMemory, kCapacity);
     memoryStatus = app::runReport(file, "input.bmp", out);
@@ -54,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::FILE* written = std::fopen(path.c_str(), "wb");
   require(written != nullptr, "cannot write the scratch file");
-  require(std::fwrite(data, 1, size, written) == size, "cannot write the scratch file");
+  // An empty input may come as a null pointer, which fwrite must not be given.
+  require(size == 0 || std::fwrite(data, 1, size, written) == size,
+          "cannot write the scratch file");
   std::fclose(written);
   std::string fromFile;
   int fileStatus = 0;
