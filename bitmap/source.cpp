@@ -62,24 +62,20 @@ std::FILE* openForReading(const char* path) {
 #endif
 }
 
-// A new file in $TMPDIR, else the platform's temporary folder, that no name leads to and that
-// is gone when it is closed or the process ends, however it ends. Null when none can be made.
+// A new file in the temporary folder ($TMPDIR, else /tmp; on Windows the system's) that no
+// name leads to, or none after the run, however it ends. Null when none can be made.
 std::FILE* openTemporaryFile() {
 #ifdef _WIN32
-  std::wstring dir;
-  if (const wchar_t* tmpdir = _wgetenv(L"TMPDIR"); tmpdir != nullptr && *tmpdir != L'\0') {
-    dir = std::wstring(tmpdir) + L"\\";
-  } else {
-    wchar_t path[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, path);
-    if (length == 0 || length > MAX_PATH) return nullptr;
-    dir.assign(path, length);
-  }
+  // The temporary folder as Windows names it (TMP, then TEMP, then the profile's).
+  wchar_t path[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, path);
+  if (length == 0 || length > MAX_PATH) return nullptr;
+  const std::wstring dir(path, length);
   // Deleted by the system when its last handle closes, also when the process is killed.
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::wstring path = dir + L"quillfen-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    const std::wstring name = dir + L"quillfen-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                               std::to_wstring(GetTickCount() + attempt) + L".tmp";
-    const int fd = _wopen(path.c_str(),
+    const int fd = _wopen(name.c_str(),
                           _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
                           _S_IREAD | _S_IWRITE);
     if (fd >= 0) return _fdopen(fd, "w+b");
