@@ -14,7 +14,9 @@
 #include "tests/support/bmp_writer.h"
 #include "tests/support/harness.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,6 +56,14 @@ std::vector<std::uint8_t> eightBitFile(std::int32_t width, std::int32_t height) 
   std::vector<std::uint8_t> table(1024);
   for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(i * 7);
   return testing_support::makeBmp(8, width, height, table, pixels);
+}
+
+// The report with its Filename line taken out.
+std::string withoutFileName(const std::string& text) {
+  const std::size_t start = text.find("\n Filename [");
+  return start == std::string::npos
+             ? text
+             : text.substr(0, start) + text.substr(text.find(']', start) + 1);
 }
 
 TEST(HostileInput, WrongArgumentCountsAndUnopenablePaths) {
@@ -126,15 +136,37 @@ TEST(HostileInput, AFileThatShrinksEndsWhereItsReadsDo) {
   EXPECT_EQ(got[0], bytes[1200]);
 }
 
-#ifndef _WIN32
-// The report with its Filename line taken out.
-std::string withoutFileName(const std::string& text) {
-  const std::size_t start = text.find("\n Filename [");
-  return start == std::string::npos
-             ? text
-             : text.substr(0, start) + text.substr(text.find(']', start) + 1);
+#ifdef _WIN32
+// A named pipe cannot seek: it is spooled to a delete-on-close file and reported as the file
+// it carries, and the temporary folder keeps nothing of it.
+TEST(HostileInput, APipeIsReportedAsTheFileItCarries) {
+  const auto bytes = eightBitFile(600, 600);  // several read blocks
+  const std::string bmp = scratch("piped.bmp");
+  ASSERT_TRUE(testing_support::writeFile(bmp, bytes));
+  const std::string expected = withoutFileName(runArgs({"quillfen", bmp}).text);
+  const std::string name = "\\\\.\\pipe\\quillfen-test-" + std::to_string(GetCurrentProcessId());
+  const HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND,
+                                       PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  std::thread writer([&] {
+    if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+      DWORD written = 0;
+      WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+      FlushFileBuffers(pipe);
+    }
+    CloseHandle(pipe);
+  });
+  const auto result = runArgs({"quillfen", name});
+  writer.join();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(withoutFileName(result.text), expected);
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+    const std::string file = entry.path().filename().u8string();
+    EXPECT_FALSE(file.rfind("quillfen-", 0) == 0 && entry.path().extension() == ".tmp") << file;
+  }
 }
 
+#else
 TEST(HostileInput, InputThatCannotSeekIsReportedAsTheFileItHolds) {
   // Larger than one read block, so the pipe is drained in several reads.
   const auto bytes = eightBitFile(600, 600);

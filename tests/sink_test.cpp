@@ -53,21 +53,27 @@ TEST(Sink, NothingIsWrittenAfterAFailedWrite) {
   EXPECT_EQ(writeCalls, 1);
 }
 
-// A stream whose error flag an earlier operation set has lost output the sink never saw.
+// A stream whose error flag another operation set has lost output the sink never saw.
 TEST(Sink, AStreamInErrorFailsTheReport) {
   const std::string path = testing_support::scratchDir() + "/flagged.txt";
   for (const bool flagged : {false, true}) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    if (flagged) {
-      EXPECT_EQ(std::fgetc(file), EOF);  // reading a stream opened for writing
-    }
+    bool finished = false;
     {
       report::Sink out(file);
       out.put("report");
-      EXPECT_EQ(out.finish(), !flagged);
+      if (flagged) {
+        EXPECT_EQ(std::fgetc(file), EOF);  // reading a stream opened for writing
+      }
+      finished = out.finish();
     }
+    const bool inError = std::ferror(file) != 0;
     std::fclose(file);
+    if (flagged && !inError) {
+      GTEST_SKIP() << "this C library sets no error flag for a read on an output stream";
+    }
+    EXPECT_EQ(finished, !flagged);
   }
 }
 
