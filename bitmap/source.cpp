@@ -199,9 +199,9 @@ bool Source::keep(const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const auto used = static_cast<std::size_t>(size_ % blockSize_);
     if (used == 0) {
-      std::uint8_t* chunk = new (std::nothrow) std::uint8_t[blockSize_];
+      std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[blockSize_]);
       if (chunk == nullptr) return false;
-      chunks_.emplace_back(chunk);
+      chunks_.push_back(std::move(chunk));
     }
     const std::size_t n = std::min(size, blockSize_ - used);
     std::memcpy(chunks_.back().get() + used, data, n);

@@ -38,7 +38,7 @@ TEST(Sink, EveryNewlineBecomesCrLfWhereverBlocksEnd) {
 
 int writeCalls = 0;
 // Takes nothing: the first block fails with ENOSPC.
-int failingWrite(const char*, std::size_t) {
+int failingWrite(const char* /*data*/, std::size_t /*size*/) {
   ++writeCalls;
   return ENOSPC;
 }
