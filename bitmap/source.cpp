@@ -78,7 +78,11 @@ std::FILE* openTemporaryFile() {
     const int fd = _wopen(name.c_str(),
                           _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
                           _S_IREAD | _S_IWRITE);
-    if (fd >= 0) return _fdopen(fd, "w+b");
+    if (fd >= 0) {
+      std::FILE* file = _fdopen(fd, "w+b");
+      if (file == nullptr) _close(fd);
+      return file;
+    }
     if (errno != EEXIST) return nullptr;
   }
   return nullptr;
@@ -153,8 +157,8 @@ void Source::takeStream(std::FILE* stream) {
   if (keep(head, headBytes) && bitmap && headBytes == kHeadSize) keepStream(stream);
 }
 
-// Copies the stream, after its head, into a temporary file and serves the file. On a write
-// that fails, what was copied so far moves to memory and the rest follows it there.
+// Copies the head and the rest of the stream into a temporary file and serves the file. On a
+// write that fails, what was copied so far moves to memory and the rest follows it there.
 bool Source::spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_t headBytes) {
   const std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kBlockSize]);
   if (piece == nullptr) return false;
