@@ -70,7 +70,7 @@ cross:
 	cd build-$(ARCH) && ctest --output-on-failure -j2
 
 WINDOWS_DIR := build-windows
-WINE_ENV := WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine-prefix WINEDEBUG=-all
+WINE_ENV := WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Builds build-windows/quillfen.exe and the suite with Debian's mingw-w64 cross compiler.
 windows:
 	@test -f $(WINDOWS_DIR)/CMakeCache.txt || \

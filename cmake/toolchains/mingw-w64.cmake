@@ -16,4 +16,5 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # Tests run under wine with a prefix of the build's own, so nothing of the user's is touched.
 find_program(_wine wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all ${_wine})
+    /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all
+    WINEDLLOVERRIDES=mscoree,mshtml= ${_wine})
