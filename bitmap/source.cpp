@@ -33,18 +33,16 @@ using StatRecord = struct stat;
 namespace bitmap {
 namespace {
 
-enum class FileKind { kRegular, kDirectory, kOther };
-
 struct FileStatus {
-  FileKind kind = FileKind::kOther;
-  std::int64_t size = -1;  // the length of a regular file
+  bool directory = false;
+  std::int64_t size = -1;  // the length of a regular file; -1 for anything else
 };
 
 FileStatus statusOf(std::FILE* file) {
   StatRecord status{};
   if (QUILLFEN_FSTAT(QUILLFEN_FILENO(file), &status) != 0) return {};
-  if (QUILLFEN_IS_DIRECTORY(status.st_mode)) return {FileKind::kDirectory, -1};
-  if (QUILLFEN_IS_REGULAR(status.st_mode)) return {FileKind::kRegular, status.st_size};
+  if (QUILLFEN_IS_DIRECTORY(status.st_mode)) return {true, -1};
+  if (QUILLFEN_IS_REGULAR(status.st_mode)) return {false, status.st_size};
   return {};
 }
 
@@ -120,7 +118,7 @@ bool Source::open(const char* path) {
   std::FILE* file = openForReading(path);
   if (file == nullptr) return false;
   const FileStatus status = statusOf(file);
-  if (status.kind == FileKind::kDirectory) {
+  if (status.directory) {
     std::fclose(file);
     return false;
   }
@@ -132,15 +130,14 @@ bool Source::open(const char* path) {
     std::fclose(file);
     return true;
   }
-  useFile(file, static_cast<std::uint64_t>(status.size));
-  filePos_ = 0;
+  useFile(file, static_cast<std::uint64_t>(status.size), 0);
   return true;
 }
 
-void Source::useFile(std::FILE* file, std::uint64_t size) {
+void Source::useFile(std::FILE* file, std::uint64_t size, std::uint64_t filePos) {
   file_ = file;
   size_ = size;
-  filePos_ = ~std::uint64_t{0};  // unknown: the first block seeks
+  filePos_ = filePos;
   // Left uninitialised: only what a read fills is ever served.
   blockBuffer_.reset(
       new std::uint8_t[std::min<std::uint64_t>(blockSize_, std::max<std::uint64_t>(size_, 1))]);
@@ -151,10 +148,11 @@ void Source::takeStream(std::FILE* stream) {
   std::uint8_t head[kHeadSize];
   const auto headBytes = std::fread(
       head, 1, static_cast<std::size_t>(std::min<std::uint64_t>(kHeadSize, streamCap_)), stream);
-  const bool bitmap = headBytes >= 2 && head[0] == 'B' && head[1] == 'M';
-  if (bitmap && headBytes == kHeadSize && spoolStream(stream, head, headBytes)) return;
-  // Not a bitmap, too short to be one, or nowhere to spool it: memory.
-  if (keep(head, headBytes) && bitmap && headBytes == kHeadSize) keepStream(stream);
+  // A bitmap's whole header came: the rest is worth reading.
+  const bool readOn = headBytes == kHeadSize && head[0] == 'B' && head[1] == 'M';
+  if (readOn && spoolStream(stream, head, headBytes)) return;
+  // Not a bitmap, all there was, or nowhere to spool it: memory.
+  if (keep(head, headBytes) && readOn) keepStream(stream);
 }
 
 // Copies the head and the rest of the stream into a temporary file and serves the file. On a
@@ -182,7 +180,7 @@ bool Source::spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_
     got = std::fread(piece.get(), 1, want, stream);
   }
   if (written) {
-    useFile(spool, spooled);
+    useFile(spool, spooled, spooled);
     return true;
   }
   // Read back what the file took, add the piece it refused, and go on in memory.
@@ -198,17 +196,27 @@ bool Source::spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_
   return true;
 }
 
-// Appends to the content in memory; false when memory ran out, which ends the content.
+// The free end of the content in memory, in a new chunk when the last one is full; null when
+// memory ran out, which ends the content.
+std::uint8_t* Source::room(std::size_t* bytes) {
+  const auto used = static_cast<std::size_t>(size_ % blockSize_);
+  if (used == 0) {
+    std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[blockSize_]);
+    if (chunk == nullptr) return nullptr;
+    chunks_.push_back(std::move(chunk));
+  }
+  *bytes = blockSize_ - used;
+  return chunks_.back().get() + used;
+}
+
+// Appends to the content in memory; false when memory ran out.
 bool Source::keep(const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
-    const auto used = static_cast<std::size_t>(size_ % blockSize_);
-    if (used == 0) {
-      std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[blockSize_]);
-      if (chunk == nullptr) return false;
-      chunks_.push_back(std::move(chunk));
-    }
-    const std::size_t n = std::min(size, blockSize_ - used);
-    std::memcpy(chunks_.back().get() + used, data, n);
+    std::size_t free = 0;
+    std::uint8_t* to = room(&free);
+    if (to == nullptr) return false;
+    const std::size_t n = std::min(size, free);
+    std::memcpy(to, data, n);
     size_ += n;
     data += n;
     size -= n;
@@ -216,14 +224,16 @@ bool Source::keep(const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-// Reads the rest of the stream into memory, up to the cap.
+// Reads the rest of the stream straight into memory, up to the cap.
 void Source::keepStream(std::FILE* stream) {
-  std::uint8_t piece[4096];
   while (size_ < streamCap_) {
-    const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(sizeof piece, streamCap_ - size_));
-    const std::size_t got = std::fread(piece, 1, want, stream);
-    if (!keep(piece, got) || got < want) break;
+    std::size_t free = 0;
+    std::uint8_t* to = room(&free);
+    if (to == nullptr) return;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(free, streamCap_ - size_));
+    const std::size_t got = std::fread(to, 1, want, stream);
+    size_ += got;
+    if (got < want) return;
   }
 }
 

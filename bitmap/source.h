@@ -74,9 +74,10 @@ class Source {
   View loadBlock();
   void takeStream(std::FILE* stream);
   bool spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_t headBytes);
+  std::uint8_t* room(std::size_t* bytes);
   bool keep(const std::uint8_t* data, std::size_t size);
   void keepStream(std::FILE* stream);
-  void useFile(std::FILE* file, std::uint64_t size);
+  void useFile(std::FILE* file, std::uint64_t size, std::uint64_t filePos);
 
   const std::size_t blockSize_;
   std::uint64_t streamCap_ = kMaxUnseekableSize;
