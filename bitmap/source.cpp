@@ -1,123 +1,21 @@
-// The block reader, and the only place that makes platform-specific file calls.
+// The block reader over a file, a stream copied to a temporary file, or memory.
 #include "bitmap/source.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-
-#define QUILLFEN_FSEEK64 _fseeki64
-#define QUILLFEN_FILENO _fileno
-using StatRecord = struct _stat64;
-#define QUILLFEN_FSTAT _fstat64
-#define QUILLFEN_IS_REGULAR(mode) (((mode)&_S_IFMT) == _S_IFREG)
-#define QUILLFEN_IS_DIRECTORY(mode) (((mode)&_S_IFMT) == _S_IFDIR)
-#else
-#include <unistd.h>
-#define QUILLFEN_FSEEK64 fseeko
-#define QUILLFEN_FILENO fileno
-using StatRecord = struct stat;
-#define QUILLFEN_FSTAT fstat
-#define QUILLFEN_IS_REGULAR(mode) S_ISREG(mode)
-#define QUILLFEN_IS_DIRECTORY(mode) S_ISDIR(mode)
-#endif
+#include "bitmap/platform.h"
 
 namespace bitmap {
-namespace {
-
-struct FileStatus {
-  bool directory = false;
-  std::int64_t size = -1;  // the length of a regular file; -1 for anything else
-};
-
-FileStatus statusOf(std::FILE* file) {
-  StatRecord status{};
-  if (QUILLFEN_FSTAT(QUILLFEN_FILENO(file), &status) != 0) return {};
-  if (QUILLFEN_IS_DIRECTORY(status.st_mode)) return {true, -1};
-  if (QUILLFEN_IS_REGULAR(status.st_mode)) return {false, status.st_size};
-  return {};
-}
-
-// Paths arrive as UTF-8. Windows opens them through the wide interface, so that a name outside
-// the ANSI code page opens too.
-std::FILE* openForReading(const char* path) {
-#ifdef _WIN32
-  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-  if (size <= 0) return nullptr;
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), size);
-  return _wfopen(wide.c_str(), L"rb");
-#else
-  return std::fopen(path, "rb");
-#endif
-}
-
-// A new file in the temporary folder ($TMPDIR, else /tmp; on Windows the system's) that no
-// name leads to, or none after the run, however it ends. Null when none can be made.
-std::FILE* openTemporaryFile() {
-#ifdef _WIN32
-  // The temporary folder as Windows names it (TMP, then TEMP, then the profile's).
-  wchar_t path[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, path);
-  if (length == 0 || length > MAX_PATH) return nullptr;
-  const std::wstring dir(path, length);
-  // Deleted by the system when its last handle closes, also when the process is killed.
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::wstring name = dir + L"quillfen-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(GetTickCount() + attempt) + L".tmp";
-    const int fd = _wopen(name.c_str(),
-                          _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
-                          _S_IREAD | _S_IWRITE);
-    if (fd >= 0) {
-      std::FILE* file = _fdopen(fd, "w+b");
-      if (file == nullptr) _close(fd);
-      return file;
-    }
-    if (errno != EEXIST) return nullptr;
-  }
-  return nullptr;
-#else
-  const char* tmpdir = std::getenv("TMPDIR");
-  const std::string dir = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-  int fd = -1;
-#ifdef O_TMPFILE
-  // Never has a name at all.
-  fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-#endif
-  if (fd < 0) {
-    // Where the file system cannot make unnamed files: a fresh name, removed at once.
-    std::string path = dir + "/quillfen-XXXXXX";
-    fd = ::mkstemp(path.data());
-    if (fd < 0) return nullptr;
-    ::unlink(path.c_str());
-  }
-  std::FILE* file = ::fdopen(fd, "w+b");
-  if (file == nullptr) ::close(fd);
-  return file;
-#endif
-}
-
-bool seekTo(std::FILE* file, std::uint64_t position) {
-  return QUILLFEN_FSEEK64(file, static_cast<std::int64_t>(position), SEEK_SET) == 0;
-}
-
-}  // namespace
 
 Source::~Source() { close(); }
 
 bool Source::open(const char* path) {
   close();
-  std::FILE* file = openForReading(path);
+  std::FILE* file = platform::openForReading(path);
   if (file == nullptr) return false;
-  const FileStatus status = statusOf(file);
+  const platform::FileStatus status = platform::statusOf(file);
   if (status.directory) {
     std::fclose(file);
     return false;
@@ -139,8 +37,8 @@ void Source::useFile(std::FILE* file, std::uint64_t size, std::uint64_t filePos)
   size_ = size;
   filePos_ = filePos;
   // Left uninitialised: only what a read fills is ever served.
-  blockBuffer_.reset(
-      new std::uint8_t[std::min<std::uint64_t>(blockSize_, std::max<std::uint64_t>(size_, 1))]);
+  blockBuffer_.reset(new std::uint8_t[static_cast<std::size_t>(
+      std::min<std::uint64_t>(blockSize_, std::max<std::uint64_t>(size_, 1)))]);
 }
 
 // A read error ends the content where it happened, as the end of the input would.
@@ -160,7 +58,7 @@ void Source::takeStream(std::FILE* stream) {
 bool Source::spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_t headBytes) {
   const std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kBlockSize]);
   if (piece == nullptr) return false;
-  std::FILE* spool = openTemporaryFile();
+  std::FILE* spool = platform::openTemporaryFile();
   if (spool == nullptr) return false;
   std::setvbuf(spool, nullptr, _IONBF, 0);
   // The head is the first piece; each later one is read from the stream.
@@ -184,7 +82,7 @@ bool Source::spoolStream(std::FILE* stream, const std::uint8_t* head, std::size_
     return true;
   }
   // Read back what the file took, add the piece it refused, and go on in memory.
-  bool kept = std::fflush(spool) == 0 && seekTo(spool, 0);
+  bool kept = std::fflush(spool) == 0 && platform::seekTo(spool, 0);
   std::uint8_t back[4096];
   for (std::uint64_t done = 0; kept && done < spooled;) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof back, spooled - done));
@@ -283,7 +181,7 @@ Source::View Source::loadBlock() {
   const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - pos_));
   blockStart_ = pos_;
   blockBytes_ = 0;
-  if (filePos_ != pos_ && !seekTo(file_, pos_)) {
+  if (filePos_ != pos_ && !platform::seekTo(file_, pos_)) {
     filePos_ = ~std::uint64_t{0};
     return View{nullptr, 0};
   }

@@ -11,7 +11,7 @@ namespace bitmap {
 
 // Keeps a logical position over a block of the file. Reads behave as byte reads from a
 // stream would: past the end they find nothing and leave the caller's buffer alone, and a
-// seek past the end is allowed. Every platform-specific file call lives in source.cpp.
+// seek past the end is allowed. Its platform calls live in platform.cpp.
 //
 // Input that cannot seek (a pipe, a FIFO, a device) is read once from the start. When its
 // first two bytes are not "BM" only the header bytes are taken: the run refuses it at once.
