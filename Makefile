@@ -5,7 +5,7 @@ GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
 .PHONY: configure run test bench fuzz install package lint clean cross windows windows-test \
-        windows-package
+        windows-package web serve-web web-test web-bench
 
 configure:
 	@test -f $(BUILD_DIR)/CMakeCache.txt || \
@@ -92,6 +92,37 @@ windows-test: windows
 # Builds build-windows/quillfen-<version>-win64.zip: quillfen.exe, the README and the licence.
 windows-package: windows
 	cd $(WINDOWS_DIR) && cpack -G ZIP
+
+WEB_DIR := build-web
+# Debian's emscripten runs its JavaScript tools with the system's Node, which looks for their
+# packages where Debian keeps them only when told.
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
+# Builds the page into build-web/site/ (and the Node package's core) with emscripten.
+web:
+	@test -f $(WEB_DIR)/CMakeCache.txt || \
+	  $(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	    -DQUILLFEN_TESTS=OFF $(CMAKE_FLAGS)
+	$(EMSCRIPTEN_ENV) cmake --build $(WEB_DIR)
+
+# Serves the page on http://127.0.0.1:8000/ until stopped.
+serve-web: web
+	@echo "Quillfen's page: http://127.0.0.1:8000/"
+	cd $(WEB_DIR)/site && python3 -m http.server --bind 127.0.0.1 8000
+
+WEB_TEST_DIR := tests/web
+# The browser tests' packages, as the lockfile pins them (puppeteer-core; no browser download).
+$(WEB_TEST_DIR)/node_modules/.package-lock.json: $(WEB_TEST_DIR)/package-lock.json
+	cd $(WEB_TEST_DIR) && npm ci --no-audit --no-fund
+
+# Drives the page in Debian's Chromium, headless, against the native binary's reports.
+web-test: web configure $(WEB_TEST_DIR)/node_modules/.package-lock.json
+	cmake --build $(BUILD_DIR) --target quillfen
+	node --test $(WEB_TEST_DIR)/
+
+# The page's worker, the page path and the Node CLI against the native binary, in one run.
+web-bench: web configure $(WEB_TEST_DIR)/node_modules/.package-lock.json
+	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
+	node bench/wasm_bench.mjs
 
 clean:
 	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) $(addprefix build-,$(CROSS_ARCHS))

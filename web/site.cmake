@@ -1,0 +1,10 @@
+# Writes the site into SITE: the page's own files from SOURCE, worker.js as the core's loader
+# (CORE.js) followed by the worker's script, and the core's module (CORE.wasm).
+file(MAKE_DIRECTORY ${SITE})
+foreach(name index.html page.js style.css)
+  configure_file(${SOURCE}/${name} ${SITE}/${name} COPYONLY)
+endforeach()
+configure_file(${CORE}.wasm ${SITE}/quillfen.wasm COPYONLY)
+file(READ ${CORE}.js loader)
+file(READ ${SOURCE}/worker.js worker)
+file(WRITE ${SITE}/worker.js "${loader}\n${worker}")
