@@ -5,7 +5,7 @@ GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
 .PHONY: configure run test bench fuzz install package lint clean cross windows windows-test \
-        windows-package web serve-web web-test web-bench
+        windows-package web serve-web web-test web-bench npm-package npm-test
 
 configure:
 	@test -f $(BUILD_DIR)/CMakeCache.txt || \
@@ -123,6 +123,23 @@ web-test: web configure $(WEB_TEST_DIR)/node_modules/.package-lock.json
 web-bench: web configure $(WEB_TEST_DIR)/node_modules/.package-lock.json
 	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	node bench/wasm_bench.mjs
+
+NPM_DIR := build-npm
+# Packs the Node package into build-npm/quillfen-<version>.tgz.
+npm-package: web
+	mkdir -p $(NPM_DIR)
+	rm -f $(NPM_DIR)/quillfen-*.tgz
+	cd $(WEB_DIR)/npm-package && npm pack --pack-destination $(CURDIR)/$(NPM_DIR)
+
+# Installs the packed package into a scratch prefix, as a user would, and tests what is
+# installed against the native binary.
+npm-test: npm-package configure
+	cmake --build $(BUILD_DIR) --target quillfen
+	rm -rf $(NPM_DIR)/prefix
+	npm install --global --prefix $(CURDIR)/$(NPM_DIR)/prefix --no-audit --no-fund \
+	  $(CURDIR)/$(NPM_DIR)/quillfen-*.tgz
+	QUILLFEN_PREFIX=$(CURDIR)/$(NPM_DIR)/prefix node --test tests/npm/
+	tests/compare_reports.sh $(BUILD_DIR)/quillfen $(NPM_DIR)/prefix/bin/quillfen
 
 clean:
 	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) $(addprefix build-,$(CROSS_ARCHS))

@@ -44,6 +44,7 @@ Module['runCommandLine'] = function (args, onBlock) {
 Module['reportBytes'] = function (bytes, name, onBlock) {
   deliverTo(onBlock);
   var data = _malloc(Math.max(bytes.length, 1));
+  if (!data) throw new RangeError('not enough memory for ' + bytes.length + ' bytes');
   var namePointer = newCString(name);
   HEAPU8.set(bytes, data);
   try {

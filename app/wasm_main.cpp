@@ -27,9 +27,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int runCommandLine(int argc, const char* const* 
 
 // A report on bytes in memory, as the content of a file called fileName.
 extern "C" EMSCRIPTEN_KEEPALIVE int reportBytes(const std::uint8_t* data, std::size_t size,
-                                               const char* fileName) {
+                                                const char* fileName) {
   bitmap::Source file;
-  file.openMemory(data, size);
+  file.openView(data, size);
   report::Sink out(writeBlock);
   const int status = app::runReport(file, fileName, out);
   return out.finish() ? status : app::kRefused;

@@ -140,6 +140,13 @@ void Source::openMemory(const std::uint8_t* data, std::size_t size) {
   keep(data, size);
 }
 
+void Source::openView(const std::uint8_t* data, std::size_t size) {
+  close();
+  block_ = data;
+  blockBytes_ = size;
+  size_ = size;
+}
+
 void Source::close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;

@@ -40,6 +40,9 @@ class Source {
   bool open(const char* path);
   // Takes a copy of the bytes as the whole content of a file.
   void openMemory(const std::uint8_t* data, std::size_t size);
+  // Serves the caller's bytes, which must stay as they are until close(), as the whole content
+  // of a file: one block that is never reloaded.
+  void openView(const std::uint8_t* data, std::size_t size);
   void close();
 
   // How much of input that cannot seek is taken (tests lower it).

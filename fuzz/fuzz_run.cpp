@@ -1,6 +1,7 @@
-// Fuzz target: any bytes as the input file of a whole run. Each input is reported twice, from
-// memory (as a pipe's content is) and from a real file through the block reader; both reports
-// (read in tiny blocks) must be identical, the status 0 or -1, and the text within 64 bytes per
+// Fuzz target: any bytes as the input file of a whole run. Each input is reported three times,
+// from memory (as a pipe's content is), from the caller's bytes in place (as the Node API reads
+// them) and from a real file through the block reader; the reports (read in tiny blocks where
+// there are blocks) must be identical, the status 0 or -1, and the text within 64 bytes per
 // input byte + 1 MiB.
 #include <chrono>
 #include <cstdint>
@@ -53,6 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   require(memoryStatus == 0 || memoryStatus == -1, "status other than 0 or -1");
   require(fromMemory.size() <= bound, "report larger than 64 x input + 1 MiB");
+
+  std::string fromView;
+  {
+    bitmap::Source file;
+    file.openView(data, size);
+    report::Sink out(fromView, kCapacity);
+    require(app::runReport(file, "input.bmp", out) == memoryStatus,
+            "view and memory runs ended differently");
+    require(out.finish(), "capturing sink failed");
+  }
+  require(fromView == fromMemory, "view and memory runs reported differently");
 
   std::FILE* written = std::fopen(path.c_str(), "wb");
   require(written != nullptr, "cannot write the scratch file");
