@@ -67,14 +67,10 @@ struct TripleItem {
   static constexpr std::size_t kItemBytes = 3;
   static constexpr std::size_t kTextBytes = 14;
   char* operator()(char* out, const std::uint8_t* item) const {
-    out[0] = '(';
-    std::memcpy(out + 1, kDecimal3[item[2]].data(), 4);
-    out[4] = '.';
-    std::memcpy(out + 5, kDecimal3[item[1]].data(), 4);
-    out[8] = '.';
-    std::memcpy(out + 9, kDecimal3[item[0]].data(), 4);
-    out[12] = ')';
-    out[13] = ' ';
+    std::memcpy(out, kOpenDecimal3[item[2]].data(), 4);
+    std::memcpy(out + 4, kDotDecimal3[item[1]].data(), 4);
+    std::memcpy(out + 8, kDotDecimal3[item[0]].data(), 4);
+    std::memcpy(out + 12, ") ", 2);
     return out + kTextBytes;
   }
 };

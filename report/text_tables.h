@@ -33,6 +33,13 @@ constexpr ByteTexts<4> makeDecimal3() {
   return table;
 }
 
+// "%3d" for every byte after a one-character prefix: a 24-bit pixel is three of these.
+constexpr ByteTexts<4> makePrefixedDecimal3(char prefix) {
+  ByteTexts<4> table = makeDecimal3();
+  for (auto& entry : table) entry = {prefix, entry[0], entry[1], entry[2]};
+  return table;
+}
+
 // The bit picture of a byte: bit 0 first, the digit 8 for a set bit and a blank for a clear one.
 constexpr ByteTexts<8> makeBitPictures() {
   ByteTexts<8> table{};
@@ -45,5 +52,7 @@ constexpr ByteTexts<8> makeBitPictures() {
 inline constexpr ByteTexts<4> kHexItems = makeHexItems();
 inline constexpr ByteTexts<4> kDecimal3 = makeDecimal3();
 inline constexpr ByteTexts<8> kBitPictures = makeBitPictures();
+inline constexpr ByteTexts<4> kOpenDecimal3 = makePrefixedDecimal3('(');
+inline constexpr ByteTexts<4> kDotDecimal3 = makePrefixedDecimal3('.');
 
 }  // namespace report
