@@ -24,10 +24,13 @@ const ui = {
 // Fetched once when the page loads: every worker after that starts without a request.
 let workerUrl = null;
 let coreModule = null;
+// The report's worker runs the core, one task at a time: the report, then each save. A report
+// of hundreds of MB is not kept: Save report makes it again, whole, which costs less than
+// keeping every report from the start. Pictures are decoded by a worker of their own.
 let worker = null;
-// The file being reported on and what has come of it. The worker takes one task at a time:
-// the report, then the picture, then each save. A report of hundreds of MB is not kept: Save
-// report makes it again, whole, which costs less than keeping every report from the start.
+let pictureWorker = null;
+let picturePending = false;
+// The file being reported on and what has come of it.
 let job = null;
 
 function setState(state, message) {
@@ -60,8 +63,24 @@ function stopWorker() {
   startWorker();
 }
 
+function startPictureWorker() {
+  const started = new Worker(workerUrl);
+  started.onmessage = ({data}) => {
+    if (started !== pictureWorker) return;
+    picturePending = false;
+    if (job !== null) showPicture(data);
+  };
+  pictureWorker = started;
+}
+
+// Decoded once the report is done, so that the two do not compete for the machine.
+function askPicture(file) {
+  picturePending = true;
+  pictureWorker.postMessage({type: 'picture', file});
+}
+
 function ask(task) {
-  job.tasks += 1;
+  job.busy = true;
   worker.postMessage(task);
 }
 
@@ -97,13 +116,9 @@ function onWorkerMessage(message) {
       ui.progress.value = message.size > 0 ? message.read / message.size : 1;
       break;
     case 'end':
-      job.tasks -= 1;
+      job.busy = false;
       if (job.reported) saveReport(message.report);
       else finish(message);
-      break;
-    case 'picture':
-      job.tasks -= 1;
-      showPicture(message);
       break;
     case 'failed':
       fail(message.message);
@@ -121,6 +136,7 @@ function finish({status, bytes}) {
     ui.shown.hidden = false;
   }
   ui.save.disabled = false;
+  askPicture(job.file);
   if (status === 0) {
     setState('done', `Report on ${job.file.name} complete: ${bytes.toLocaleString('en')} bytes.`);
   } else {
@@ -137,7 +153,6 @@ function clearPicture() {
 }
 
 function showPicture({width, height, image}) {
-  job.pictureShown = true;
   if (image === null) {
     ui.pictureNote.textContent = 'This browser cannot decode the file as a picture.';
     return;
@@ -153,9 +168,13 @@ function showPicture({width, height, image}) {
 
 function reportOn(file) {
   if (coreModule === null) return;
-  if (job !== null && job.tasks > 0) stopWorker();
-  job = {file, tasks: 0, reported: false, pictureShown: false, decoder: new TextDecoder(),
-         pending: ''};
+  if (job !== null && job.busy) stopWorker();
+  if (picturePending) {
+    pictureWorker.terminate();
+    startPictureWorker();
+    picturePending = false;
+  }
+  job = {file, busy: false, reported: false, decoder: new TextDecoder(), pending: ''};
   ui.report.replaceChildren();
   ui.shown.hidden = true;
   ui.save.disabled = true;
@@ -163,8 +182,6 @@ function reportOn(file) {
   clearPicture();
   setState('working', `Reading ${file.name}…`);
   ask({type: 'report', file, keep: false, show: kShownBytes});
-  // Decoded once the report is done, so that the two do not compete for the machine.
-  ask({type: 'picture', file});
 }
 
 // Makes the report again, kept whole this time, in Blob pieces outside the page's memory.
@@ -188,19 +205,18 @@ function saveReport(report) {
 }
 
 function cancel() {
-  if (job === null || job.tasks === 0) return;
+  if (job === null || !job.busy) return;
   stopWorker();
-  job.tasks = 0;
+  job.busy = false;
   if (!job.reported) {
     job = null;
     setState('cancelled', 'Cancelled. Pick a file to start again.');
     return;
   }
-  // A save was under way: the report shown stays, and so does the picture, if it was coming.
+  // A save was under way: the report shown stays.
   ui.save.disabled = false;
   ui.cancel.disabled = true;
   say('Saving cancelled.');
-  if (!job.pictureShown) ask({type: 'picture', file: job.file});
 }
 
 ui.pick.addEventListener('click', () => ui.file.click());
@@ -233,6 +249,7 @@ document.addEventListener('drop', (event) => {
     workerUrl = URL.createObjectURL(script);
     coreModule = await WebAssembly.compile(wasm);
     startWorker();
+    startPictureWorker();
     ui.pick.disabled = false;
     setState('idle', 'Ready. Choose a BMP file, or drop one on the page.');
   } catch (error) {

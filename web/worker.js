@@ -1,6 +1,6 @@
 // The report core in a worker. The site's worker.js is the core's loader followed by this
 // script. The picked file is mounted as a file of its own name and read slice by slice; the
-// report leaves in blocks.
+// report leaves in blocks. The same script, never given the core, decodes pictures.
 //
 // In:  {type: 'init', module}                  the compiled core (WebAssembly.Module)
 //      {type: 'report', file, keep, show}      report on file; keep the whole report for

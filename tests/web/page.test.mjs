@@ -216,8 +216,10 @@ describe('the page', () => {
     await page.click('h1');
     await page.keyboard.press('Tab');
     assert.equal(await page.evaluate(() => document.activeElement.id), 'pick');
-    const [chooser] = await Promise.all([page.waitForFileChooser(), page.keyboard.press('Enter')]);
-    await chooser.accept([path.join(root, 'samples/sample.bmp')]);
+    const chooser = page.waitForFileChooser();
+    await page.evaluate(() => 0);  // the page has taken the request to intercept the chooser
+    await page.keyboard.press('Enter');
+    await (await chooser).accept([path.join(root, 'samples/sample.bmp')]);
     await page.waitForFunction(() => document.body.dataset.state === 'done');
     assert.equal(await page.$eval('#status', (status) => status.getAttribute('aria-live')),
                  'polite');
