@@ -9,7 +9,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import {launch, openPage, root, serveSite} from '../tests/web/browser.mjs';
+import {launch, root, serveSite} from '../tests/web/browser.mjs';
 
 const args = process.argv.slice(2);
 const smoke = args.includes('--smoke');
@@ -94,9 +94,9 @@ async function timeWorker(page) {
 }
 
 // Pick to done, as a person does it: the time from the input's change to the done state,
-// taken in the page. Median of runs.
+// taken in the page, and the part of it the worker spent reading the file. Medians of runs.
 async function timePage(page) {
-  const times = [];
+  const results = [];
   for (let i = 0; i < runs; i += 1) {
     await page.evaluate(() => {
       window.timing = {};
@@ -105,11 +105,14 @@ async function timePage(page) {
       }, {capture: true, once: true});
     });
     await (await page.$('input#file')).uploadFile(big);
-    await page.waitForFunction(() => document.body.dataset.state === 'done' &&
-                                     window.timing.start !== undefined);
-    times.push(await page.evaluate(() => window.timing.done - window.timing.start));
+    await page.waitForFunction(() => window.timing.done !== undefined &&
+                                     window.timing.readMs !== undefined);
+    results.push(await page.evaluate(() => window.timing));
   }
-  return median(times) / 1e3;
+  return {
+    seconds: median(results.map((timing) => timing.done - timing.start)) / 1e3,
+    ownSeconds: median(results.map((timing) => timing.done - timing.start - timing.readMs)) / 1e3,
+  };
 }
 
 const nativeSeconds = timeCommand(native, [big]);
@@ -118,7 +121,21 @@ const browser = await launch();
 let pass = true;
 const rows = [];
 try {
-  const page = await openPage(browser, server.url);
+  const page = await browser.newPage();
+  // Every worker the page starts reports to the bench when its run ends and how long it read.
+  await page.evaluateOnNewDocument(() => {
+    const PageWorker = Worker;
+    window.Worker = class extends PageWorker {
+      constructor(...args) {
+        super(...args);
+        this.addEventListener('message', ({data}) => {
+          if (data.type === 'end' && window.timing) window.timing.readMs = data.readMs;
+        });
+      }
+    };
+  });
+  await page.goto(server.url);
+  await page.waitForFunction(() => document.body.dataset.state === 'idle');
   await page.evaluate(() => {
     new MutationObserver(() => {
       if (document.body.dataset.state === 'done' && window.timing) {
@@ -126,17 +143,16 @@ try {
       }
     }).observe(document.body, {attributeFilter: ['data-state']});
   });
-  const pageSeconds = await timePage(page);
+  const pagePath = await timePage(page);
   const worker = await timeWorker(page);
   rows.push(['native binary', nativeSeconds, '']);
   rows.push(['page worker, output discarded', worker.seconds, '']);
   rows.push(['  of which Chromium reading the file', worker.readSeconds, '']);
   rows.push(['  of which the core', worker.coreSeconds, `at most ${kWorkerCoreRatio}x`]);
-  rows.push(['page path, pick to done', pageSeconds, '']);
-  const pageOwnSeconds = pageSeconds - worker.readSeconds;
-  rows.push(['  less Chromium reading the file', pageOwnSeconds, `at most ${kPageRatio}x`]);
+  rows.push(['page path, pick to done', pagePath.seconds, '']);
+  rows.push(['  less Chromium reading the file', pagePath.ownSeconds, `at most ${kPageRatio}x`]);
   if (worker.coreSeconds > kWorkerCoreRatio * nativeSeconds && !smoke) pass = false;
-  if (pageOwnSeconds > kPageRatio * nativeSeconds && !smoke) pass = false;
+  if (pagePath.ownSeconds > kPageRatio * nativeSeconds && !smoke) pass = false;
 } finally {
   await browser.close();
   server.close();
