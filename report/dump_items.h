@@ -70,7 +70,8 @@ struct TripleItem {
     std::memcpy(out, kOpenDecimal3[item[2]].data(), 4);
     std::memcpy(out + 4, kDotDecimal3[item[1]].data(), 4);
     std::memcpy(out + 8, kDotDecimal3[item[0]].data(), 4);
-    std::memcpy(out + 12, ") ", 2);
+    out[12] = ')';
+    out[13] = ' ';
     return out + kTextBytes;
   }
 };
