@@ -4,12 +4,17 @@ BMP ?= samples/sample.bmp
 GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
-.PHONY: configure run test bench fuzz install package lint clean cross windows windows-test \
-        windows-package web serve-web web-test web-bench npm-package npm-test
+.PHONY: configure run test bench fuzz install package lint sanitize clean cross windows \
+        windows-test windows-package web serve-web web-test web-bench npm-package npm-test
+
+# Configures the build folder $(1) with the arguments $(2), run behind $(3) (emcmake): the
+# first time, and again whenever CMAKE_FLAGS is given, so that flags on the command line always
+# take effect. Without CMAKE_FLAGS a configured folder keeps the settings it has.
+configure_in = @if [ ! -f $(1)/CMakeCache.txt ] || [ -n "$(strip $(CMAKE_FLAGS))" ]; then \
+	  $(3) cmake -S . -B $(1) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release $(2) $(CMAKE_FLAGS); fi
 
 configure:
-	@test -f $(BUILD_DIR)/CMakeCache.txt || \
-	  cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	$(call configure_in,$(BUILD_DIR))
 
 # Builds the Release binary and reports on BMP (the shipped sample unless given).
 run: configure
@@ -37,18 +42,31 @@ package: configure
 	cmake --build $(BUILD_DIR) --target quillfen
 	cd $(BUILD_DIR) && cpack -G DEB
 
-# clang-format in check mode and clang-tidy over every source; fails on any finding.
+# clang-format in check mode and clang-tidy over every source the build compiles; fails on
+# any finding. clang's count of the warnings it left unshown (those of system headers) is
+# dropped, so that a clean run prints nothing.
 lint: configure
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
-	run-clang-tidy -quiet -p $(BUILD_DIR) -j 2 '$(CURDIR)/(app|bitmap|report|tests|bench|fuzz)/'
+	@sources=$$(sed -n 's/^ *"file": "\(.*\)",*$$/\1/p' $(BUILD_DIR)/compile_commands.json | \
+	  grep -E '/(app|bitmap|report|tests|bench|fuzz)/' | sort -u); \
+	  echo "clang-tidy on $$(echo "$$sources" | wc -l) sources"; \
+	  echo "$$sources" | xargs -P 2 -n 4 clang-tidy -quiet -p $(BUILD_DIR) \
+	    > $(BUILD_DIR)/clang-tidy.log 2>&1; status=$$?; \
+	  grep -v -E '^[0-9]+ warnings? generated\.$$' $(BUILD_DIR)/clang-tidy.log; exit $$status
+
+SANITIZE_DIR := build-sanitize
+# The whole suite built by clang under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	$(call configure_in,$(SANITIZE_DIR),-DCMAKE_CXX_COMPILER=clang++ -DQUILLFEN_SANITIZE=ON)
+	cmake --build $(SANITIZE_DIR)
+	cd $(SANITIZE_DIR) && ctest --output-on-failure -j2
 
 FUZZ_SECONDS ?= 60
 FUZZ_DIR ?= build-fuzz
 # Builds the libFuzzer target with clang and the sanitizers and runs it for FUZZ_SECONDS.
 fuzz:
-	@test -f $(FUZZ_DIR)/CMakeCache.txt || \
-	  cmake -S . -B $(FUZZ_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCMAKE_CXX_COMPILER=clang++ -DQUILLFEN_FUZZ=ON -DQUILLFEN_TESTS=OFF
+	$(call configure_in,$(FUZZ_DIR),-DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DQUILLFEN_FUZZ=ON -DQUILLFEN_TESTS=OFF)
 	cmake --build $(FUZZ_DIR) --target fuzz_run
 	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
 	./$(FUZZ_DIR)/fuzz/fuzz_run -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
@@ -62,10 +80,8 @@ CROSS_ARCHS := i686 armhf aarch64 s390x
 cross:
 	@case " $(CROSS_ARCHS) " in *" $(ARCH) "*) ;; \
 	  *) echo "usage: make cross ARCH=<$(CROSS_ARCHS)>"; exit 2 ;; esac
-	@test -f build-$(ARCH)/CMakeCache.txt || \
-	  cmake -S . -B build-$(ARCH) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchains/linux-cross.cmake -DQUILLFEN_ARCH=$(ARCH) \
-	    $(CMAKE_FLAGS)
+	$(call configure_in,build-$(ARCH),-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchains/linux-cross.cmake \
+	  -DQUILLFEN_ARCH=$(ARCH))
 	cmake --build build-$(ARCH)
 	cd build-$(ARCH) && ctest --output-on-failure -j2
 
@@ -73,9 +89,7 @@ WINDOWS_DIR := build-windows
 WINE_ENV := WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Builds build-windows/quillfen.exe and the suite with Debian's mingw-w64 cross compiler.
 windows:
-	@test -f $(WINDOWS_DIR)/CMakeCache.txt || \
-	  cmake -S . -B $(WINDOWS_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchains/mingw-w64.cmake $(CMAKE_FLAGS)
+	$(call configure_in,$(WINDOWS_DIR),-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchains/mingw-w64.cmake)
 	cmake --build $(WINDOWS_DIR)
 
 # Runs the suite under wine, in a wine prefix of its own under build-windows/. wine starts
@@ -99,9 +113,7 @@ WEB_DIR := build-web
 EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
 # Builds the page into build-web/site/ (and the Node package's core) with emscripten.
 web:
-	@test -f $(WEB_DIR)/CMakeCache.txt || \
-	  $(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
-	    -DQUILLFEN_TESTS=OFF $(CMAKE_FLAGS)
+	$(call configure_in,$(WEB_DIR),-DQUILLFEN_TESTS=OFF,$(EMSCRIPTEN_ENV) emcmake)
 	$(EMSCRIPTEN_ENV) cmake --build $(WEB_DIR)
 
 # Serves the page on http://127.0.0.1:8000/ until stopped.
@@ -141,5 +153,7 @@ npm-test: npm-package configure
 	QUILLFEN_PREFIX=$(CURDIR)/$(NPM_DIR)/prefix node --test tests/npm/
 	tests/compare_reports.sh $(BUILD_DIR)/quillfen $(NPM_DIR)/prefix/bin/quillfen
 
+# Every folder the targets above and .ci/run build in.
 clean:
-	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) $(addprefix build-,$(CROSS_ARCHS))
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) $(WEB_DIR) $(NPM_DIR) \
+	  $(addprefix build-,$(CROSS_ARCHS)) build-nogtest

@@ -9,6 +9,20 @@ if [ "${1:-}" = "--crlf" ]; then crlf=1; shift; fi
 reference=$1
 shift
 cd "$(dirname "$0")/.."
+# A program that is not there would only show as reports that differ: name it and stop. The
+# first word of each command must run; any later word that names a path (holds a slash, no
+# '=', no leading '-') must exist.
+for word in "$reference" "$@"; do
+  if [ "$word" = "$reference" ] || [ "$word" = "$1" ]; then
+    if ! command -v "$word" > /dev/null; then
+      echo "compare_reports: cannot run $word: not found"
+      exit 2
+    fi
+  elif [[ "$word" == */* && "$word" != *=* && "$word" != -* && ! -e "$word" ]]; then
+    echo "compare_reports: cannot run $*: $word not found"
+    exit 2
+  fi
+done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 files=0
