@@ -128,7 +128,7 @@ $(WEB_TEST_DIR)/node_modules/.package-lock.json: $(WEB_TEST_DIR)/package-lock.js
 
 # Drives the page in Debian's Chromium, headless, against the native binary's reports.
 web-test: web configure $(WEB_TEST_DIR)/node_modules/.package-lock.json
-	cmake --build $(BUILD_DIR) --target quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	node --test $(WEB_TEST_DIR)/
 
 # The page's worker, the page path and the Node CLI against the native binary, in one run.

@@ -37,7 +37,8 @@ struct Options {
   int runs = 5;
   int startupRuns = kStartupRuns;
   int batchFiles = kBatchFiles;
-  bool smoke = false;  // tiny images, few runs, no targets checked
+  bool smoke = false;         // smaller images, few runs, only the memory targets checked
+  bool memoryTargets = true;  // off for sanitizer builds, whose runtime has its own memory
 };
 
 struct Run {
@@ -210,17 +211,21 @@ Options parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--smoke") {
+      // Large enough that a report held whole, or a file read whole, shows in peak memory.
       options.smoke = true;
-      options.width = options.height = 64;
+      options.width = options.height = 1024;
       options.runs = 1;
       options.startupRuns = 5;
       options.batchFiles = 10;
+    } else if (arg == "--sanitized") {
+      options.memoryTargets = false;
     } else if (arg == "--quillfen" && i + 1 < argc) {
       options.quillfen = argv[++i];
     } else if (arg == "--runs" && i + 1 < argc) {
       options.runs = std::max(1, std::atoi(argv[++i]));
     } else {
-      std::fprintf(stderr, "usage: %s [--quillfen PATH] [--runs N] [--smoke]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--quillfen PATH] [--runs N] [--smoke] [--sanitized]\n",
+                   argv[0]);
       std::exit(2);
     }
   }
@@ -269,15 +274,13 @@ int main(int argc, char** argv) {
                 ours.maxRssKiB);
     largestRss = std::max(largestRss, ours.maxRssKiB);
     pass = pass && ours.ok && ours.bytes > 0;
-    if (!options.smoke) {
-      if (xxd.empty() || ratio < kMinXxdRatio) {
-        std::printf("  MISSED: at least %.0fx xxd's rate of text\n", kMinXxdRatio);
-        pass = false;
-      }
-      if (ours.maxRssKiB > kMaxRssKiB) {
-        std::printf("  MISSED: peak RSS at most %ld KiB\n", kMaxRssKiB);
-        pass = false;
-      }
+    if (!options.smoke && (xxd.empty() || ratio < kMinXxdRatio)) {
+      std::printf("  MISSED: at least %.0fx xxd's rate of text\n", kMinXxdRatio);
+      pass = false;
+    }
+    if (options.memoryTargets && ours.maxRssKiB > kMaxRssKiB) {
+      std::printf("  MISSED: peak RSS at most %ld KiB\n", kMaxRssKiB);
+      pass = false;
     }
     fs::remove(path);
   }
@@ -291,15 +294,15 @@ int main(int argc, char** argv) {
               static_cast<double>(tiny.bytes) / 1e6, tiny.medianSeconds, "-", "-", "-",
               tiny.maxRssKiB);
   pass = pass && tiny.ok;
-  if (!options.smoke) {
-    if (largestRss - smallestRss > kMaxRssSpreadKiB) {
-      std::printf("  MISSED: peak RSS of large and small files within %ld KiB\n", kMaxRssSpreadKiB);
-      pass = false;
-    }
-    if (tiny.medianSeconds > kMaxSmallRunSeconds) {
-      std::printf("  MISSED: a small file's run within %.0f ms\n", kMaxSmallRunSeconds * 1e3);
-      pass = false;
-    }
+  // The output buffer and the read block are what memory holds; a larger one of either shows
+  // as memory that grows with the file.
+  if (options.memoryTargets && largestRss - smallestRss > kMaxRssSpreadKiB) {
+    std::printf("  MISSED: peak RSS of large and small files within %ld KiB\n", kMaxRssSpreadKiB);
+    pass = false;
+  }
+  if (!options.smoke && tiny.medianSeconds > kMaxSmallRunSeconds) {
+    std::printf("  MISSED: a small file's run within %.0f ms\n", kMaxSmallRunSeconds * 1e3);
+    pass = false;
   }
   // Start-up, where small files spend their time: the tool, xxd and cat interleaved on one
   // ~9 KB file, then a batch of files reported one process each.

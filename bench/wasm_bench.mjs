@@ -28,7 +28,8 @@ const native = `${root}build/quillfen`;
 const nodeCli = `${root}build-web/npm-package/bin/quillfen.js`;
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-wasm-bench-'));
 const big = path.join(dir, `${width}x${height}-24.bmp`);
-execFileSync(`${root}build/bench/quillfen_bench`, ['--write-image', '24', `${width}`, `${height}`, big]);
+execFileSync(`${root}build/bench/quillfen_bench`,
+             ['--write-image', '24', `${width}`, `${height}`, big]);
 const sample = path.join(root, 'samples/sample.bmp');
 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
@@ -169,7 +170,8 @@ console.log(`${width} x ${height} 24-bit file, medians of ${runs} runs`);
 console.log(`${'run'.padEnd(38)} ${'seconds'.padStart(8)} ${'x native'.padStart(9)}  target`);
 for (const [name, seconds, target] of rows) {
   const ratio = (seconds / nativeSeconds).toFixed(1);
-  console.log(`${name.padEnd(38)} ${seconds.toFixed(4).padStart(8)} ${ratio.padStart(9)}  ${target}`);
+  const figures = `${seconds.toFixed(4).padStart(8)} ${ratio.padStart(9)}`;
+  console.log(`${name.padEnd(38)} ${figures}  ${target}`);
 }
 console.log(pass ? 'web-bench: all targets met' : 'web-bench: FAILED');
 process.exitCode = pass ? 0 : 1;

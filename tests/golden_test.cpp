@@ -55,11 +55,15 @@ Case loadCase(const std::string& path) {
 
 class Golden : public ::testing::TestWithParam<std::string> {};
 
+// Read as the tool reads files, and in blocks of 7 bytes, so that items, table entries and
+// header fields fall across block edges.
 TEST_P(Golden, ReportIsExactlyAsExpected) {
   const Case c = loadCase(testDataPath("cases/" + GetParam() + ".case"));
-  const auto result = testing_support::runOn(c.input);
-  EXPECT_EQ(result.status, c.status);
-  EXPECT_EQ(result.body(), c.expected);
+  for (const std::size_t blockSize : {std::size_t{0}, std::size_t{7}}) {
+    const auto result = testing_support::runOn(c.input, blockSize);
+    EXPECT_EQ(result.status, c.status) << "blocks of " << blockSize;
+    EXPECT_EQ(result.body(), c.expected) << "blocks of " << blockSize;
+  }
 }
 
 std::vector<std::string> caseNames() {

@@ -60,11 +60,21 @@ RunResult runArgs(const std::vector<std::string>& args) {
   return result;
 }
 
-RunResult runOn(const std::vector<std::uint8_t>& bytes) {
+RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize) {
   static int counter = 0;
   const std::string path = scratchDir() + "/case" + std::to_string(++counter) + ".bmp";
   EXPECT_TRUE(writeFile(path, bytes));
-  RunResult result = runArgs({"quillfen", path});
+  RunResult result;
+  if (blockSize == 0) {
+    result = runArgs({"quillfen", path});
+  } else {
+    bitmap::Source file(blockSize);
+    EXPECT_TRUE(file.open(path.c_str()));
+    report::Sink out(result.text);
+    result.status = app::runReport(file, path.c_str(), out);
+    EXPECT_TRUE(out.finish());
+    result.path = path;
+  }
   fs::remove(fs::u8path(path));
   return result;
 }

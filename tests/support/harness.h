@@ -15,8 +15,9 @@ struct RunResult {
   std::string body() const;
 };
 
-// Runs on the bytes saved as a fresh temporary file (removed afterwards).
-RunResult runOn(const std::vector<std::uint8_t>& bytes);
+// Runs on the bytes saved as a fresh temporary file (removed afterwards), read in blocks of
+// blockSize bytes when it is given.
+RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize = 0);
 // Runs with exactly these arguments, argv[0] included.
 RunResult runArgs(const std::vector<std::string>& args);
 
