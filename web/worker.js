@@ -6,8 +6,7 @@
 //      {type: 'report', file, keep, show}      report on file; keep the whole report for
 //                                              saving; post up to show bytes of it as text
 //      {type: 'picture', file}                 decode file as the browser decodes images
-// Out: {type: 'ready'}
-//      {type: 'text', bytes}                   the next bytes of the report to show
+// Out: {type: 'text', bytes}                   the next bytes of the report to show
 //      {type: 'progress', read, size}          how far into the file the reads have gone
 //      {type: 'end', status, bytes, report, ms, readMs}
 //                                              the exit status, the report's length, the whole
@@ -45,7 +44,6 @@ function init(module) {
       stream.node.contents.read(buffer, offset, length, position);
     core.FS.mkdir('/input');
     core.FS.chdir('/input');
-    postMessage({type: 'ready'});
   });
 }
 
@@ -123,21 +121,19 @@ function report({file, keep, show}) {
 
 // Decodes here, off the page's thread: a picture of hundreds of MB would hold the page up.
 async function picture(file) {
-  let bitmap;
   try {
-    bitmap = await createImageBitmap(file);
+    const bitmap = await createImageBitmap(file);
+    const {width, height} = bitmap;
+    const scale = Math.min(1, kPictureSide / Math.max(width, height));
+    const canvas = new OffscreenCanvas(Math.max(1, Math.round(width * scale)),
+                                       Math.max(1, Math.round(height * scale)));
+    canvas.getContext('2d').drawImage(bitmap, 0, 0, canvas.width, canvas.height);
+    bitmap.close();
+    const image = await canvas.convertToBlob({type: 'image/png'});
+    postMessage({type: 'picture', width, height, image});
   } catch {
     postMessage({type: 'picture', width: 0, height: 0, image: null});
-    return;
   }
-  const {width, height} = bitmap;
-  const scale = Math.min(1, kPictureSide / Math.max(width, height));
-  const canvas = new OffscreenCanvas(Math.max(1, Math.round(width * scale)),
-                                     Math.max(1, Math.round(height * scale)));
-  canvas.getContext('2d').drawImage(bitmap, 0, 0, canvas.width, canvas.height);
-  bitmap.close();
-  const image = await canvas.convertToBlob({type: 'image/png'});
-  postMessage({type: 'picture', width, height, image});
 }
 
 onmessage = async ({data}) => {
