@@ -277,9 +277,7 @@ PipeRun reportOnPipe(const std::vector<std::uint8_t>& bytes, bool closeWriter, s
     bitmap::Source file;
     file.setStreamCap(cap);
     EXPECT_TRUE(file.open(("/dev/fd/" + std::to_string(fds[0])).c_str()));
-    report::Sink out(run.result.text);
-    run.result.status = app::runReport(file, "pipe", out);
-    EXPECT_TRUE(out.finish());
+    run.result = testing_support::runSource(file, "pipe");
   }
   if (tmpdir != nullptr && outerTmpdir != nullptr) setenv("TMPDIR", saved.c_str(), 1);
   if (tmpdir != nullptr && outerTmpdir == nullptr) unsetenv("TMPDIR");

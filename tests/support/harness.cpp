@@ -60,6 +60,15 @@ RunResult runArgs(const std::vector<std::string>& args) {
   return result;
 }
 
+RunResult runSource(bitmap::Source& file, const std::string& name) {
+  RunResult result;
+  report::Sink out(result.text);
+  result.status = app::runReport(file, name.c_str(), out);
+  EXPECT_TRUE(out.finish());
+  result.path = name;
+  return result;
+}
+
 RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize) {
   static int counter = 0;
   const std::string path = scratchDir() + "/case" + std::to_string(++counter) + ".bmp";
@@ -70,10 +79,7 @@ RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize) {
   } else {
     bitmap::Source file(blockSize);
     EXPECT_TRUE(file.open(path.c_str()));
-    report::Sink out(result.text);
-    result.status = app::runReport(file, path.c_str(), out);
-    EXPECT_TRUE(out.finish());
-    result.path = path;
+    result = runSource(file, path);
   }
   fs::remove(fs::u8path(path));
   return result;

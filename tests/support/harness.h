@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "bitmap/source.h"
+
 namespace testing_support {
 
 struct RunResult {
@@ -20,6 +22,8 @@ struct RunResult {
 RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize = 0);
 // Runs with exactly these arguments, argv[0] included.
 RunResult runArgs(const std::vector<std::string>& args);
+// Reports on an open source as a file called name.
+RunResult runSource(bitmap::Source& file, const std::string& name);
 
 // Paths are UTF-8 on every platform.
 
