@@ -116,23 +116,23 @@ web:
 	$(call configure_in,$(WEB_DIR),-DQUILLFEN_TESTS=OFF,$(EMSCRIPTEN_ENV) emcmake)
 	$(EMSCRIPTEN_ENV) cmake --build $(WEB_DIR)
 
-# Serves the page on http://127.0.0.1:8000/ until stopped.
+PORT ?= 8000
+# Serves the page on http://127.0.0.1:$(PORT)/ until stopped.
 serve-web: web
-	@echo "Quillfen's page: http://127.0.0.1:8000/"
-	cd $(WEB_DIR)/site && python3 -m http.server --bind 127.0.0.1 8000
+	@node web/serve.mjs $(WEB_DIR)/site $(PORT)
 
-WEB_TEST_DIR := tests/web
-# The browser tests' packages, as the lockfile pins them (puppeteer-core; no browser download).
-$(WEB_TEST_DIR)/node_modules/.package-lock.json: $(WEB_TEST_DIR)/package-lock.json
-	cd $(WEB_TEST_DIR) && npm ci --no-audit --no-fund
+# The JavaScript tools, as the lockfile pins them: puppeteer-core (no browser download),
+# axe-core, ESLint and TypeScript.
+node_modules/.package-lock.json: package-lock.json
+	npm ci
 
 # Drives the page in Debian's Chromium, headless, against the native binary's reports.
-web-test: web configure $(WEB_TEST_DIR)/node_modules/.package-lock.json
+web-test: web configure node_modules/.package-lock.json
 	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
-	node --test $(WEB_TEST_DIR)/
+	node --test tests/web/
 
 # The page's worker, the page path and the Node CLI against the native binary, in one run.
-web-bench: web configure $(WEB_TEST_DIR)/node_modules/.package-lock.json
+web-bench: web configure node_modules/.package-lock.json
 	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	node bench/wasm_bench.mjs
 

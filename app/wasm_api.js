@@ -1,5 +1,5 @@
 // The JavaScript face of the WebAssembly core, shared by the page's worker and the Node package.
-// Each call takes onBlock(bytes), which receives the report block by block (a view into the
+// Each run takes onBlock(bytes), which receives the report block by block (a view into the
 // module's memory, valid only during the call) and may throw an error with a Node error code
 // ('ENOSPC', 'EPIPE', ...) when the block cannot be written.
 
@@ -22,6 +22,9 @@ function newCString(text) {
   return pointer;
 }
 
+// The header records: all describeBitmap reads.
+var kHeadBytes = 58;
+
 // Runs the tool on a command line (args[0] is the program's name); returns the exit status.
 Module['runCommandLine'] = function (args, onBlock) {
   deliverTo(onBlock);
@@ -40,17 +43,59 @@ Module['runCommandLine'] = function (args, onBlock) {
   }
 };
 
+// Room for size bytes in the module's memory, for a file held there: its address. Throws a
+// RangeError when the memory cannot grow that far.
+Module['hold'] = function (size) {
+  var pointer = _malloc(Math.max(size, 1));
+  if (!pointer) throw new RangeError('not enough memory for ' + size + ' bytes');
+  return pointer;
+};
+
+// Copies bytes into held memory at pointer + offset.
+Module['fill'] = function (pointer, offset, bytes) {
+  HEAPU8.set(bytes, pointer + offset);
+};
+
+Module['release'] = function (pointer) {
+  _free(pointer);
+};
+
+// Reports on size held bytes at pointer as the content of a file called name; returns 0 or -1.
+Module['reportHeld'] = function (pointer, size, name, onBlock) {
+  deliverTo(onBlock);
+  var namePointer = newCString(name);
+  try {
+    return _reportBytes(pointer, size, namePointer);
+  } finally {
+    _free(namePointer);
+  }
+};
+
 // Reports on bytes (a Uint8Array) as the content of a file called name; returns 0 or -1.
 Module['reportBytes'] = function (bytes, name, onBlock) {
-  deliverTo(onBlock);
-  var data = _malloc(Math.max(bytes.length, 1));
-  if (!data) throw new RangeError('not enough memory for ' + bytes.length + ' bytes');
-  var namePointer = newCString(name);
-  HEAPU8.set(bytes, data);
+  var pointer = Module['hold'](bytes.length);
   try {
-    return _reportBytes(data, bytes.length, namePointer);
+    HEAPU8.set(bytes, pointer);
+    return Module['reportHeld'](pointer, bytes.length, name, onBlock);
   } finally {
-    _free(data);
-    _free(namePointer);
+    _free(pointer);
+  }
+};
+
+// The picture's layout for the file of size bytes held at pointer: {width, height, bits,
+// topDown, compressed, start, rowBytes, end}, as bitmap/layout.h defines them.
+Module['describeHeld'] = function (pointer, size) {
+  var json = _describeBitmap(pointer, Math.min(size, kHeadBytes), size);
+  return JSON.parse(UTF8ToString(json));
+};
+
+// The same for a file of fileLength bytes whose first bytes are head (a Uint8Array).
+Module['describeBitmap'] = function (head, fileLength) {
+  var pointer = Module['hold'](head.length);
+  try {
+    HEAPU8.set(head, pointer);
+    return JSON.parse(UTF8ToString(_describeBitmap(pointer, head.length, fileLength)));
+  } finally {
+    _free(pointer);
   }
 };

@@ -1,11 +1,13 @@
 // The page: pick or drop a file, watch its report appear, see its picture, save the report.
-// The core runs in a worker (worker.js); the file is read there and never leaves the machine.
-'use strict';
+// The core runs in a worker; the file is read there and never leaves the machine.
+// body[data-state] is loading, idle, working, done, refused, saving, cancelled or failed.
+
+import {PicturePanel} from './picture.js';
+import {ReportView} from './report_view.js';
+import {loadSite, WorkerClient} from './workers.js';
 
 // The report is shown up to this many bytes; Save report writes all of it.
 const kShownBytes = 4 << 20;
-// Text is laid out in pieces of about this many characters.
-const kPieceChars = 32 << 10;
 
 const $ = (selector) => document.querySelector(selector);
 const ui = {
@@ -15,208 +17,151 @@ const ui = {
   cancel: $('#cancel'),
   save: $('#save'),
   status: $('#status'),
-  shown: $('#shown'),
-  report: $('#report'),
-  picture: $('#picture'),
-  pictureNote: $('#picture-note'),
 };
+const view = new ReportView($('#report'), $('#report-note'), $('#wrap'));
+let picture = null;
+let core = null;
 
-// Fetched once when the page loads: every worker after that starts without a request.
-let workerUrl = null;
-let coreModule = null;
-// The report's worker runs the core, one task at a time: the report, then each save. A report
-// of hundreds of MB is not kept: Save report makes it again, whole, which costs less than
-// keeping every report from the start. Pictures are decoded by a worker of their own.
-let worker = null;
-let pictureWorker = null;
-let picturePending = false;
-// The file being reported on and what has come of it.
+// The file being reported on: {file, id, outcome ('done' or 'refused' once reported),
+// decoder, layout}; and the save under way: {id}.
 let job = null;
+let saving = null;
+
+const count = (value) => value.toLocaleString('en');
+const describeFile = (file) => `${file.name} (${count(file.size)} bytes)`;
 
 function setState(state, message) {
   document.body.dataset.state = state;
-  say(message);
-  ui.cancel.disabled = state !== 'working';
-}
-
-function say(message) {
   ui.status.textContent = message;
+  const enabled = new Map([
+    [ui.cancel, state === 'working' || state === 'saving'],
+    [ui.save, state === 'done' || state === 'refused'],
+    [ui.pick, core !== null && state !== 'loading'],
+  ]);
+  // Enabled first, so that a button that disables itself has somewhere to hand the focus.
+  for (const [button, on] of enabled) if (on) button.disabled = false;
+  for (const [button, on] of enabled) if (!on) disable(button);
 }
 
-function startWorker() {
-  const started = new Worker(workerUrl);
-  // A worker that was replaced may still have messages on their way: they are dropped.
-  started.onmessage = ({data}) => {
-    if (started === worker && job !== null) onWorkerMessage(data);
-  };
-  started.onerror = (event) => {
-    event.preventDefault();
-    if (started === worker) fail(event.message || 'the worker stopped');
-  };
-  started.postMessage({type: 'init', module: coreModule});
-  worker = started;
+// A button that disables itself while it has the focus hands the focus on, never to the body:
+// to Cancel while a run goes on, else to Save report, else to the file button.
+function disable(button) {
+  const focused = document.activeElement === button;
+  button.disabled = true;
+  if (focused) [ui.cancel, ui.save, ui.pick].find((next) => !next.disabled)?.focus();
 }
 
-// Ends whatever the worker is doing: a fresh one takes its place.
-function stopWorker() {
-  worker.terminate();
-  startWorker();
+function onCoreMessage(message) {
+  if (saving !== null && message.id === saving.id) onSaveMessage(message);
+  else if (job !== null && message.id === job.id) onReportMessage(message);
 }
 
-function startPictureWorker() {
-  const started = new Worker(workerUrl);
-  started.onmessage = ({data}) => {
-    if (started !== pictureWorker) return;
-    picturePending = false;
-    if (job !== null) showPicture(data);
-  };
-  pictureWorker = started;
-}
-
-// Decoded once the report is done, so that the two do not compete for the machine.
-function askPicture(file) {
-  picturePending = true;
-  pictureWorker.postMessage({type: 'picture', file});
-}
-
-function ask(task) {
-  job.busy = true;
-  worker.postMessage(task);
-}
-
-function fail(message) {
-  job = null;
-  stopWorker();
-  ui.save.disabled = true;
-  setState('failed', `The report failed: ${message}. Pick a file to try again.`);
-}
-
-// Report text is shown in pieces of about kPieceChars that end at a line end, each its own
-// element, so that the browser lays out only what is new and what is on screen.
-function appendText(text, final) {
-  let rest = job.pending + text;
-  for (;;) {
-    let cut = rest.lastIndexOf('\n', kPieceChars) + 1 || rest.indexOf('\n', kPieceChars) + 1;
-    if (cut === 0 && final) cut = rest.length;
-    if (cut === 0) break;
-    const piece = document.createElement('span');
-    piece.textContent = rest.slice(0, cut);
-    ui.report.append(piece);
-    rest = rest.slice(cut);
-  }
-  job.pending = rest;
-}
-
-function onWorkerMessage(message) {
+function onReportMessage(message) {
   switch (message.type) {
-    case 'text':
-      appendText(job.decoder.decode(message.bytes, {stream: true}), false);
+    case 'started':
+      job.layout = message.bitmap;
+      view.setBitCount(message.bitmap.bits);
       break;
     case 'progress':
       ui.progress.value = message.size > 0 ? message.read / message.size : 1;
       break;
-    case 'end':
-      job.busy = false;
-      if (job.reported) saveReport(message.report);
-      else finish(message);
+    case 'text':
+      view.append(job.decoder.decode(message.chunk, {stream: true}));
+      break;
+    case 'reported':
+      finish(message);
       break;
     case 'failed':
-      fail(message.message);
+      job = null;
+      view.end();
+      setState('failed', `The report failed: ${message.message}. Pick a file to try again.`);
+      restartCore();
       break;
   }
 }
 
-function finish({status, bytes}) {
-  job.reported = true;
-  appendText(job.decoder.decode(), true);
+function finish({status, reportLength}) {
+  view.append(job.decoder.decode());
+  view.end({cut: reportLength > kShownBytes, reportLength});
   ui.progress.value = 1;
-  if (bytes > kShownBytes) {
-    ui.shown.textContent = `Showing the first ${kShownBytes.toLocaleString('en')} bytes of ` +
-        `${bytes.toLocaleString('en')}. Save report writes all of it.`;
-    ui.shown.hidden = false;
-  }
-  ui.save.disabled = false;
-  askPicture(job.file);
+  job.outcome = status === 0 ? 'done' : 'refused';
   if (status === 0) {
-    setState('done', `Report on ${job.file.name} complete: ${bytes.toLocaleString('en')} bytes.`);
+    setState('done', `Report on ${job.file.name} complete: ${count(reportLength)} bytes.`);
+    picture.show(job.file, job.layout);
   } else {
     setState('refused', `Refused: ${job.file.name} is not a file the tool reports on (exit ` +
-        `status ${status}). What it printed is shown below.`);
+             `status ${status}). What it printed is shown below.`);
   }
 }
 
-function clearPicture() {
-  if (ui.picture.src) URL.revokeObjectURL(ui.picture.src);
-  ui.picture.removeAttribute('src');
-  ui.picture.hidden = true;
-  ui.pictureNote.textContent = '';
+function onSaveMessage(message) {
+  if (message.type === 'progress') {
+    ui.progress.value = message.size > 0 ? message.read / message.size : 1;
+  } else if (message.type === 'saved') {
+    saving = null;
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(message.report);
+    link.download = `${job.file.name}.txt`;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
+    ui.progress.value = 1;
+    setState(job.outcome, `Saved the report as ${link.download}.`);
+  } else if (message.type === 'failed') {
+    saving = null;
+    setState(job.outcome, `Saving failed: ${message.message}. The report shown is complete.`);
+    restartCore();
+  }
 }
 
-function showPicture({width, height, image}) {
-  if (image === null) {
-    ui.pictureNote.textContent = 'This browser cannot decode the file as a picture.';
-    return;
-  }
-  ui.picture.onload = () => {
-    ui.picture.hidden = false;
-    const scaled = ui.picture.naturalWidth !== width;
-    ui.pictureNote.textContent = `${width} × ${height} pixels, as this browser decodes the ` +
-        `file${scaled ? ' (shown scaled down)' : ''}.`;
-  };
-  ui.picture.src = URL.createObjectURL(image);
+// Stops whatever the core's worker does: a fresh one takes its place. The page has said what
+// happened; should no worker start, it says that instead.
+function restartCore() {
+  core.start().catch((error) => {
+    core = null;
+    job = null;
+    saving = null;
+    setState('failed', `The report engine could not start: ${error.message}. Reload the page.`);
+  });
+}
+
+// The worker stopped on an error of its own: the request it was serving failed.
+function onCoreFailure(message) {
+  const running = job !== null && job.outcome === undefined ? job.id : undefined;
+  onCoreMessage({type: 'failed', id: saving?.id ?? running, message});
+  if (core.worker === null) restartCore();
 }
 
 function reportOn(file) {
-  if (coreModule === null) return;
-  if (job !== null && job.busy) stopWorker();
-  if (picturePending) {
-    pictureWorker.terminate();
-    startPictureWorker();
-    picturePending = false;
-  }
-  job = {file, busy: false, reported: false, decoder: new TextDecoder(), pending: ''};
-  ui.report.replaceChildren();
-  ui.shown.hidden = true;
-  ui.save.disabled = true;
+  if (core === null) return;
+  const busy = saving !== null || (job !== null && job.outcome === undefined);
+  saving = null;
+  job = {file, decoder: new TextDecoder(), layout: null};
+  view.reset();
+  picture.reset();
   ui.progress.value = 0;
-  clearPicture();
-  setState('working', `Reading ${file.name}…`);
-  ask({type: 'report', file, keep: false, show: kShownBytes});
+  setState('working', `Reading ${describeFile(file)}…`);
+  if (busy) restartCore();
+  job.id = core.request({type: 'report', file, showBytes: kShownBytes});
 }
 
-// Makes the report again, kept whole this time, in Blob pieces outside the page's memory.
-function prepareSave() {
-  ui.save.disabled = true;
-  ui.cancel.disabled = false;
+function save() {
+  if (job === null || job.outcome === undefined || saving !== null) return;
   ui.progress.value = 0;
-  say(`Preparing the report on ${job.file.name} for saving…`);
-  ask({type: 'report', file: job.file, keep: true, show: 0});
-}
-
-function saveReport(report) {
-  ui.save.disabled = false;
-  ui.cancel.disabled = true;
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(report);
-  link.download = `${job.file.name}.txt`;
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
-  say(`Saved the report as ${link.download}.`);
+  setState('saving', `Making the whole report on ${job.file.name} for saving…`);
+  saving = {id: core.request({type: 'save', file: job.file})};
 }
 
 function cancel() {
-  if (job === null || !job.busy) return;
-  stopWorker();
-  job.busy = false;
-  if (!job.reported) {
+  if (saving !== null) {
+    saving = null;
+    setState(job.outcome, 'Saving cancelled. The report shown is complete.');
+    restartCore();
+  } else if (job !== null && job.outcome === undefined) {
     job = null;
+    view.end({cancelled: true});
     setState('cancelled', 'Cancelled. Pick a file to start again.');
-    return;
+    restartCore();
   }
-  // A save was under way: the report shown stays.
-  ui.save.disabled = false;
-  ui.cancel.disabled = true;
-  say('Saving cancelled.');
 }
 
 ui.pick.addEventListener('click', () => ui.file.click());
@@ -225,9 +170,7 @@ ui.file.addEventListener('change', () => {
   ui.file.value = '';
 });
 ui.cancel.addEventListener('click', cancel);
-ui.save.addEventListener('click', () => {
-  if (job !== null && job.reported) prepareSave();
-});
+ui.save.addEventListener('click', save);
 document.addEventListener('dragover', (event) => {
   event.preventDefault();
   document.body.classList.add('dragging');
@@ -242,17 +185,15 @@ document.addEventListener('drop', (event) => {
 
 (async () => {
   try {
-    const [script, wasm] = await Promise.all([
-      fetch('worker.js').then((response) => response.blob()),
-      fetch('quillfen.wasm').then((response) => response.arrayBuffer()),
-    ]);
-    workerUrl = URL.createObjectURL(script);
-    coreModule = await WebAssembly.compile(wasm);
-    startWorker();
-    startPictureWorker();
-    ui.pick.disabled = false;
-    setState('idle', 'Ready. Choose a BMP file, or drop one on the page.');
+    const site = await loadSite();
+    picture = new PicturePanel({img: $('#picture'), note: $('#picture-note')}, site.pictureUrl);
+    core = new WorkerClient(site.coreUrl, {onMessage: onCoreMessage, onFailure: onCoreFailure,
+                                           init: {type: 'init', module: site.module}});
+    await Promise.all([core.start(), picture.start()]);
   } catch (error) {
+    core = null;
     setState('failed', `The page could not load its report engine: ${error.message}.`);
+    return;
   }
+  setState('idle', 'Ready. Choose a BMP file, or drop one on the page.');
 })();

@@ -1,7 +1,7 @@
-# Writes the site into SITE: the page's own files from SOURCE, worker.js as the core's loader
-# (CORE.js) followed by the worker's script, and the core's module (CORE.wasm).
+# Writes the site into SITE: the page's own files (PAGES) from SOURCE, worker.js as the core's
+# loader (CORE.js) followed by the worker's script, and the core's module (CORE.wasm).
 file(MAKE_DIRECTORY ${SITE})
-foreach(name index.html page.js style.css)
+foreach(name ${PAGES})
   configure_file(${SOURCE}/${name} ${SITE}/${name} COPYONLY)
 endforeach()
 configure_file(${CORE}.wasm ${SITE}/quillfen.wasm COPYONLY)

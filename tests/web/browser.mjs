@@ -1,21 +1,26 @@
-// Serves the built site on a free local port and drives it in Debian's Chromium, headless.
-import {spawn} from 'node:child_process';
+// Serves the built site on a free local port and drives it in Debian's Chromium, headless; the
+// native tool's reports and the test files the page tests share.
+import {execFileSync, spawnSync} from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-export const root = new URL('../../', import.meta.url).pathname;
+import {serve} from '../../web/serve.mjs';
 
-// Python's static server on 127.0.0.1, on a port the system picks.
+export const root = new URL('../../', import.meta.url).pathname;
+export const native = `${root}build/quillfen`;
+
+// The site on 127.0.0.1, on a port the system picks.
 export async function serveSite(dir = `${root}build-web/site`) {
-  const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0'],
-                       {cwd: dir, stdio: ['ignore', 'pipe', 'ignore']});
-  const port = await new Promise((resolve, reject) => {
-    server.on('exit', () => reject(new Error('the server did not start')));
-    server.stdout.on('data', (data) => {
-      const found = /port (\d+)/.exec(String(data));
-      if (found) resolve(Number(found[1]));
-    });
-  });
-  return {url: `http://127.0.0.1:${port}/`, close: () => server.kill()};
+  const server = await serve(dir);
+  return {
+    url: `http://127.0.0.1:${server.address().port}/`,
+    close: () => {
+      server.closeAllConnections();
+      server.close();
+    },
+  };
 }
 
 export async function launch() {
@@ -32,32 +37,221 @@ export async function launch() {
 }
 
 // Opens the page and waits until it is ready for a file. Every state the page takes from then
-// on is recorded in window.states.
-export async function openPage(browser, url) {
+// on is recorded in window.states, every status line in window.statuses, and every progress
+// value with the state it came in.
+// prepare(page) runs before the page loads.
+export async function openPage(browser, url, prepare = async () => {}) {
   const page = await browser.newPage();
+  page.setDefaultTimeout(60_000);
+  await prepare(page);
   await page.goto(url);
   await page.waitForFunction(() => document.body.dataset.state === 'idle');
   await page.evaluate(() => {
     window.states = [];
+    window.statuses = [];
+    window.progress = [];
     new MutationObserver(() => window.states.push(document.body.dataset.state))
         .observe(document.body, {attributeFilter: ['data-state']});
+    const status = document.querySelector('#status');
+    new MutationObserver(() => window.statuses.push(status.textContent))
+        .observe(status, {childList: true, characterData: true, subtree: true});
+    const bar = document.querySelector('#progress');
+    new MutationObserver(() => window.progress.push([bar.value, document.body.dataset.state]))
+        .observe(bar, {attributeFilter: ['value']});
   });
   return page;
 }
 
 // Picks a file through input#file and waits until its report is under way.
-export async function start(page, path) {
-  await page.evaluate(() => window.states.splice(0));
-  await (await page.$('input#file')).uploadFile(path);
+export async function start(page, file) {
+  await page.evaluate(() => {
+    window.states.splice(0);
+    window.statuses.splice(0);
+    window.progress.splice(0);
+  });
+  await (await page.$('input#file')).uploadFile(file);
   await page.waitForFunction(() => window.states.includes('working'));
 }
 
-// Picks a file and waits until its report has settled; returns the state it settled in.
-export async function pick(page, path) {
-  await start(page, path);
+// Waits until the run that is under way has settled; returns the state it settled in.
+export async function settle(page) {
   const settled = await page.waitForFunction(() => {
     const after = window.states.slice(window.states.lastIndexOf('working') + 1);
     return after.find((state) => ['done', 'refused', 'failed', 'cancelled'].includes(state));
   }, {timeout: 120_000});
   return settled.jsonValue();
+}
+
+export async function pick(page, file) {
+  await start(page, file);
+  return settle(page);
+}
+
+export const text = (page, selector) => page.$eval(selector, (element) => element.textContent);
+export const state = (page) => page.evaluate(() => document.body.dataset.state);
+
+// Rejects with a message naming what did not happen when promise takes longer than ms.
+export function within(ms, promise, what) {
+  let timer;
+  const late = new Promise((resolve, reject) => {
+    timer = setTimeout(() => reject(new Error(`${what}: not within ${ms} ms`)), ms);
+  });
+  return Promise.race([promise, late]).finally(() => clearTimeout(timer));
+}
+
+// The native tool's report and status, run in the file's folder on its bare name, as the page
+// names the file.
+export function nativeReport(file) {
+  const run = spawnSync(native, [path.basename(file)], {cwd: path.dirname(file),
+                                                        maxBuffer: 1 << 30});
+  return {text: run.stdout.toString(), status: run.status === 0 ? 0 : -1};
+}
+
+// The first bytes of the native tool's report, as text: for reports too large to hold.
+export function nativeReportStart(file, bytes) {
+  const run = spawnSync('sh', ['-c', `"$0" "$1" | head -c ${bytes}`, native, path.basename(file)],
+                        {cwd: path.dirname(file), maxBuffer: 1 << 30});
+  return run.stdout.toString();
+}
+
+// Every BMP file of the project's tests and samples.
+export function testFiles() {
+  return execFileSync('find', ['tests/data', 'samples', '-name', '*.bmp'], {cwd: root})
+             .toString().trim().split('\n').sort().map((file) => path.join(root, file));
+}
+
+export function scratchDir() {
+  return fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-web-test-'));
+}
+
+// A valid 24-bit file of pseudo-random pixels, by the benchmark's writer.
+export function trueColorFile(file, width, height) {
+  execFileSync(`${root}build/bench/quillfen_bench`,
+               ['--write-image', '24', String(width), String(height), file]);
+  return file;
+}
+
+// The 54-byte header of a 24-bit file of width x height, as stored; the file may be cut short
+// or made sparse after it.
+export function trueColorHeader(width, height) {
+  const header = Buffer.alloc(54);
+  const rowBytes = Math.floor((width * 24 + 31) / 32) * 4;
+  header.write('BM', 0, 'latin1');
+  header.writeUInt32LE((54 + rowBytes * Math.abs(height)) % 2 ** 32, 2);  // bfSize
+  header.writeUInt32LE(54, 10);  // bfOffBits
+  header.writeUInt32LE(40, 14);  // biSize
+  header.writeInt32LE(width, 18);
+  header.writeInt32LE(height, 22);
+  header.writeUInt16LE(1, 26);  // biPlanes
+  header.writeUInt16LE(24, 28);  // biBitCount
+  return header;
+}
+
+// Bytes at the start of a file of size bytes that is otherwise a hole.
+export function sparseFile(file, head, size) {
+  fs.writeFileSync(file, head);
+  fs.truncateSync(file, size);
+  return file;
+}
+
+// The process tree of a browser: its own pid and every descendant's.
+function processTree(pid) {
+  const children = new Map();
+  for (const entry of fs.readdirSync('/proc')) {
+    if (!/^\d+$/.test(entry)) continue;
+    try {
+      const stat = fs.readFileSync(`/proc/${entry}/stat`, 'latin1');
+      const parent = Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
+      if (!children.has(parent)) children.set(parent, []);
+      children.get(parent).push(Number(entry));
+    } catch {
+      // the process ended meanwhile
+    }
+  }
+  const tree = [];
+  for (const queue = [pid]; queue.length > 0;) {
+    const next = queue.pop();
+    tree.push(next);
+    queue.push(...(children.get(next) ?? []));
+  }
+  return tree;
+}
+
+// The memory of Chromium's processes together, in bytes: their proportional set sizes, which
+// count shared pages once.
+export function browserMemory(browser) {
+  let bytes = 0;
+  for (const pid of processTree(browser.process().pid)) {
+    try {
+      const rollup = fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'latin1');
+      bytes += Number(/^Pss:\s+(\d+) kB/m.exec(rollup)[1]) * 1024;
+    } catch {
+      // the process ended meanwhile
+    }
+  }
+  return bytes;
+}
+
+// Samples a figure every ms milliseconds while work runs; resolves to [work's value, peak].
+export async function peakDuring(sample, work, ms = 25) {
+  let peak = await sample();
+  let sampling = true;
+  const sampler = (async () => {
+    while (sampling) {
+      peak = Math.max(peak, await sample());
+      await new Promise((resolve) => setTimeout(resolve, ms));
+    }
+  })();
+  try {
+    return [await work(), peak];
+  } finally {
+    sampling = false;
+    await sampler;
+  }
+}
+
+const isCore = () => typeof createQuillfen === 'function';
+
+// The kinds of the page's workers: 'core' for those that run the core, 'picture' for the
+// picture's decoder. Waits up to 5 s for them to be expected.
+export async function workerKinds(page, expected = ['core', 'picture']) {
+  let kinds = [];
+  for (const started = Date.now(); Date.now() - started < 5000;) {
+    kinds = (await Promise.all(page.workers().map((worker) => worker.evaluate(isCore).then(
+      (core) => (core ? 'core' : 'picture'), () => 'ended'))))
+                .filter((kind) => kind !== 'ended').sort();
+    if (JSON.stringify(kinds) === JSON.stringify(expected)) break;
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  return kinds;
+}
+
+// Counts the workers the page ends from now on; ended(n) resolves once n have ended, and
+// rejects when they have not within 5 s.
+export function watchWorkerEnds(page) {
+  let ends = 0;
+  const waiting = [];
+  page.on('workerdestroyed', () => {
+    ends += 1;
+    for (const wait of waiting) if (ends >= wait.count) wait.resolve();
+  });
+  return {
+    ended(count) {
+      return within(5000, new Promise((resolve) => {
+        if (ends >= count) resolve();
+        else waiting.push({count, resolve});
+      }), `${count} workers ended (${ends} have)`);
+    },
+    get count() {
+      return ends;
+    },
+  };
+}
+
+// Runs fn in the page's picture decoder.
+export async function inPictureWorker(page, fn) {
+  for (const worker of page.workers()) {
+    if (!await worker.evaluate(isCore)) return worker.evaluate(fn);
+  }
+  throw new Error('no picture decoder');
 }

@@ -1,0 +1,399 @@
+// The page in every state, as a person meets it: the picture and its bounds (hostile headers
+// included, with Chromium's memory read from /proc), Cancel, a file picked mid-report, a file
+// that disappears, saving, the focus, narrow screens, failures to load, accessibility, and no
+// request after the page has loaded.
+import {AxePuppeteer} from '@axe-core/puppeteer';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import {after, before, describe, test} from 'node:test';
+
+import {browserMemory, inPictureWorker, launch, nativeReport, nativeReportStart, openPage,
+        peakDuring, pick, root,
+        scratchDir, serveSite, settle, sparseFile, start, state, text, trueColorFile,
+        trueColorHeader, watchWorkerEnds, workerKinds} from './browser.mjs';
+
+const scratch = scratchDir();
+const sample = path.join(root, 'samples/sample.bmp');
+const file = (name) => path.join(scratch, name);
+
+let server;
+let browser;
+let page;
+let workerEnds;
+const requests = [];
+
+// A file over the size the page reads whole, so read in windows as the report needs it, whose
+// report runs for seconds: 24-bit pixels up to its end, all zero.
+let slow;
+
+before(async () => {
+  server = await serveSite();
+  browser = await launch();
+  page = await openPage(browser, server.url);
+  workerEnds = watchWorkerEnds(page);
+  // From now on the page has everything it needs: any request is a failure.
+  page.on('request', (request) => {
+    if (!/^(blob|data):/.test(request.url())) requests.push(request.url());
+  });
+  slow = sparseFile(file('slow.bmp'), trueColorHeader(8192, 5462), 54 + 8192 * 3 * 5462);
+});
+
+after(async () => {
+  await browser?.close();
+  server?.close();
+  fs.rmSync(scratch, {recursive: true, force: true});
+});
+
+// What of an element is on screen: its computed display and its box, if it has one.
+const rendered = (selector) => page.$eval(selector, (element) => {
+  const box = element.getBoundingClientRect();
+  return {display: getComputedStyle(element).display, width: box.width, height: box.height};
+});
+const pictureState = () => page.evaluate(() => document.body.dataset.picture);
+const settledPicture = async () => {
+  await page.waitForFunction(() => document.body.dataset.picture !== 'decoding');
+  return pictureState();
+};
+const focused = () => page.evaluate(() => document.activeElement.id || document.activeElement.tagName);
+
+describe('the picture', () => {
+  test('is shown with its size once decoded, and nothing of it shows when there is none',
+       async () => {
+    const none = {display: 'none', width: 0, height: 0};
+    assert.deepEqual(await rendered('#picture'), none);
+    assert.equal(await pictureState(), 'none');
+    await start(page, slow);
+    assert.deepEqual(await rendered('#picture'), none);
+    await page.click('#cancel');
+    assert.deepEqual(await rendered('#picture'), none);
+    assert.equal(await pick(page, trueColorFile(file('small.bmp'), 5, 3)), 'done');
+    assert.equal(await settledPicture(), 'shown');
+    assert.match(await text(page, '#picture-note'), /^5 × 3 pixels, as this browser decodes/);
+    const shown = await rendered('#picture');
+    assert.equal(shown.display, 'block');
+    assert.ok(shown.width > 0 && shown.height > 0);
+    assert.equal(await page.$eval('#picture', (img) => img.naturalWidth), 5);
+
+    const broken = Buffer.from(fs.readFileSync(sample));
+    broken.writeUInt16LE(7, 28);  // biBitCount: no depth a decoder knows
+    fs.writeFileSync(file('broken.bmp'), broken);
+    assert.equal(await pick(page, file('broken.bmp')), 'done');
+    assert.equal(await settledPicture(), 'undecodable');
+    assert.equal(await text(page, '#picture-note'),
+                 'This browser cannot decode the file as a picture.');
+    assert.deepEqual(await rendered('#picture'), none);
+
+    fs.writeFileSync(file('refused.bmp'), 'not a bitmap');
+    assert.equal(await pick(page, file('refused.bmp')), 'refused');
+    assert.equal(await pictureState(), 'none');
+    assert.deepEqual(await rendered('#picture'), none);
+  });
+
+  test('is decoded from its own bytes only, within a bound on memory, for any header',
+       async () => {
+    const baseline = browserMemory(browser);
+    const memory = async () => browserMemory(browser) - baseline;
+    // 1 KB whose header claims 16000 x 16000: a note within a second, and no decode.
+    const huge = file('huge.bmp');
+    fs.writeFileSync(huge, Buffer.concat([trueColorHeader(16000, 16000), Buffer.alloc(970)]));
+    const started = Date.now();
+    let [, peak] = await peakDuring(memory, async () => {
+      await pick(page, huge);
+      await page.waitForFunction(() => document.body.dataset.picture === 'too-large');
+    });
+    assert.ok(Date.now() - started < 1000, `the note came after ${Date.now() - started} ms`);
+    assert.equal(await text(page, '#picture-note'),
+                 '16,000 × 16,000 pixels: too large to show here.');
+    assert.ok(peak < 512 << 20, `Chromium grew by ${peak} bytes`);
+    // Just within the bound, in 1 KB: decoded from that 1 KB, whatever comes of it.
+    const within = file('within.bmp');
+    fs.writeFileSync(within, Buffer.concat([trueColorHeader(5792, 5792), Buffer.alloc(970)]));
+    [, peak] = await peakDuring(memory, async () => {
+      await pick(page, within);
+      await settledPicture();
+    });
+    assert.ok(peak < 512 << 20, `Chromium grew by ${peak} bytes`);
+    // 5 GiB that start with a 150-byte bitmap: its picture, from those 150 bytes.
+    const sparse = sparseFile(file('sparse.bmp'), fs.readFileSync(sample), 5 * 2 ** 30);
+    [, peak] = await peakDuring(memory, async () => {
+      assert.equal(await pick(page, sparse), 'done');
+      assert.equal(await settledPicture(), 'shown');
+    });
+    assert.match(await text(page, '#picture-note'), /^8 × 4 pixels/);
+    assert.ok(peak < 512 << 20, `Chromium grew by ${peak} bytes`);
+    fs.rmSync(sparse);
+  });
+
+  test('a decoder that dies leaves a note, and the page goes on', async () => {
+    const picture = trueColorFile(file('decoded.bmp'), 3000, 2000);
+    await pick(page, picture);
+    await page.waitForFunction(() => document.body.dataset.picture === 'decoding');
+    await inPictureWorker(page, () => setTimeout(() => {
+      throw new Error('out of memory');
+    }));
+    await page.waitForFunction(() => document.body.dataset.picture === 'undecodable');
+    assert.match(await text(page, '#picture-note'),
+                 /^The picture could not be decoded: its decoder stopped \(.*out of memory\)\.$/);
+    assert.equal(await pick(page, trueColorFile(file('next.bmp'), 4, 4)), 'done');
+    assert.equal(await settledPicture(), 'shown');
+  });
+});
+
+describe('runs that stop', () => {
+  test('Cancel stops the run at once, marks where the text stops, and the next file works',
+       async () => {
+    await start(page, slow);
+    await page.waitForFunction(() => document.querySelector('#report').textContent.length > 0);
+    const ended = workerEnds.count;
+    await page.click('#cancel');
+    assert.equal(await state(page), 'cancelled');
+    // The worker that ran was stopped, and a fresh one took its place.
+    await workerEnds.ended(ended + 1);
+    assert.equal(await focused(), 'pick');
+    assert.equal(await text(page, '#report-note'),
+                 'Cancelled: the report stops here, where its run was stopped.');
+    const partial = await text(page, '#report');
+    assert.ok(partial.length > 0);
+    assert.ok(partial === nativeReportStart(slow, Buffer.byteLength(partial)));
+    assert.deepEqual(await workerKinds(page), ['core', 'picture']);
+    assert.equal(await pick(page, sample), 'done');
+    assert.equal(await page.evaluate(() => window.statuses[0]), 'Reading sample.bmp (150 bytes)…');
+    assert.equal(await text(page, '#report'), nativeReport(sample).text);
+  });
+
+  test('a file picked while a report runs gets its own report, and the old run stops',
+       async () => {
+    await start(page, slow);
+    await page.waitForFunction(() => document.querySelector('#report').textContent.length > 0);
+    const ended = workerEnds.count;
+    assert.equal(await pick(page, sample), 'done');
+    await workerEnds.ended(ended + 1);
+    assert.equal(await text(page, '#report'), nativeReport(sample).text);
+    const bytes = Buffer.byteLength(nativeReport(sample).text).toLocaleString('en');
+    assert.equal(await text(page, '#status'), `Report on sample.bmp complete: ${bytes} bytes.`);
+    assert.deepEqual(await workerKinds(page), ['core', 'picture']);
+  });
+
+  test('a file that disappears while it is read fails, and the next file works', async () => {
+    // One read whole, one read in windows.
+    for (const [name, bytes] of [['doomed-whole.bmp', 127e6], ['doomed-windows.bmp', 200e6]]) {
+      const doomed = sparseFile(file(name), trueColorHeader(4000, 5000), bytes);
+      await start(page, doomed);
+      await page.waitForFunction(() => document.querySelector('#progress').value > 0,
+                                 {polling: 5});
+      fs.rmSync(doomed);
+      assert.equal(await settle(page), 'failed', name);
+      assert.match(await text(page, '#status'), /^The report failed: .*\. Pick a file to try/);
+      assert.equal(await pick(page, sample), 'done');
+    }
+  });
+});
+
+describe('saving', () => {
+  test('shows its own state, and Cancel or a failure keep the report shown', async () => {
+    assert.equal(await pick(page, sample), 'done');
+    // Keyboard: Enter on Save report hands the focus to Cancel, and back when saving ends.
+    await page.focus('#save');
+    await page.evaluate(() => window.states.splice(0));
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => window.states.at(-1) === 'done');
+    assert.deepEqual(await page.evaluate(() => window.states), ['saving', 'done']);
+    assert.equal(await focused(), 'save');
+    assert.equal(await text(page, '#status'), 'Saved the report as sample.bmp.txt.');
+
+    // A long save, cancelled from the keyboard.
+    const big = sparseFile(file('big-save.bmp'), trueColorHeader(3000, 3000), 54 + 9000 * 3000);
+    assert.equal(await pick(page, big), 'done');
+    await page.focus('#save');
+    await page.keyboard.press('Enter');
+    assert.equal(await state(page), 'saving');
+    assert.equal(await focused(), 'cancel');
+    await page.keyboard.press('Enter');
+    assert.equal(await state(page), 'done');
+    assert.equal(await text(page, '#status'), 'Saving cancelled. The report shown is complete.');
+    assert.equal(await focused(), 'save');
+
+    // A file gone before it is saved: read in windows, the save fails; the report stays.
+    const gone = sparseFile(file('gone.bmp'), fs.readFileSync(sample), 200e6);
+    assert.equal(await pick(page, gone), 'done');
+    const report = await text(page, '#report');
+    fs.rmSync(gone);
+    await page.click('#save');
+    await page.waitForFunction(() => /^Saving failed/.test(
+      document.querySelector('#status').textContent));
+    assert.equal(await state(page), 'done');
+    assert.equal(await text(page, '#report'), report);
+  });
+});
+
+describe('the page', () => {
+  test('is walked with the keyboard, and the report is a Tab stop only with text', async () => {
+    const fresh = await openPage(browser, server.url);
+    // The controls Tab reaches from the top of the page, in order.
+    const tabStops = async () => {
+      await fresh.click('h1');
+      const stops = [];
+      for (;;) {
+        await fresh.keyboard.press('Tab');
+        const id = await fresh.evaluate(() => document.activeElement.id);
+        if (id === '' || stops.includes(id)) return stops;
+        stops.push(id);
+      }
+    };
+    assert.deepEqual(await tabStops(), ['pick', 'wrap']);
+    const chooser = fresh.waitForFileChooser();
+    await fresh.focus('#pick');
+    await fresh.keyboard.press('Enter');
+    await (await chooser).accept([sample]);
+    await fresh.waitForFunction(() => document.body.dataset.state === 'done');
+    assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'report']);
+    const snapshot = await fresh.accessibility.snapshot({interestingOnly: true});
+    const names = JSON.stringify(snapshot);
+    assert.match(names, /"name":"Report text"/);
+    await fresh.close();
+  });
+
+  test('on a phone: one scroller, the picture first, header lines whole, pixels whole',
+       async () => {
+    const phone = await browser.newPage();
+    await phone.emulate({viewport: {width: 390, height: 844, isMobile: true, hasTouch: true},
+                         userAgent: ''});
+    await phone.goto(server.url);
+    await phone.waitForFunction(() => document.body.dataset.state === 'idle');
+    assert.equal(await phone.$eval('.hint', (hint) => getComputedStyle(hint).display), 'none');
+    await (await phone.$('input#file')).uploadFile(path.join(root, 'tests/data/bmpsuite/rgb24.bmp'));
+    await phone.waitForFunction(() => document.body.dataset.picture === 'shown');
+    const layout = await phone.evaluate(() => {
+      const report = document.querySelector('#report');
+      // Every line before the dumps on one line of the screen; every pixel of the dump too.
+      const lineBoxes = (node, from, to) => {
+        const range = document.createRange();
+        range.setStart(node, from);
+        range.setEnd(node, to);
+        return new Set([...range.getClientRects()].map((rect) => Math.round(rect.top))).size;
+      };
+      const broken = [];
+      for (const piece of report.children) {
+        const content = piece.firstChild.data;
+        if (!piece.classList.contains('dump')) {
+          let from = 0;
+          for (const line of content.split('\n')) {
+            if (line.length > 0 && lineBoxes(piece.firstChild, from, from + line.length) > 1) {
+              broken.push(line);
+            }
+            from += line.length + 1;
+          }
+        } else {
+          for (const match of content.matchAll(/\([ 0-9.]{11}\) /g)) {
+            if (lineBoxes(piece.firstChild, match.index, match.index + 13) > 1) {
+              broken.push(match[0]);
+            }
+          }
+        }
+      }
+      const box = (selector) => document.querySelector(selector).getBoundingClientRect();
+      return {
+        broken,
+        pictureAbove: box('#picture').bottom <= box('#report').top,
+        innerScroll: report.scrollHeight - report.clientHeight,
+        pageScrolls: document.scrollingElement.scrollHeight > innerHeight,
+        scrollsSideways: report.scrollWidth > report.clientWidth,
+      };
+    });
+    assert.deepEqual(layout, {broken: [], pictureAbove: true, innerScroll: 0, pageScrolls: true,
+                              scrollsSideways: true});
+    // The switch: a dump row on one line of the screen, or on several.
+    const firstRowLines = () => phone.$eval('#report > .dump', (piece) => {
+      const range = document.createRange();
+      const start = piece.firstChild.data.indexOf('\n[') + 1;
+      range.setStart(piece.firstChild, start);
+      range.setEnd(piece.firstChild, piece.firstChild.data.indexOf('\n', start));
+      return new Set([...range.getClientRects()].map((rect) => Math.round(rect.top))).size;
+    });
+    assert.ok(await firstRowLines() > 1);
+    await phone.click('#wrap');
+    assert.equal(await firstRowLines(), 1);
+    await phone.click('#wrap');
+    assert.ok(await firstRowLines() > 1);
+    await phone.close();
+  });
+
+  test('says what failed to load, and that it must be served', async () => {
+    const site = path.join(root, 'build-web/site');
+    const variant = (name, change) => {
+      const dir = file(name);
+      fs.cpSync(site, dir, {recursive: true});
+      change(dir);
+      return dir;
+    };
+    // A module that compiles but cannot be instantiated: it imports what the loader lacks.
+    const unlinkable = Buffer.from('0061736d01000000010401600000020c0103656e76046e6f70650000',
+                                   'hex');
+    for (const [dir, expected] of [
+      [variant('no-worker', (dir) => fs.rmSync(`${dir}/worker.js`)), /worker\.js: 404\.$/],
+      [variant('no-wasm', (dir) => fs.rmSync(`${dir}/quillfen.wasm`)), /quillfen\.wasm: 404\.$/],
+      [variant('bad-wasm', (dir) => fs.writeFileSync(`${dir}/quillfen.wasm`, unlinkable)),
+       /could not load its report engine: .*Import #0 "env" "nope"/],
+    ]) {
+      const served = await serveSite(dir);
+      const broken = await browser.newPage();
+      await broken.goto(served.url);
+      await broken.waitForFunction(() => document.body.dataset.state === 'failed',
+                                   {timeout: 10_000});
+      assert.match(await text(broken, '#status'), expected);
+      assert.equal(await broken.$eval('#pick', (button) => button.disabled), true);
+      await broken.close();
+      served.close();
+    }
+    const opened = await browser.newPage();
+    await opened.goto(`file://${site}/index.html`);
+    await opened.waitForFunction(() => document.body.dataset.state === 'failed');
+    assert.match(await text(opened, '#status'), /must be served by a web server.*make serve-web/);
+    await opened.close();
+  });
+
+  test('made no request after it loaded, and may make none elsewhere', async () => {
+    assert.deepEqual(requests, []);
+    const blocked = await page.evaluate(() => new Promise((resolve) => {
+      document.addEventListener('securitypolicyviolation', (event) =>
+        resolve(event.violatedDirective), {once: true});
+      fetch('http://127.0.0.2:9/').catch(() => {});
+    }));
+    assert.equal(blocked, 'connect-src');
+  });
+  test('has no WCAG A or AA violation in any state, light or dark', async () => {
+    const found = [];
+    for (const scheme of ['light', 'dark']) {
+      const checked = await openPage(browser, server.url, (fresh) =>
+        fresh.emulateMediaFeatures([{name: 'prefers-color-scheme', value: scheme}]));
+      const check = async (where) => {
+        const results = await new AxePuppeteer(checked)
+                            .withTags(['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa']).analyze();
+        found.push(...results.violations.map((violation) => `${scheme} ${where}: ` +
+          `${violation.id}: ${violation.nodes.map((node) => node.target.join(' ')).join(', ')}`));
+      };
+      await check('idle');
+      await start(checked, slow);
+      await check('working');
+      await checked.click('#cancel');
+      await check('cancelled');
+      await pick(checked, sample);
+      await check('done');
+      await pick(checked, sparseFile(file('axe-save.bmp'), trueColorHeader(3000, 3000), 27e6));
+      await checked.click('#save');
+      await check('saving');
+      await checked.click('#cancel');
+      fs.writeFileSync(file('axe-refused.bmp'), 'no bitmap');
+      await pick(checked, file('axe-refused.bmp'));
+      await check('refused');
+      const doomed = sparseFile(file('axe-doomed.bmp'), trueColorHeader(4000, 5000), 200e6);
+      await start(checked, doomed);
+      fs.rmSync(doomed);
+      assert.equal(await settle(checked), 'failed');
+      await check('failed');
+      await checked.close();
+    }
+    assert.deepEqual(found, []);
+  });
+});
