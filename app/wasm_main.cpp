@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/run.h"
 #include "bitmap/layout.h"
@@ -20,6 +21,21 @@ EM_JS(int, deliverBlock, (const char* data, std::size_t size),
       { return Module.deliverReportBlock(HEAPU8.subarray(data, data + size)); });
 
 int writeBlock(const char* data, std::size_t size) { return deliverBlock(data, size); }
+
+// The bytes of the held file filled so far, once there are more than position or no more will
+// come. The page's build lets the run wait here while the file streams in (Asyncify): the call
+// that resumes a waiting run goes through handleSleep again, and gets what wakeUp was given.
+EM_JS(double, waitForBytes, (double position), {
+  if (Asyncify.state == = Asyncify.State.Normal) {
+    var filled = Module.bytesFilled(position);
+    if (filled != = null) return filled;
+  }
+  return Asyncify.handleSleep(function(wakeUp) { Module.wakeWhenFilled(position, wakeUp); });
+});
+
+std::size_t waitForFill(std::uint64_t position) {
+  return static_cast<std::size_t>(waitForBytes(static_cast<double>(position)));
+}
 
 }  // namespace
 
@@ -35,6 +51,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE int reportBytes(const std::uint8_t* data, std::s
                                                 const char* fileName) {
   bitmap::Source file;
   file.openView(data, size);
+  report::Sink out(writeBlock);
+  const int status = app::runReport(file, fileName, out);
+  return out.finish() ? status : app::kRefused;
+}
+
+// A report on size bytes at data, of which filled are there and the rest are on their way, as
+// the content of a file called fileName.
+extern "C" EMSCRIPTEN_KEEPALIVE int reportFilling(const std::uint8_t* data, std::size_t size,
+                                                  std::size_t filled, const char* fileName) {
+  bitmap::Source file;
+  file.openFillingView(data, size, filled, waitForFill);
   report::Sink out(writeBlock);
   const int status = app::runReport(file, fileName, out);
   return out.finish() ? status : app::kRefused;
@@ -63,4 +90,48 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* describeBitmap(const std::uint8_t* h
          ",\"rowBytes\":" + std::to_string(layout.rowBytes) +
          ",\"end\":" + std::to_string(layout.end) + "}";
   return json.c_str();
+}
+
+namespace {
+
+void putLE(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value,
+           std::size_t width) {
+  for (std::size_t i = 0; i < width; ++i)
+    bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// A bottom-up picture of side x side pixels at bits per pixel, its table and pixels any bytes.
+std::vector<std::uint8_t> warmUpPicture(std::uint16_t bits, std::uint32_t side) {
+  const std::uint32_t table = bits <= 8 ? 4u << bits : 0;
+  const std::uint32_t offBits = 54 + table;
+  const std::uint32_t size = offBits + (side * bits + 31) / 32 * 4 * side;
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 54; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + i / 7);
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  putLE(bytes, 2, size, 4);
+  putLE(bytes, 10, offBits, 4);
+  putLE(bytes, 14, 40, 4);
+  putLE(bytes, 18, side, 4);
+  putLE(bytes, 22, side, 4);
+  putLE(bytes, 26, 1, 2);
+  putLE(bytes, 28, bits, 2);
+  return bytes;
+}
+
+int discardBlock(const char* /*data*/, std::size_t /*size*/) { return 0; }
+
+}  // namespace
+
+// Reports, output discarded, on a small picture of each depth that has a dump: the engine then
+// compiles the hot loops fully before the first real file rather than during it.
+extern "C" EMSCRIPTEN_KEEPALIVE void warmUp(std::uint32_t side) {
+  for (const int bits : {1, 4, 8, 16, 24}) {
+    const std::vector<std::uint8_t> picture = warmUpPicture(static_cast<std::uint16_t>(bits), side);
+    bitmap::Source file;
+    file.openView(picture.data(), picture.size());
+    report::Sink out(discardBlock);
+    app::runReport(file, "warm-up.bmp", out);
+    out.finish();
+  }
 }

@@ -147,6 +147,13 @@ void Source::openView(const std::uint8_t* data, std::size_t size) {
   size_ = size;
 }
 
+void Source::openFillingView(const std::uint8_t* data, std::size_t size, std::size_t filled,
+                             WaitForBytes waitForBytes) {
+  openView(data, size);
+  blockBytes_ = std::min(filled, size);
+  waitForBytes_ = waitForBytes;
+}
+
 void Source::close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
@@ -158,6 +165,7 @@ void Source::close() {
   filePos_ = 0;
   pos_ = 0;
   size_ = 0;
+  waitForBytes_ = nullptr;
 }
 
 std::size_t Source::read(std::uint8_t* dst, std::size_t count) {
@@ -175,6 +183,16 @@ std::size_t Source::read(std::uint8_t* dst, std::size_t count) {
 
 Source::View Source::loadBlock() {
   if (pos_ >= size_) return View{nullptr, 0};
+  if (waitForBytes_ != nullptr) {
+    blockBytes_ =
+        std::max(blockBytes_, std::min(waitForBytes_(pos_), static_cast<std::size_t>(size_)));
+    // Filling stopped short: the content ends where it did.
+    if (pos_ >= blockBytes_) size_ = blockBytes_;
+    if (blockBytes_ == size_) waitForBytes_ = nullptr;
+    if (pos_ >= blockBytes_) return View{nullptr, 0};
+    const auto offset = static_cast<std::size_t>(pos_);
+    return View{block_ + offset, blockBytes_ - offset};
+  }
   if (file_ == nullptr) {
     const auto chunk = static_cast<std::size_t>(pos_ / blockSize_);
     if (chunk >= chunks_.size()) return View{nullptr, 0};

@@ -43,6 +43,13 @@ class Source {
   // Serves the caller's bytes, which must stay as they are until close(), as the whole content
   // of a file: one block that is never reloaded.
   void openView(const std::uint8_t* data, std::size_t size);
+  // Returns how many bytes of a view are filled, once more than position are or no more will
+  // be: the caller fills the view while the run reads it.
+  using WaitForBytes = std::size_t (*)(std::uint64_t position);
+  // Serves size bytes at data as openView does, of which filled are there now and the rest
+  // come in order, as waitForBytes says.
+  void openFillingView(const std::uint8_t* data, std::size_t size, std::size_t filled,
+                       WaitForBytes waitForBytes);
   void close();
 
   // How much of input that cannot seek is taken (tests lower it).
@@ -94,6 +101,7 @@ class Source {
   std::uint64_t filePos_ = 0;            // where the underlying stream stands
   std::uint64_t pos_ = 0;
   std::uint64_t size_ = 0;
+  WaitForBytes waitForBytes_ = nullptr;  // a view still being filled
 };
 
 }  // namespace bitmap

@@ -1,8 +1,9 @@
-// Fuzz target: any bytes as the input file of a whole run. Each input is reported three times,
+// Fuzz target: any bytes as the input file of a whole run. Each input is reported four times,
 // from memory (as a pipe's content is), from the caller's bytes in place (as the Node API reads
-// them) and from a real file through the block reader; the reports (read in tiny blocks where
-// there are blocks) must be identical, the status 0 or -1, and the text within 64 bytes per
-// input byte + 1 MiB.
+// them), from bytes that arrive while the run reads them (as the page streams a file in) and
+// from a real file through the block reader; the reports (read in tiny blocks where there are
+// blocks) must be identical, the status 0 or -1, and the text within 64 bytes per input byte
+// + 1 MiB.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +37,12 @@ std::string scratchFile() {
       .u8string();
 }
 
+// The bytes of a filling view arrive three past each position the run waits at.
+std::size_t fillingSize = 0;
+std::size_t threeMore(std::uint64_t position) {
+  return static_cast<std::size_t>(position + 3 < fillingSize ? position + 3 : fillingSize);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -55,16 +62,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(memoryStatus == 0 || memoryStatus == -1, "status other than 0 or -1");
   require(fromMemory.size() <= bound, "report larger than 64 x input + 1 MiB");
 
-  std::string fromView;
-  {
+  for (const bool filling : {false, true}) {
+    std::string fromView;
     bitmap::Source file;
-    file.openView(data, size);
+    fillingSize = size;
+    if (filling)
+      file.openFillingView(data, size, 0, threeMore);
+    else
+      file.openView(data, size);
     report::Sink out(fromView, kCapacity);
     require(app::runReport(file, "input.bmp", out) == memoryStatus,
             "view and memory runs ended differently");
     require(out.finish(), "capturing sink failed");
+    require(fromView == fromMemory, "view and memory runs reported differently");
   }
-  require(fromView == fromMemory, "view and memory runs reported differently");
 
   std::FILE* written = std::fopen(path.c_str(), "wb");
   require(written != nullptr, "cannot write the scratch file");

@@ -3,10 +3,12 @@
 // data/header-notes.txt lists header changes with the report line each must produce.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
+#include "bitmap/source.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/harness.h"
 
@@ -55,14 +57,33 @@ Case loadCase(const std::string& path) {
 
 class Golden : public ::testing::TestWithParam<std::string> {};
 
-// Read as the tool reads files, and in blocks of 7 bytes, so that items, table entries and
-// header fields fall across block edges.
+// A view filled five bytes past each position the run waits at, as the page fills the bytes of
+// a file while the run reads them.
+std::size_t viewSize = 0;
+std::size_t fiveMore(std::uint64_t position) {
+  return static_cast<std::size_t>(std::min<std::uint64_t>(viewSize, position + 5));
+}
+
+// Read as the tool reads files, in blocks of 7 bytes, so that items, table entries and header
+// fields fall across block edges, and from memory as the page and the Node package read it:
+// bytes held whole, and bytes that arrive while the run reads them.
 TEST_P(Golden, ReportIsExactlyAsExpected) {
   const Case c = loadCase(testDataPath("cases/" + GetParam() + ".case"));
   for (const std::size_t blockSize : {std::size_t{0}, std::size_t{7}}) {
     const auto result = testing_support::runOn(c.input, blockSize);
     EXPECT_EQ(result.status, c.status) << "blocks of " << blockSize;
     EXPECT_EQ(result.body(), c.expected) << "blocks of " << blockSize;
+  }
+  for (const bool filling : {false, true}) {
+    bitmap::Source view;
+    viewSize = c.input.size();
+    if (filling)
+      view.openFillingView(c.input.data(), c.input.size(), 0, fiveMore);
+    else
+      view.openView(c.input.data(), c.input.size());
+    const auto result = testing_support::runSource(view, "view.bmp");
+    EXPECT_EQ(result.status, c.status) << (filling ? "filling view" : "view");
+    EXPECT_EQ(result.body(), c.expected) << (filling ? "filling view" : "view");
   }
 }
 

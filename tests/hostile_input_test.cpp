@@ -113,6 +113,34 @@ TEST(HostileInput, TheBinaryEndsLinesAsThePlatformDoes) {
   EXPECT_TRUE(readText(scratch("lines.txt")) == expected) << "the reports differ";
 }
 
+// Bytes that stop coming part way through a view end its content there, as a file that shrinks:
+// reads past them find nothing, and the run does not wait again.
+std::size_t fillCalls = 0;
+std::size_t stopsAt1000(std::uint64_t /*position*/) {
+  ++fillCalls;
+  return 1000;
+}
+
+TEST(HostileInput, AViewWhoseBytesStopComingEndsWhereTheyStopped) {
+  std::vector<std::uint8_t> bytes(3000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  bitmap::Source view;
+  view.openFillingView(bytes.data(), bytes.size(), 600, stopsAt1000);
+  std::vector<std::uint8_t> got(1000, 0xAA);
+  EXPECT_EQ(view.read(got.data(), 500), 500u);
+  EXPECT_EQ(fillCalls, 0u);  // the first 600 bytes were there
+  view.seekSet(900);
+  std::fill(got.begin(), got.end(), 0xAA);
+  EXPECT_EQ(view.read(got.data(), got.size()), 100u);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 100, bytes.begin() + 900));
+  EXPECT_EQ(got[100], 0xAA);
+  EXPECT_EQ(view.size(), 1000u);
+  const std::size_t calls = fillCalls;
+  view.seekSet(2000);
+  EXPECT_EQ(view.read(got.data(), 1), 0u);
+  EXPECT_EQ(fillCalls, calls);
+}
+
 // A file that loses its end after it was measured ends where a read first comes up short.
 TEST(HostileInput, AFileThatShrinksEndsWhereItsReadsDo) {
   const std::string path = scratch("shrinks.bin");

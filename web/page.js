@@ -2,6 +2,7 @@
 // The core runs in a worker; the file is read there and never leaves the machine.
 // body[data-state] is loading, idle, working, done, refused, saving, cancelled or failed.
 
+import {count} from './numbers.js';
 import {PicturePanel} from './picture.js';
 import {ReportView} from './report_view.js';
 import {loadSite, WorkerClient} from './workers.js';
@@ -27,7 +28,6 @@ let core = null;
 let job = null;
 let saving = null;
 
-const count = (value) => value.toLocaleString('en');
 const describeFile = (file) => `${file.name} (${count(file.size)} bytes)`;
 
 function setState(state, message) {
@@ -141,14 +141,14 @@ function reportOn(file) {
   ui.progress.value = 0;
   setState('working', `Reading ${describeFile(file)}…`);
   if (busy) restartCore();
-  job.id = core.request({type: 'report', file, showBytes: kShownBytes});
+  job.id = core.request({type: 'report', file, fileId: core.nextId, showBytes: kShownBytes});
 }
 
 function save() {
   if (job === null || job.outcome === undefined || saving !== null) return;
   ui.progress.value = 0;
   setState('saving', `Making the whole report on ${job.file.name} for saving…`);
-  saving = {id: core.request({type: 'save', file: job.file})};
+  saving = {id: core.request({type: 'save', file: job.file, fileId: job.id})};
 }
 
 function cancel() {

@@ -1,12 +1,11 @@
 // The picture: decoded in a worker of its own from only the bytes that make it up, and shown
 // with its size, or a note that says why it is not. body[data-picture] tells which.
 
+import {count} from './numbers.js';
 import {WorkerClient} from './workers.js';
 
 // Pictures of more pixels than this are not decoded: 128 MiB as RGBA.
 const kMaxPicturePixels = 32 << 20;
-
-const count = (value) => value.toLocaleString('en');
 
 export class PicturePanel {
   constructor({img, note}, url) {

@@ -1,6 +1,8 @@
 // The report view: the report's text as it arrives, in pieces laid out only when on screen;
 // header lines kept whole, dump rows wrapped between items when asked; notes at its foot.
 
+import {count} from './numbers.js';
+
 // Text is laid out in pieces of about this many characters, each ending at a line end.
 const kPieceChars = 32 << 10;
 // Every dump section starts on the line after this.
@@ -9,6 +11,16 @@ const kDumpStart = '\n === Bitmap Data';
 // pictures, hex bytes, translated colours, red.green.blue triples.
 const kDumpItemChars = {1: [8, 9], 4: [3, 9], 8: [3, 9], 16: [3, 9], 24: [14]};
 const kItemWidths = [3, 8, 9, 14];
+
+// The length of text in UTF-8, without encoding it: the report is ASCII but for file names.
+function utf8Length(text) {
+  let bytes = text.length;
+  for (let i = 0; i < text.length; i += 1) {
+    const code = text.charCodeAt(i);
+    if (code >= 0x80) bytes += code >= 0x800 && (code < 0xD800 || code > 0xDFFF) ? 2 : 1;
+  }
+  return bytes;
+}
 
 export class ReportView {
   constructor(pre, note, wrapSwitch) {
@@ -28,6 +40,7 @@ export class ReportView {
     this.note.textContent = '';
     this.note.hidden = true;
     this.pending = '';
+    this.shownBytes = 0;  // bytes of the report laid out
     this.itemChars = [];
     this.dumps = 0;  // dump sections begun so far
   }
@@ -55,9 +68,9 @@ export class ReportView {
     if (cut) {
       const lineEnd = this.pending.lastIndexOf('\n') + 1;
       this.emitLines(this.pending.slice(0, lineEnd), true);
-      const shown = new TextEncoder().encode(this.pre.textContent).length;
-      this.say(`Shown: the first ${shown.toLocaleString('en')} bytes of the report's ` +
-               `${reportLength.toLocaleString('en')}, up to the end of a line. Save report ` +
+      const shown = this.shownBytes;
+      this.say(`Shown: the first ${count(shown)} bytes of the report's ` +
+               `${count(reportLength)}, up to the end of a line. Save report ` +
                'writes all of it.');
     } else {
       this.emitLines(this.pending, true);
@@ -89,6 +102,7 @@ export class ReportView {
   addPiece(text) {
     const piece = document.createElement('span');
     piece.textContent = text;
+    this.shownBytes += utf8Length(text);
     const itemChars = this.dumps > 0 ? this.itemChars[this.dumps - 1] : undefined;
     if (itemChars !== undefined) {
       piece.className = 'dump';

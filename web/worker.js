@@ -5,17 +5,23 @@
 //
 // Every message this worker takes and sends, one line each:
 // In:  {type: 'init', module}                     the compiled core (a WebAssembly.Module)
-//      {type: 'report', id, file, showBytes}      report on file; post its first showBytes
-//      {type: 'save', id, file}                   make the whole report on file, as a Blob
+//      {type: 'report', id, file, fileId, showBytes, windows}
+//                                                 report on file; post its first showBytes;
+//                                                 windows: read in windows whatever the size
+//                                                 (the benchmark compares the two paths)
+//      {type: 'save', id, file, fileId}           make the whole report on file, as a Blob
+//      fileId: the id of the request that first named the file. A worker that holds the bytes
+//      of the file of that id runs on them rather than read the file again.
 // Out: {type: 'ready'}                            the core is ready for requests
 //      {type: 'failed', id, message}              request id broke off (id null: init did);
 //                                                 this worker is spent
 //      {type: 'started', id, bitmap}              the picture's layout, from the file's header
 //      {type: 'progress', id, read, size}         bytes of the file read so far, of size
 //      {type: 'text', id, chunk}                  the next bytes of the report (Uint8Array)
-//      {type: 'reported', id, status, reportLength, ms, readMs}
+//      {type: 'reported', id, status, reportLength, ms, readMs, warmUpMs}
 //                                                 the run's exit status, the report's length in
-//                                                 bytes, its time and the part spent reading
+//                                                 bytes, its time, the part spent reading, and
+//                                                 the time the core took to warm up
 //      {type: 'saved', id, status, report}        the whole report, a Blob
 'use strict';
 
@@ -31,10 +37,15 @@ const kWindow = 16 << 20;
 const kBlobPiece = 16 << 20;
 // The header records: all describeBitmap needs.
 const kHeadBytes = 58;
+// The core's first runs are slower while the engine compiles its hot loops fully: it first
+// reports on a picture of this many pixels a side at each depth, output discarded.
+const kWarmUpSide = 1024;
+let warmUpMs = 0;
 
 let core = null;
-// The file whose bytes the core holds, and where: {file, pointer}.
-let held = null;
+// The file of the last request: {fileId, file, pointer}; pointer is where the core holds its
+// bytes, null until they are all there, and for a file read in windows.
+let current = null;
 
 function instantiate(module) {
   return new Promise((resolve, reject) => {
@@ -52,6 +63,9 @@ function instantiate(module) {
     core.FS.mkdir('/input');
     core.FS.chdir('/input');
     postMessage({type: 'ready'});
+    const started = performance.now();
+    core._warmUp(kWarmUpSide);
+    warmUpMs = performance.now() - started;
   });
 }
 
@@ -83,37 +97,69 @@ function progressPoster(id, size) {
   };
 }
 
-// The whole file into the core's memory, through a stream that reads into buffers of ours.
-async function holdFile(file, onRead) {
-  if (held !== null && held.file === file) return held;
-  release();
+// The whole file into the core's memory, through a stream that reads into buffers of ours;
+// onChunk(filled) hears of each piece. Throws when the file cannot be read whole.
+async function readInto(pointer, file, onChunk) {
+  const reader = file.stream().getReader({mode: 'byob'});
+  let buffer = new ArrayBuffer(kStreamPiece);
+  let filled = 0;
+  for (;;) {
+    const {value, done} = await reader.read(new Uint8Array(buffer));
+    if (done) break;
+    core.fill(pointer, filled, value);
+    filled += value.length;
+    buffer = value.buffer;
+    onChunk(filled);
+  }
+  // The stream reads on from a file that has gone or changed; a fresh read of it does not.
+  if (filled !== file.size) throw new Error('the file changed while it was read');
+  await file.slice(0, 1).arrayBuffer();
+}
+
+// Streams the file into the core's memory while the core reports on it: a run that reaches
+// bytes still on their way waits for them. The file is held for the runs that follow.
+async function streamAndReport(file, onRead, onBlock) {
   const pointer = core.hold(file.size);
-  try {
-    const reader = file.stream().getReader({mode: 'byob'});
-    let buffer = new ArrayBuffer(kStreamPiece);
-    let offset = 0;
-    for (;;) {
-      const {value, done} = await reader.read(new Uint8Array(buffer));
-      if (done) break;
-      core.fill(pointer, offset, value);
-      offset += value.length;
-      onRead(offset);
-      buffer = value.buffer;
+  let filled = 0;
+  let ended = false;
+  let waiting = null;  // {position, wakeUp}: the run waits for the byte at position
+  const wake = () => {
+    if (waiting !== null && (filled > waiting.position || ended)) {
+      const {wakeUp} = waiting;
+      waiting = null;
+      wakeUp(filled);
     }
-    // The stream reads on from a file that has gone or changed; a fresh read of it does not.
-    if (offset !== file.size) throw new Error('the file changed while it was read');
-    await file.slice(0, 1).arrayBuffer();
+  };
+  const reading = readInto(pointer, file, (now) => {
+    filled = now;
+    onRead(filled, pointer);
+    wake();
+  }).finally(() => {
+    ended = true;
+    wake();
+  });
+  try {
+    const status = await core.reportFilling(pointer, file.size, filled, file.name, {
+      bytesFilled: (position) => (filled > position || ended ? filled : null),
+      wakeWhenFilled: (position, wakeUp) => {
+        waiting = {position, wakeUp};
+      },
+    }, onBlock);
+    await reading;
+    current.pointer = pointer;
+    return status;
   } catch (error) {
+    await reading.catch(() => {});
     core.release(pointer);
     throw error;
   }
-  held = {file, pointer};
-  return held;
 }
 
-function release() {
-  if (held !== null) core.release(held.pointer);
-  held = null;
+// Makes file the current one, letting go of the bytes of another.
+function useFile(file, fileId) {
+  if (current !== null && current.fileId === fileId) return;
+  if (current !== null && current.pointer !== null) core.release(current.pointer);
+  current = {fileId, file, pointer: null};
 }
 
 // The file as WORKERFS sees it: read through a window that moves when a read falls outside
@@ -144,16 +190,30 @@ function windowedFile(file, onRead) {
 
 // One run of the core on file, through whichever path suits its size; onBlock takes each
 // block of the report. Returns {status, readMs}.
-async function run(id, file, onBlock) {
+async function run(id, onBlock, windows = false) {
+  const {file, pointer} = current;
   const onRead = progressPoster(id, file.size);
-  if (file.size <= kHoldBytes) {
-    const started = performance.now();
-    const {pointer} = await holdFile(file, onRead);
-    const readMs = performance.now() - started;
+  if (pointer !== null) {
     postMessage({type: 'started', id, bitmap: core.describeHeld(pointer, file.size)});
-    return {status: core.reportHeld(pointer, file.size, file.name, onBlock), readMs};
+    return {status: core.reportHeld(pointer, file.size, file.name, onBlock), readMs: 0};
   }
-  release();
+  if (file.size <= kHoldBytes && !windows) {
+    const started = performance.now();
+    let readMs = 0;
+    let described = false;
+    const describe = (pointer) => {
+      if (described) return;
+      described = true;
+      postMessage({type: 'started', id, bitmap: core.describeHeld(pointer, file.size)});
+    };
+    const status = await streamAndReport(file, (filled, at) => {
+      onRead(filled);
+      if (filled >= Math.min(kHeadBytes, file.size)) describe(at);
+      if (filled === file.size) readMs = performance.now() - started;
+    }, onBlock);
+    describe(current.pointer);
+    return {status, readMs};
+  }
   const head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(file.slice(0, kHeadBytes)));
   postMessage({type: 'started', id, bitmap: core.describeBitmap(head, file.size)});
   const {FS} = core;
@@ -167,27 +227,29 @@ async function run(id, file, onBlock) {
   }
 }
 
-async function report({id, file, showBytes}) {
+async function report({id, file, fileId, showBytes, windows}) {
+  useFile(file, fileId);
   const started = performance.now();
   let shown = 0;
   let reportLength = 0;
-  const {status, readMs} = await run(id, file, (block) => {
+  const {status, readMs} = await run(id, (block) => {
     reportLength += block.length;
     if (shown < showBytes) {
       const chunk = block.slice(0, showBytes - shown);
       shown += chunk.length;
       postMessage({type: 'text', id, chunk}, [chunk.buffer]);
     }
-  });
+  }, windows);
   postMessage({type: 'reported', id, status, reportLength, ms: performance.now() - started,
-               readMs});
+               readMs, warmUpMs});
 }
 
-async function save({id, file}) {
+async function save({id, file, fileId}) {
+  useFile(file, fileId);
   const pieces = [];
   let parts = [];
   let partBytes = 0;
-  const {status} = await run(id, file, (block) => {
+  const {status} = await run(id, (block) => {
     parts.push(block.slice());
     partBytes += block.length;
     if (partBytes >= kBlobPiece) {
@@ -200,18 +262,19 @@ async function save({id, file}) {
   postMessage({type: 'saved', id, status, report: whole});
 }
 
-let ready = null;
-onmessage = async ({data}) => {
+async function handle(data) {
   try {
-    if (data.type === 'init') {
-      ready = instantiate(data.module);
-      await ready;
-    } else {
-      await ready;
-      await (data.type === 'report' ? report(data) : save(data));
-    }
+    if (data.type === 'init') await instantiate(data.module);
+    else if (data.type === 'report') await report(data);
+    else if (data.type === 'save') await save(data);
   } catch (error) {
     postMessage({type: 'failed', id: data.id ?? null,
                  message: String((error && error.message) || error)});
   }
+}
+
+// One request at a time, in order: a run that waits for the file's bytes lets messages in.
+let queue = Promise.resolve();
+onmessage = ({data}) => {
+  queue = queue.then(() => handle(data));
 };

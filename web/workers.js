@@ -88,6 +88,11 @@ export class WorkerClient {
     this.worker = null;
   }
 
+  // The id the next request will have.
+  get nextId() {
+    return this.lastId + 1;
+  }
+
   // Sends a request to the current worker; returns its id, which every answer repeats.
   request(message, transfer = []) {
     this.lastId += 1;

@@ -141,25 +141,31 @@ describe('the picture', () => {
 });
 
 describe('runs that stop', () => {
-  test('Cancel stops the run at once, marks where the text stops, and the next file works',
-       async () => {
-    await start(page, slow);
-    await page.waitForFunction(() => document.querySelector('#report').textContent.length > 0);
-    const ended = workerEnds.count;
-    await page.click('#cancel');
-    assert.equal(await state(page), 'cancelled');
-    // The worker that ran was stopped, and a fresh one took its place.
-    await workerEnds.ended(ended + 1);
-    assert.equal(await focused(), 'pick');
-    assert.equal(await text(page, '#report-note'),
-                 'Cancelled: the report stops here, where its run was stopped.');
-    const partial = await text(page, '#report');
-    assert.ok(partial.length > 0);
-    assert.ok(partial === nativeReportStart(slow, Buffer.byteLength(partial)));
-    assert.deepEqual(await workerKinds(page), ['core', 'picture']);
-    assert.equal(await pick(page, sample), 'done');
-    assert.equal(await page.evaluate(() => window.statuses[0]), 'Reading sample.bmp (150 bytes)…');
-    assert.equal(await text(page, '#report'), nativeReport(sample).text);
+  test('Cancel stops a run at once, reading whole or in windows, marks where the text stops, ' +
+       'and the next file works', async () => {
+    const whole = sparseFile(file('cancel-whole.bmp'), trueColorHeader(4000, 5000), 127e6);
+    for (const running of [whole, slow]) {
+      await start(page, running);
+      await page.waitForFunction(() => document.querySelector('#report').textContent.length > 0,
+                                 {polling: 5});
+      const ended = workerEnds.count;
+      await page.click('#cancel');
+      assert.equal(await state(page), 'cancelled');
+      assert.ok(await page.$eval('#progress', (bar) => bar.value) < 1);
+      // The worker that ran was stopped, and a fresh one took its place.
+      await workerEnds.ended(ended + 1);
+      assert.equal(await focused(), 'pick');
+      assert.equal(await text(page, '#report-note'),
+                   'Cancelled: the report stops here, where its run was stopped.');
+      const partial = await text(page, '#report');
+      assert.ok(partial.length > 0);
+      assert.ok(partial === nativeReportStart(running, Buffer.byteLength(partial)));
+      assert.deepEqual(await workerKinds(page), ['core', 'picture']);
+      assert.equal(await pick(page, sample), 'done');
+      assert.equal(await page.evaluate(() => window.statuses[0]),
+                   'Reading sample.bmp (150 bytes)…');
+      assert.equal(await text(page, '#report'), nativeReport(sample).text);
+    }
   });
 
   test('a file picked while a report runs gets its own report, and the old run stops',
