@@ -25,13 +25,16 @@ int writeBlock(const char* data, std::size_t size) { return deliverBlock(data, s
 // The bytes of the held file filled so far, once there are more than position or no more will
 // come. The page's build lets the run wait here while the file streams in (Asyncify): the call
 // that resumes a waiting run goes through handleSleep again, and gets what wakeUp was given.
+// The body is JavaScript, which clang-format would take for C++.
+// clang-format off
 EM_JS(double, waitForBytes, (double position), {
-  if (Asyncify.state == = Asyncify.State.Normal) {
+  if (Asyncify.state == Asyncify.State.Normal) {
     var filled = Module.bytesFilled(position);
-    if (filled != = null) return filled;
+    if (filled != null) return filled;
   }
   return Asyncify.handleSleep(function(wakeUp) { Module.wakeWhenFilled(position, wakeUp); });
 });
+// clang-format on
 
 std::size_t waitForFill(std::uint64_t position) {
   return static_cast<std::size_t>(waitForBytes(static_cast<double>(position)));

@@ -81,24 +81,33 @@ bool seekTo(std::FILE* file, std::uint64_t position) {
   return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
 }
 
-std::FILE* openTemporaryFile() {
-  const char* tmpdir = std::getenv("TMPDIR");
-  const std::string dir = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-  int fd = -1;
-#ifdef O_TMPFILE
-  // Never has a name at all.
-  fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-#endif
-  if (fd < 0) {
-    // Where the file system cannot make unnamed files: a fresh name, removed at once.
-    std::string path = dir + "/quillfen-XXXXXX";
-    fd = ::mkstemp(path.data());
-    if (fd < 0) return nullptr;
-    ::unlink(path.c_str());
-  }
+namespace {
+
+std::FILE* streamOf(int fd) {
+  if (fd < 0) return nullptr;
   std::FILE* file = ::fdopen(fd, "w+b");
   if (file == nullptr) ::close(fd);
   return file;
+}
+
+}  // namespace
+
+std::FILE* openRemovedTemporaryFile(const std::string& dir) {
+  std::string path = dir + "/quillfen-XXXXXX";
+  const int fd = ::mkstemp(path.data());
+  if (fd >= 0) ::unlink(path.c_str());
+  return streamOf(fd);
+}
+
+std::FILE* openTemporaryFile() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string dir = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+#ifdef O_TMPFILE
+  // Never has a name at all.
+  const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return streamOf(fd);
+#endif
+  return openRemovedTemporaryFile(dir);
 }
 
 #endif

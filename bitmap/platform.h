@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace bitmap::platform {
 
@@ -24,5 +25,11 @@ bool seekTo(std::FILE* file, std::uint64_t position);
 // the system's) that no name leads to, or none after the run, however it ends. Null when none
 // can be made.
 std::FILE* openTemporaryFile();
+
+#ifndef _WIN32
+// The same in dir, for file systems that cannot make unnamed files: a fresh name, removed at
+// once.
+std::FILE* openRemovedTemporaryFile(const std::string& dir);
+#endif
 
 }  // namespace bitmap::platform

@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "app/run.h"
+#include "bitmap/platform.h"
 #include "bitmap/source.h"
 #include "report/sink.h"
 #include "tests/support/bmp_writer.h"
@@ -141,6 +143,31 @@ TEST(HostileInput, AViewWhoseBytesStopComingEndsWhereTheyStopped) {
   EXPECT_EQ(fillCalls, calls);
 }
 
+// Bytes in memory over several of the reader's blocks report as the file they came from: held
+// whole (as the Node API and the page hold them), copied in chunks, and arriving while the run
+// reads them.
+std::size_t viewBytes = 0;
+std::size_t aChunkMore(std::uint64_t position) {
+  return static_cast<std::size_t>(std::min<std::uint64_t>(viewBytes, position + 65536));
+}
+
+TEST(HostileInput, BytesInMemoryReportAsTheFileDoes) {
+  const auto bytes = eightBitFile(800, 800);
+  ASSERT_GT(bytes.size(), 2 * bitmap::Source::kBlockSize);
+  const std::string expected = reportOfFile(scratch("memory.bmp"), bytes);
+  for (const char* how : {"view", "filling view", "memory"}) {
+    bitmap::Source source;
+    viewBytes = bytes.size();
+    if (std::string(how) == "view") source.openView(bytes.data(), bytes.size());
+    if (std::string(how) == "filling view") {
+      source.openFillingView(bytes.data(), bytes.size(), 100, aChunkMore);
+    }
+    if (std::string(how) == "memory") source.openMemory(bytes.data(), bytes.size());
+    EXPECT_TRUE(withoutFileName(testing_support::runSource(source, "memory.bmp").text) == expected)
+        << how << ": the reports differ";
+  }
+}
+
 // A file that loses its end after it was measured ends where a read first comes up short.
 TEST(HostileInput, AFileThatShrinksEndsWhereItsReadsDo) {
   const std::string path = scratch("shrinks.bin");
@@ -235,6 +262,21 @@ TEST(HostileInput, HugeSparseFilesAreReadWhereTheirBytesLie) {
   fs::resize_file(path, std::uint64_t{3} << 30);
   EXPECT_NE(runArgs({"quillfen", path}).text.find("Size : [-248:-1073741824]"), std::string::npos);
 
+  // Rows across 4 GiB, one pixel byte and three pad bytes each, read two bytes at a time: the
+  // reader seeks to each row, the last two at 2^32 and past it, where a position cut to 32
+  // bits would read the start of the file.
+  header = testing_support::makeBmp(8, 1, 4, {}, {});
+  testing_support::putLE(header, 2, 8, 4);             // bfSize: 2^32 + 8, as stored
+  testing_support::putLE(header, 10, 0xFFFFFFF8u, 4);  // bfOffBits
+  writeSparse(path, header, 0xFFFFFFF8u, std::string("\x11\0\0\0\x22\0\0\0\x33\0\0\0\x44", 13));
+  fs::resize_file(path, std::uint64_t{5} << 30);
+  const std::string across = "\n[11 ] - 1\n[22 ] - 2\n[33 ] - 3\n[44 ] - 4\n";
+  EXPECT_NE(runArgs({"quillfen", path}).text.find(across), std::string::npos);
+  bitmap::Source inPairs(2);
+  ASSERT_TRUE(inPairs.open(path.c_str()));
+  const std::string inPairsText = testing_support::runSource(inPairs, path).text;
+  EXPECT_NE(inPairsText.find(across), std::string::npos) << inPairsText;
+
   // A 24-bit dump at an offset of 2^31: a position, not a negative seek.
   header = testing_support::makeBmp(24, 2, 1, {}, {});
   testing_support::putLE(header, 10, 0x80000000u, 4);  // bfOffBits
@@ -259,6 +301,22 @@ TEST(HostileInput, HugeSparseFilesAreReadWhereTheirBytesLie) {
   EXPECT_EQ(linesOfReport(path), lines);
   EXPECT_GT(reportBytes, std::uint64_t{4} << 30);
   fs::remove(path);
+}
+
+// Where no unnamed file can be made, the spool takes a fresh name and removes it at once.
+TEST(HostileInput, TheFallbackTemporaryFileLeavesNoName) {
+  const std::string dir = scratch("fallback-tmp");
+  fs::create_directories(dir);
+  std::FILE* file = bitmap::platform::openRemovedTemporaryFile(dir);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(fs::is_empty(dir));
+  EXPECT_EQ(std::fwrite("spooled", 1, 7, file), 7u);
+  EXPECT_TRUE(bitmap::platform::seekTo(file, 0));
+  char back[8] = {};
+  EXPECT_EQ(std::fread(back, 1, 7, file), 7u);
+  EXPECT_STREQ(back, "spooled");
+  std::fclose(file);
+  EXPECT_TRUE(fs::is_empty(dir));
 }
 
 TEST(HostileInput, AReportThatCannotBeWrittenIsAFailure) {
@@ -288,28 +346,55 @@ struct PipeRun {
   std::size_t left = 0;  // bytes the run did not take
 };
 
-// Reports on a pipe that holds bytes and whose writer keeps its end open unless closeWriter: a
-// reader that read on past what it needs would wait for ever. tmpdir, when given, is $TMPDIR
-// for the run.
+// Runs work on a thread of its own. A run that has not ended within limit is a reader that
+// spins or waits on where it should have stopped: the test program fails at once, saying what
+// did not end, rather than wait for the test runner's timeout.
+template <class Work>
+void endsWithin(std::chrono::seconds limit, const std::string& what, Work work) {
+  std::packaged_task<void()> task(work);
+  std::future<void> ended = task.get_future();
+  std::thread runner(std::move(task));
+  if (ended.wait_for(limit) == std::future_status::timeout) {
+    std::fprintf(stderr, "FAILED: %s did not end within %lld s\n", what.c_str(),
+                 static_cast<long long>(limit.count()));
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  runner.join();
+  ended.get();
+}
+
+// Reports on a pipe that holds bytes. Unless closeWriter, the writer keeps its end open until
+// the run is over, or for 3 s at most: a reader that read on past what it needs would wait for
+// it, then take nothing but the end, and leave nothing. tmpdir, when given, is $TMPDIR.
 PipeRun reportOnPipe(const std::vector<std::uint8_t>& bytes, bool closeWriter, std::uint64_t cap,
                      const char* tmpdir = nullptr) {
   int fds[2];
   EXPECT_EQ(pipe(fds), 0);
   EXPECT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   if (closeWriter) close(fds[1]);
+  std::promise<void> runEnded;
+  std::thread writer;
+  if (!closeWriter) {
+    writer = std::thread([&fds, ended = runEnded.get_future()] {
+      ended.wait_for(std::chrono::seconds(3));
+      close(fds[1]);
+    });
+  }
   const char* outerTmpdir = std::getenv("TMPDIR");
   const std::string saved = outerTmpdir != nullptr ? outerTmpdir : "";
   if (tmpdir != nullptr) setenv("TMPDIR", tmpdir, 1);
   PipeRun run;
-  {
+  endsWithin(std::chrono::seconds(10), "a report on a pipe", [&] {
     bitmap::Source file;
     file.setStreamCap(cap);
     EXPECT_TRUE(file.open(("/dev/fd/" + std::to_string(fds[0])).c_str()));
     run.result = testing_support::runSource(file, "pipe");
-  }
+  });
+  runEnded.set_value();
+  if (writer.joinable()) writer.join();
   if (tmpdir != nullptr && outerTmpdir != nullptr) setenv("TMPDIR", saved.c_str(), 1);
   if (tmpdir != nullptr && outerTmpdir == nullptr) unsetenv("TMPDIR");
-  if (!closeWriter) close(fds[1]);
   char rest[4096];
   for (ssize_t got = 0; (got = read(fds[0], rest, sizeof rest)) > 0;) {
     run.left += static_cast<std::size_t>(got);
@@ -320,7 +405,7 @@ PipeRun reportOnPipe(const std::vector<std::uint8_t>& bytes, bool closeWriter, s
 
 TEST(HostileInput, StreamsAreReadOnlyAsFarAsTheyAreNeeded) {
   // "BX": it takes the two header records, 58 bytes, and refuses at once, without waiting for
-  // the rest or for the writer to let go (a run that did would fail by the test's timeout).
+  // the rest or for the writer to let go.
   std::vector<std::uint8_t> notBitmap(200, 'z');
   notBitmap[0] = 'B';
   notBitmap[1] = 'X';
@@ -354,11 +439,13 @@ TEST(HostileInput, StreamsSpoolToAnUnnamedFileThatNeverOutlivesTheRun) {
   const std::string tmp = scratch("tmp");
   fs::create_directories(tmp);
   const std::string out = scratch("spooled.txt");
+  // Each run ends within 20 s, or is stopped and fails: a reader that spins on an ended stream.
+  const std::string within = "timeout 20 ";
   for (const std::string& run :
-       {"TMPDIR=" + quote(tmp) + " " + kBinary + " /dev/stdin",
-        "TMPDIR=" + quote(scratch("missing")) + " " + kBinary + " /dev/stdin",
+       {"TMPDIR=" + quote(tmp) + " " + within + kBinary + " /dev/stdin",
+        "TMPDIR=" + quote(scratch("missing")) + " " + within + kBinary + " /dev/stdin",
         // a spool that stops taking bytes after 50 KiB
-        "(trap '' XFSZ; ulimit -f 100; TMPDIR=" + quote(tmp) + " exec " + kBinary +
+        "(trap '' XFSZ; ulimit -f 100; TMPDIR=" + quote(tmp) + " exec " + within + kBinary +
             " /dev/stdin) | cat"}) {
     EXPECT_EQ(shell("cat " + quote(bmp) + " | " + run + " > " + quote(out)), 0) << run;
     EXPECT_TRUE(withoutFileName(readText(out)) == expected) << run << ": the reports differ";
