@@ -42,10 +42,12 @@ package: configure
 	cmake --build $(BUILD_DIR) --target quillfen
 	cd $(BUILD_DIR) && cpack -G DEB
 
-# clang-format in check mode and clang-tidy over every source the build compiles; fails on
-# any finding. clang's count of the warnings it left unshown (those of system headers) is
-# dropped, so that a clean run prints nothing.
-lint: configure
+# clang-format in check mode; clang-tidy over every source the native build compiles and over
+# the WebAssembly entry point as emscripten compiles it; ESLint over the JavaScript; TypeScript
+# over the README's use of the npm package, against its declarations. Fails on any finding.
+# clang's count of the warnings it left unshown (those of system headers) is dropped, so that a
+# clean run prints little.
+lint: configure node_modules/.package-lock.json
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 	@sources=$$(sed -n 's/^ *"file": "\(.*\)",*$$/\1/p' $(BUILD_DIR)/compile_commands.json | \
 	  grep -E '/(app|bitmap|report|tests|bench|fuzz)/' | sort -u); \
@@ -53,6 +55,16 @@ lint: configure
 	  echo "$$sources" | xargs -P 2 -n 4 clang-tidy -quiet -p $(BUILD_DIR) \
 	    > $(BUILD_DIR)/clang-tidy.log 2>&1; status=$$?; \
 	  grep -v -E '^[0-9]+ warnings? generated\.$$' $(BUILD_DIR)/clang-tidy.log; exit $$status
+	$(call configure_in,$(WEB_DIR),-DQUILLFEN_TESTS=OFF,$(EMSCRIPTEN_ENV) emcmake)
+	@echo "clang-tidy on app/wasm_main.cpp, as emscripten compiles it"; \
+	  flags=$$($(EMSCRIPTEN_ENV) em++ --cflags | tr ' ' '\n' | \
+	    grep -v -e '^-mllvm$$' -e 'combiner-global' -e 'emscripten-sjlj' -e 'disable-lsr' | \
+	    sed 's/^/--extra-arg-before=/'); \
+	  clang-tidy -quiet -p $(WEB_DIR) $$flags app/wasm_main.cpp > $(WEB_DIR)/clang-tidy.log 2>&1; \
+	  status=$$?; grep -v -E '^[0-9]+ warnings? generated\.$$' $(WEB_DIR)/clang-tidy.log; \
+	  exit $$status
+	npx eslint .
+	npx tsc -p tests/npm/tsconfig.json
 
 SANITIZE_DIR := build-sanitize
 # The whole suite built by clang under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -144,12 +156,12 @@ npm-package: web
 	cd $(WEB_DIR)/npm-package && npm pack --pack-destination $(CURDIR)/$(NPM_DIR)
 
 # Installs the packed package into a scratch prefix, as a user would, and tests what is
-# installed against the native binary.
+# installed against the native binary; the README's install lines run in a folder of their own.
 npm-test: npm-package configure
-	cmake --build $(BUILD_DIR) --target quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	rm -rf $(NPM_DIR)/prefix
 	npm install --global --prefix $(CURDIR)/$(NPM_DIR)/prefix --no-audit --no-fund \
-	  $(CURDIR)/$(NPM_DIR)/quillfen-*.tgz
+	  ./$(NPM_DIR)/quillfen-*.tgz
 	QUILLFEN_PREFIX=$(CURDIR)/$(NPM_DIR)/prefix node --test tests/npm/
 	tests/compare_reports.sh $(BUILD_DIR)/quillfen $(NPM_DIR)/prefix/bin/quillfen
 

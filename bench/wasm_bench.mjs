@@ -1,7 +1,8 @@
 // The WebAssembly front ends against the native binary, in the same run, on a 4000 x 3000
 // 24-bit file (168 MB of report): the page path from pick to done (the first pick after the
 // page loads, and picks after it), the worker's read paths and its core, and the Node CLI
-// minus Node's start-up. Exits non-zero when a target is missed.
+// minus Node's start-up; and the npm package's stream on an 8000 x 6000 file (672 MB of
+// report), its time and memory. Exits non-zero when a target is missed.
 //
 // usage: node bench/wasm_bench.mjs [--runs N] [--smoke]
 import {execFileSync, spawnSync} from 'node:child_process';
@@ -52,6 +53,28 @@ function timeNode() {
   });
   return {seconds: median(pairs.map(([difference]) => difference)),
           startSeconds: median(pairs.map(([, start]) => start))};
+}
+
+// The npm package's createReportStream() on file, consumed and dropped, in a Node process of
+// its own: seconds and peak RSS in bytes.
+function timeNodeStream(file) {
+  const script = path.join(dir, 'stream.mjs');
+  fs.writeFileSync(script, `
+    import {createReportStream} from ${JSON.stringify(`${root}build-web/npm-package/index.mjs`)};
+    let peakRss = 0;
+    const sampler = setInterval(() => {
+      peakRss = Math.max(peakRss, process.memoryUsage.rss());
+    }, 10);
+    const started = performance.now();
+    let bytes = 0;
+    for await (const block of createReportStream(${JSON.stringify(file)})) bytes += block.length;
+    clearInterval(sampler);
+    console.log(JSON.stringify({seconds: (performance.now() - started) / 1e3, peakRss, bytes}));
+  `);
+  const runsOf = Array.from({length: Math.min(runs, 5)}, () => JSON.parse(
+    execFileSync(process.execPath, [script]).toString()));
+  return {seconds: median(runsOf.map((run) => run.seconds)),
+          peakRss: Math.max(...runsOf.map((run) => run.peakRss))};
 }
 
 // A page of the site that records, for each pick, the time from the input's change to the
@@ -189,10 +212,18 @@ try {
   await browser.close();
   server.close();
 }
+let streamFigures = null;
 if (fs.existsSync(nodeCli)) {
   const node = timeNode();
   judge('Node CLI, minus its start-up', node.seconds, kNodeRatio);
   rows.push(['  Node start-up (150-byte file)', node.startSeconds, '']);
+  const [streamWidth, streamHeight] = smoke ? [64, 64] : [8000, 6000];
+  const streamed = path.join(dir, `${streamWidth}x${streamHeight}-24.bmp`);
+  execFileSync(`${root}build/bench/quillfen_bench`,
+               ['--write-image', '24', `${streamWidth}`, `${streamHeight}`, streamed]);
+  const nativeStreamed = median(Array.from({length: runs}, () => timeOnce(native, [streamed])));
+  streamFigures = {file: `${streamWidth} x ${streamHeight}`, native: nativeStreamed,
+                   ...timeNodeStream(streamed)};
 }
 fs.rmSync(dir, {recursive: true, force: true});
 
@@ -201,6 +232,12 @@ console.log(`${'run'.padEnd(40)} ${'seconds'.padStart(8)} ${'x native'.padStart(
 for (const [name, seconds, target] of rows) {
   const ratio = (seconds / nativeSeconds).toFixed(1);
   console.log(`${name.padEnd(40)} ${seconds.toFixed(4).padStart(8)} ${ratio.padStart(9)}  ${target}`);
+}
+if (streamFigures !== null) {
+  const {file, native: nativeStream, seconds, peakRss} = streamFigures;
+  console.log(`npm createReportStream() on the ${file} 24-bit file: ${seconds.toFixed(3)} s ` +
+              `(native ${nativeStream.toFixed(3)} s, ${(seconds / nativeStream).toFixed(1)}x), ` +
+              `peak RSS ${(peakRss / 1e6).toFixed(0)} MB`);
 }
 const taskMet = smoke || longest < kLongestTaskMs;
 if (!taskMet) pass = false;

@@ -1,34 +1,161 @@
-// The JavaScript API: report(path) and report(bytes, name) give the report's text and status.
+// The JavaScript API: createReportStream() gives the report as a Readable, report() as a
+// string. The core runs in a worker thread, so the event loop stays free however long the run,
+// and the report comes a block at a time, only as fast as the consumer takes it.
 'use strict';
 
-const createQuillfen = require('./lib/core.js');
+const {constants} = require('buffer');
+const path = require('path');
+const {Readable} = require('stream');
+const {Worker} = require('worker_threads');
 
-let core = null;  // the core's instance, once asked for; dropped when a call breaks it
+// A stream holds up to this many bytes of report before its run waits for the consumer.
+const kHighWater = 1 << 20;
+// The core's memory holds 2 GiB at most: more bytes are refused before they are copied to it.
+const kMaxBytes = 2 ** 31;
+
+// A worker whose last run ended cleanly waits here for the next one, without keeping the
+// process alive.
+let idle = null;
+
+function startWorker() {
+  const credits = new Int32Array(new SharedArrayBuffer(4));
+  const worker = new Worker(path.join(__dirname, 'lib/report_worker.js'),
+                            {workerData: {credits: credits.buffer}});
+  return {worker, credits};
+}
+
+function park(runner) {
+  if (idle !== null) {
+    runner.worker.terminate();
+    return;
+  }
+  idle = runner;
+  runner.worker.unref();
+  // One that dies while it waits is not handed out again.
+  runner.onIdleExit = () => {
+    if (idle === runner) idle = null;
+  };
+  runner.worker.once('exit', runner.onIdleExit);
+}
+
+function takeWorker() {
+  const runner = idle ?? startWorker();
+  idle = null;
+  if (runner.onIdleExit) runner.worker.off('exit', runner.onIdleExit);
+  runner.worker.ref();
+  return runner;
+}
+
+// The request for a worker, or a TypeError naming what caller was given.
+function requestFor(input, name, caller) {
+  if (typeof input === 'string') return {type: 'report', path: input};
+  if (!(input instanceof Uint8Array)) {
+    throw new TypeError(`${caller}() takes a path, or a Uint8Array and a file name`);
+  }
+  if (typeof name !== 'string') {
+    throw new TypeError(`${caller}(bytes, name) needs the file name as a string`);
+  }
+  if (input.length >= kMaxBytes) {
+    throw new RangeError(`not enough memory for ${input.length} bytes: the core holds ` +
+                         'less than 2 GiB');
+  }
+  return {type: 'report', bytes: input, name};
+}
+
+function errorFrom({name, message, code}) {
+  const error = new ({RangeError, TypeError}[name] ?? Error)(message);
+  if (code !== undefined) error.code = code;
+  return error;
+}
+
+// A Readable of the report's bytes on the file at path, or on bytes as the content of a file
+// called name. Once it has ended, stream.status is 0, or -1 when the tool refuses the input.
+function createReportStream(input, name) {
+  return openReport(requestFor(input, name, 'createReportStream'));
+}
+
+function openReport(request) {
+  const runner = takeWorker();
+  const {worker, credits} = runner;
+  Atomics.store(credits, 0, 0);
+  let running = true;
+  const stop = () => {
+    running = false;
+    worker.off('message', onMessage);
+    worker.off('error', onError);
+    worker.off('exit', onExit);
+  };
+  const stream = new Readable({
+    highWaterMark: kHighWater,
+    // Each call lets the run send one more block, once the event loop has had its turn: the
+    // port hands on messages as long as there are more, and a run that always had its credit
+    // would keep timers and I/O waiting.
+    read() {
+      setImmediate(() => {
+        Atomics.add(credits, 0, 1);
+        Atomics.notify(credits, 0);
+      });
+    },
+    // A run that goes on stops with its stream.
+    destroy(error, callback) {
+      if (running) {
+        stop();
+        worker.terminate();
+      }
+      callback(error);
+    },
+  });
+  stream.status = null;
+  function onMessage(message) {
+    if (message.type === 'block') {
+      const {block} = message;
+      stream.push(Buffer.from(block.buffer, block.byteOffset, block.length));
+    } else if (message.type === 'end') {
+      stop();
+      park(runner);
+      stream.status = message.status;
+      stream.push(null);
+    } else if (message.type === 'failed') {
+      stop();
+      worker.terminate();
+      stream.destroy(errorFrom(message));
+    }
+  }
+  function onError(error) {
+    stop();
+    stream.destroy(error);
+  }
+  function onExit(code) {
+    stop();
+    stream.destroy(new Error(`the report's worker stopped (exit code ${code})`));
+  }
+  worker.on('message', onMessage);
+  worker.on('error', onError);
+  worker.on('exit', onExit);
+  worker.postMessage(request);
+  return stream;
+}
 
 // Resolves to {text, status}: the report on the file at path, or on bytes (a Uint8Array or
 // Buffer) as the content of a file called name. status is 0, or -1 when the tool refuses.
+// Rejects with a RangeError as soon as the report passes what one string can hold.
 async function report(input, name) {
-  const bytesGiven = input instanceof Uint8Array;
-  if (typeof input !== 'string' && !bytesGiven) {
-    throw new TypeError('report() takes a path, or a Uint8Array and a file name');
+  const stream = openReport(requestFor(input, name, 'report'));
+  const decoder = new TextDecoder();
+  // Joined piece by piece as the blocks come, which copies nothing: a join at the end would
+  // hold the event loop for as long as it takes to copy the whole report.
+  let text = '';
+  for await (const block of stream) {
+    const piece = decoder.decode(block, {stream: true});
+    if (text.length + piece.length > constants.MAX_STRING_LENGTH) {
+      throw new RangeError(`the report passes ${constants.MAX_STRING_LENGTH} characters, ` +
+                           'more than one string can hold: createReportStream() gives it ' +
+                           'in pieces');
+    }
+    text += piece;
   }
-  if (bytesGiven && typeof name !== 'string') {
-    throw new TypeError('report(bytes, name) needs the file name as a string');
-  }
-  if (core === null) core = createQuillfen();
-  const instance = await core;
-  const blocks = [];
-  const keep = (block) => blocks.push(Buffer.from(block));
-  let status;
-  try {
-    status = bytesGiven ? instance.reportBytes(input, name, keep)
-                        : instance.runCommandLine(['quillfen', input], keep);
-  } catch (error) {
-    // A run that broke off may have left the instance in any state: the next call gets a new one.
-    core = null;
-    throw error;
-  }
-  return {text: Buffer.concat(blocks).toString('utf8'), status};
+  text += decoder.decode();
+  return {text, status: stream.status};
 }
 
-module.exports = {report};
+module.exports = {report, createReportStream};

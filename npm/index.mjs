@@ -1,5 +1,5 @@
-// The API for ES modules: import {report} from 'quillfen'.
+// The API for ES modules: import {report, createReportStream} from 'quillfen'.
 import api from './index.js';
 
-export const {report} = api;
+export const {report, createReportStream} = api;
 export default api;

@@ -69,20 +69,36 @@ function instantiate(module) {
   });
 }
 
-// The windowed path replaces WORKERFS's read with the window's own: the names it leans on are
-// checked here, so that a core whose file system differs fails at once, never as a short read.
+// The windowed path replaces WORKERFS's read with the window's own, and finds the window as
+// the mounted file's contents: names of emscripten 3.1.6's WORKERFS. A probe file is read
+// through them here, so that a core whose file system differs fails at once, never as a short
+// read in a report.
 function checkWorkerFs(FS) {
-  const workerFs = FS.filesystems && FS.filesystems.WORKERFS;
-  if (!workerFs || !workerFs.stream_ops || typeof workerFs.stream_ops.read !== 'function' ||
-      typeof workerFs.node_ops !== 'object') {
-    throw new Error('this core has no WORKERFS.stream_ops.read to read windows through');
-  }
+  const fault = (what) => new Error(`the core's WORKERFS ${what}: it was built with an ` +
+                                    'emscripten other than 3.1.6, whose file system the page ' +
+                                    'relies on');
+  const workerFs = FS.filesystems?.WORKERFS;
+  if (typeof workerFs?.stream_ops?.read !== 'function') throw fault('has no stream_ops.read');
   workerFs.stream_ops.read = (stream, buffer, offset, length, position) => {
-    if (!stream.node || !stream.node.contents || !stream.node.contents.readWindow) {
-      throw new Error('a mounted file without its window: WORKERFS has changed');
-    }
+    if (typeof stream.node?.contents?.readWindow !== 'function') throw fault('has changed');
     return stream.node.contents.readWindow(buffer, offset, length, position);
   };
+  const probe = {size: 1, readWindow: (target, offset) => {
+    target[offset] = 0x42;
+    return 1;
+  }};
+  FS.mkdir('/probe');
+  FS.mount(workerFs, {blobs: [{name: 'probe', data: probe}]}, '/probe');
+  try {
+    const stream = FS.open('/probe/probe', 'r');
+    const byte = new Uint8Array(1);
+    const read = FS.read(stream, byte, 0, 1, 0);
+    FS.close(stream);
+    if (read !== 1 || byte[0] !== 0x42) throw fault('reads its files otherwise');
+  } finally {
+    FS.unmount('/probe');
+    FS.rmdir('/probe');
+  }
 }
 
 // Posts progress when the share read has grown by a thousandth, and at the end.

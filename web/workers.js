@@ -11,7 +11,7 @@ async function fetchOk(name, read) {
   try {
     response = await fetch(name);
   } catch (error) {
-    throw new Error(`${name}: ${error.message}`);
+    throw new Error(`${name}: ${error.message}`, {cause: error});
   }
   if (!response.ok) throw new Error(`${name}: ${response.status}`);
   return read(response);
@@ -29,7 +29,7 @@ export async function loadSite() {
   try {
     module = await WebAssembly.compile(wasm);
   } catch (error) {
-    throw new Error(`${kCoreModule}: ${error.message}`);
+    throw new Error(`${kCoreModule}: ${error.message}`, {cause: error});
   }
   return {coreUrl: URL.createObjectURL(coreScript),
           pictureUrl: URL.createObjectURL(pictureScript), module};

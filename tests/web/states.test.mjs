@@ -341,6 +341,12 @@ describe('the page', () => {
       [variant('no-wasm', (dir) => fs.rmSync(`${dir}/quillfen.wasm`)), /quillfen\.wasm: 404\.$/],
       [variant('bad-wasm', (dir) => fs.writeFileSync(`${dir}/quillfen.wasm`, unlinkable)),
        /could not load its report engine: .*Import #0 "env" "nope"/],
+      // A core whose file system is not the one the windowed reads are written for.
+      [variant('other-core', (dir) => {
+        const worker = fs.readFileSync(`${dir}/worker.js`, 'utf8');
+        fs.writeFileSync(`${dir}/worker.js`,
+                         worker.replace('"WORKERFS":WORKERFS', '"WORKERFS2":WORKERFS'));
+      }), /could not load .*WORKERFS has no stream_ops\.read: .*emscripten other than 3\.1\.6/],
     ]) {
       const served = await serveSite(dir);
       const broken = await browser.newPage();
