@@ -11,16 +11,25 @@ import {native, root, scratchDir, shell} from './support.mjs';
 const scratch = scratchDir();
 after(() => fs.rmSync(scratch, {recursive: true, force: true}));
 
-// The commands of the README's first sh block after the npm heading, without their comments.
-function readmeCommands() {
-  const readme = fs.readFileSync(path.join(root, 'README.md'), 'utf8');
-  const section = readme.slice(readme.indexOf('## With Node: the npm package'));
+// The commands of a README's first sh block after heading, without their comments.
+function readmeCommands(readme, heading) {
+  const section = fs.readFileSync(readme, 'utf8').split(heading)[1];
   const block = /```sh\n([^]*?)```/.exec(section)[1];
   return block.trim().split('\n').map((line) => line.replace(/\s+#.*$/, ''));
 }
 
+// npm's settings for a run: a global install goes to prefix, whose commands come first.
+function npmEnv(prefix) {
+  return {...process.env, npm_config_prefix: prefix, npm_config_audit: 'false',
+          npm_config_fund: 'false', PATH: `${prefix}/bin:${process.env.PATH}`};
+}
+
+const tarball = fs.readdirSync(path.join(root, 'build-npm')).find((name) =>
+  name.endsWith('.tgz'));
+
 test('the install lines work as written, and the example runs as the README shows', () => {
-  const commands = readmeCommands();
+  const commands = readmeCommands(path.join(root, 'README.md'),
+                                  '## With Node: the npm package');
   assert.deepEqual(commands, [
     'make npm-package',
     'npm install --global ./build-npm/quillfen-*.tgz',
@@ -30,16 +39,10 @@ test('the install lines work as written, and the example runs as the README show
   // The package is built already: the rest runs where its tarball and the sample are, with the
   // global install in a prefix of the test's own.
   fs.mkdirSync(path.join(scratch, 'build-npm'));
-  for (const tarball of fs.readdirSync(path.join(root, 'build-npm'))) {
-    if (tarball.endsWith('.tgz')) {
-      fs.copyFileSync(path.join(root, 'build-npm', tarball),
-                      path.join(scratch, 'build-npm', tarball));
-    }
-  }
+  fs.copyFileSync(path.join(root, 'build-npm', tarball),
+                  path.join(scratch, 'build-npm', tarball));
   fs.cpSync(path.join(root, 'samples'), path.join(scratch, 'samples'), {recursive: true});
-  const prefix = path.join(scratch, 'prefix');
-  const env = {...process.env, npm_config_prefix: prefix, npm_config_audit: 'false',
-               npm_config_fund: 'false', PATH: `${prefix}/bin:${process.env.PATH}`};
+  const env = npmEnv(path.join(scratch, 'prefix'));
   for (const command of commands.slice(1)) {
     const run = shell(command, {cwd: scratch, env});
     assert.equal(run.status, 0, `${command}: ${run.stderr}`);
@@ -62,4 +65,25 @@ test('the install lines work as written, and the example runs as the README show
   const shown = usage.slice(usage.indexOf('\nimport') + 1, usage.indexOf('\n\n// The checks'));
   const readme = fs.readFileSync(path.join(root, 'README.md'), 'utf8');
   assert.ok(readme.includes('```js\n' + shown + '\n```'), 'the README shows usage.mjs');
+});
+
+test("the npm README's install lines work as written, beside the tarball", () => {
+  const commands = readmeCommands(path.join(root, 'npm/README.md'), '## Install');
+  assert.deepEqual(commands, [`npm install --global ./${tarball}`, `npm install ./${tarball}`]);
+  const dir = fs.mkdtempSync(path.join(scratch, 'beside-'));
+  fs.copyFileSync(path.join(root, 'build-npm', tarball), path.join(dir, tarball));
+  const project = path.join(dir, 'project');
+  fs.mkdirSync(project);
+  fs.copyFileSync(path.join(dir, tarball), path.join(project, tarball));
+  const env = npmEnv(path.join(dir, 'prefix'));
+  const global = shell(commands[0], {cwd: dir, env});
+  assert.equal(global.status, 0, global.stderr);
+  const sample = path.join(root, 'samples/sample.bmp');
+  assert.ok(shell(`quillfen '${sample}'`, {env}).stdout.equals(shell(`'${native}' '${sample}'`)
+                                                                   .stdout));
+  const local = shell(commands[1], {cwd: project, env});
+  assert.equal(local.status, 0, local.stderr);
+  const run = shell(`node -e "require('quillfen').report('${sample}').then((r) => ` +
+                    'process.stdout.write(r.text))"', {cwd: project});
+  assert.ok(run.stdout.equals(shell(`'${native}' '${sample}'`).stdout));
 });

@@ -1,0 +1,58 @@
+// make serve-web as the README shows it: the site on the port asked for, and one clear line
+// when that port is taken.
+import assert from 'node:assert/strict';
+import {spawn} from 'node:child_process';
+import net from 'node:net';
+import {test} from 'node:test';
+
+import {root, within} from './browser.mjs';
+
+// A port that nothing listens on now.
+async function freePort() {
+  const server = net.createServer();
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const {port} = server.address();
+  await new Promise((resolve) => server.close(resolve));
+  return port;
+}
+
+// Runs make serve-web PORT=port until it says where it serves, or until it ends.
+function serveWeb(port) {
+  const make = spawn('make', ['serve-web', `PORT=${port}`], {cwd: root, detached: true});
+  let stdout = '';
+  let stderr = '';
+  make.stdout.on('data', (data) => {
+    stdout += data;
+  });
+  make.stderr.on('data', (data) => {
+    stderr += data;
+  });
+  const ended = new Promise((resolve) => make.on('exit', (status) => resolve(status)));
+  const listening = (async () => {
+    while (!stdout.includes('http://')) await new Promise((resolve) => setTimeout(resolve, 50));
+  })();
+  return {make, ended, listening, output: () => ({stdout, stderr})};
+}
+
+test('make serve-web PORT=... serves the page there, and says so when the port is taken',
+     async () => {
+  const port = await freePort();
+  const first = serveWeb(port);
+  try {
+    await within(120_000, Promise.race([first.listening, first.ended]), 'make serve-web');
+    assert.match(first.output().stdout, new RegExp(`Quillfen's page: http://127\\.0\\.0\\.1:${port}/`));
+    const page = await fetch(`http://127.0.0.1:${port}/`);
+    assert.equal(page.status, 200);
+    assert.match(await page.text(), /<title>Quillfen/);
+
+    const second = serveWeb(port);
+    const status = await within(120_000, second.ended, 'make serve-web on a busy port');
+    assert.notEqual(status, 0);
+    const lines = second.output().stderr.trim().split('\n')
+                      .filter((line) => !line.startsWith('make:'));
+    assert.deepEqual(lines, [`serve-web: port ${port} is in use; pick another with ` +
+                             'make serve-web PORT=8001']);
+  } finally {
+    process.kill(-first.make.pid);
+  }
+});
