@@ -9,6 +9,9 @@ const emscriptenRuntime = {
   ERRNO_CODES: 'readonly', UTF8ToString: 'readonly', lengthBytesUTF8: 'readonly',
   stringToUTF8: 'readonly', ccall: 'readonly', _malloc: 'readonly', _free: 'readonly',
   _runCommandLine: 'readonly', _reportBytes: 'readonly', _describeBitmap: 'readonly',
+  _inspectOpen: 'readonly', _inspectPixel: 'readonly', _inspectByte: 'readonly',
+  _inspectPlace: 'readonly', _inspectWindows: 'readonly', _warmUp: 'readonly',
+  HEAPF64: 'readonly',
 };
 
 export default [

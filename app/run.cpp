@@ -47,14 +47,7 @@ int runReport(bitmap::Source& file, const char* fileName, report::Sink& out) {
   run.info = bitmap::decodeInfo(infoBlock);
   run.fileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(file.seekEnd()));
 
-  out.put("\n------------------------------");
-  out.put("\n Quillfen");
-  out.put("\n Alpha version");
-  out.put("\n------------------------------");
-  out.put("\n Filename [");
-  out.put(fileName);
-  out.put("]");
-  out.put("\n");
+  report::printBanner(fileName, out);
 
   if (run.fileHeader.bfType[0] != 'B' || run.fileHeader.bfType[1] != 'M') {
     file.close();

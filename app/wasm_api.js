@@ -113,3 +113,39 @@ Module['reportFilling'] = function (pointer, size, filled, name, filling, onBloc
     _free(namePointer);
   });
 };
+
+// The inspector (app/inspect.h): opens it on a file whose first bytes are head (a Uint8Array)
+// and returns what it knows of the file; the rest answer one question each, as objects.
+Module['inspectOpen'] = function (head, fileLength, name) {
+  var pointer = Module['hold'](head.length);
+  var namePointer = newCString(name);
+  try {
+    HEAPU8.set(head, pointer);
+    return JSON.parse(UTF8ToString(_inspectOpen(pointer, head.length, fileLength, namePointer)));
+  } finally {
+    _free(pointer);
+    _free(namePointer);
+  }
+};
+
+Module['inspectPixel'] = function (x, y) {
+  return JSON.parse(UTF8ToString(_inspectPixel(x, y)));
+};
+
+Module['inspectByte'] = function (offset) {
+  return JSON.parse(UTF8ToString(_inspectByte(offset)));
+};
+
+Module['inspectPlace'] = function (line, column) {
+  return JSON.parse(UTF8ToString(_inspectPlace(line, column)));
+};
+
+Module['inspectWindows'] = function (lines, before, after) {
+  var pointer = Module['hold'](8 * lines.length);
+  try {
+    HEAPF64.set(lines, pointer >> 3);
+    return JSON.parse(UTF8ToString(_inspectWindows(pointer, lines.length, before, after)));
+  } finally {
+    _free(pointer);
+  }
+};

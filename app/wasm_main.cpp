@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/inspect.h"
 #include "app/run.h"
 #include "bitmap/layout.h"
 #include "bitmap/records.h"
@@ -137,4 +139,48 @@ extern "C" EMSCRIPTEN_KEEPALIVE void warmUp(std::uint32_t side) {
     app::runReport(file, "warm-up.bmp", out);
     out.finish();
   }
+}
+
+namespace {
+
+// The file the inspector asks about, and its last answer, valid until the next call.
+std::unique_ptr<app::Inspection> inspection;
+std::string answer;
+
+const char* answerWith(std::string json) {
+  answer = std::move(json);
+  return answer.c_str();
+}
+
+}  // namespace
+
+// Opens the inspector on a file of fileLength bytes whose first bytes are at head, reported as
+// fileName; returns what it knows of the file as a whole (app/inspect.h).
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectOpen(const std::uint8_t* head, std::size_t size,
+                                                        double fileLength, const char* fileName) {
+  inspection = std::make_unique<app::Inspection>(head, size, static_cast<std::uint64_t>(fileLength),
+                                                 fileName);
+  return answerWith(inspection->summary());
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectPixel(std::uint32_t x, std::uint32_t y) {
+  return answerWith(inspection->pixel(x, y));
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectByte(double offset) {
+  return answerWith(inspection->byte(static_cast<std::uint64_t>(offset)));
+}
+
+// The windows of the report around count lines, in order (app/inspect.h).
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectWindows(const double* lines, std::size_t count,
+                                                           double before, double after) {
+  std::vector<std::uint64_t> wanted;
+  for (std::size_t i = 0; i < count; ++i) wanted.push_back(static_cast<std::uint64_t>(lines[i]));
+  return answerWith(inspection->windows(wanted, static_cast<std::uint64_t>(before),
+                                        static_cast<std::uint64_t>(after)));
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectPlace(double line, double column) {
+  return answerWith(
+      inspection->place(static_cast<std::uint64_t>(line), static_cast<std::uint64_t>(column)));
 }

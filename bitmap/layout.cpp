@@ -1,6 +1,8 @@
 // The format's own pixel layout, computed from the header as stored.
 #include "bitmap/layout.h"
 
+#include <algorithm>
+
 namespace bitmap {
 
 namespace {
@@ -34,6 +36,64 @@ PixelLayout pixelLayout(const BitmapFileHeader& file, const BitmapInfoHeader& in
     layout.end = fileLength;
   }
   return layout;
+}
+
+bool hasFixedOffsets(const PixelLayout& layout) {
+  switch (layout.bits) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      return !layout.compressed;
+    default:
+      return false;
+  }
+}
+
+PixelBytes pixelBytes(const PixelLayout& layout, std::uint32_t x, std::uint32_t y) {
+  // Rows are stored bottom-up unless the height is negative.
+  const std::uint32_t row = layout.topDown ? y : layout.height - 1 - y;
+  const std::uint64_t rowStart = layout.start + std::uint64_t{row} * layout.rowBytes;
+  PixelBytes pixel;
+  if (layout.bits >= 8) {
+    pixel.offset = rowStart + std::uint64_t{x} * (layout.bits / 8);
+    pixel.count = layout.bits / 8u;
+    return pixel;
+  }
+  // Smaller pixels fill each byte from its high bits down.
+  const std::uint32_t perByte = 8u / layout.bits;
+  pixel.offset = rowStart + x / perByte;
+  pixel.count = 1;
+  pixel.shift = 8u - layout.bits * (x % perByte + 1);
+  return pixel;
+}
+
+BytePixels bytePixels(const PixelLayout& layout, std::uint64_t offset) {
+  BytePixels pixels;
+  if (offset < layout.start || layout.rowBytes == 0) return pixels;
+  const std::uint64_t row = (offset - layout.start) / layout.rowBytes;
+  const std::uint64_t inRow = (offset - layout.start) % layout.rowBytes;
+  if (row >= layout.height) return pixels;
+  // The row's pixel bytes; the rest pads it to a whole number of 32-bit words.
+  const std::uint64_t dataBytes = (std::uint64_t{layout.width} * layout.bits + 7) / 8;
+  if (inRow >= dataBytes) {
+    pixels.kind = BytePixels::Kind::kPadding;
+    return pixels;
+  }
+  pixels.kind = BytePixels::Kind::kPixels;
+  pixels.y = static_cast<std::uint32_t>(layout.topDown ? row : layout.height - 1 - row);
+  if (layout.bits >= 8) {
+    pixels.x = static_cast<std::uint32_t>(inRow / (layout.bits / 8));
+    pixels.count = 1;
+  } else {
+    const std::uint32_t perByte = 8u / layout.bits;
+    pixels.x = static_cast<std::uint32_t>(inRow * perByte);
+    pixels.count = std::min(perByte, layout.width - pixels.x);
+  }
+  return pixels;
 }
 
 }  // namespace bitmap

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace bitmap {
 
@@ -14,6 +15,42 @@ constexpr std::size_t kInfoSize = 44;
 constexpr std::uint64_t kColorTableOffset = 54;
 
 using FileHeaderBlock = std::array<std::uint8_t, kFileHeaderSize>;
+
+// Where each field of the two header records lies in the file: its name, offset and width.
+struct FieldLayout {
+  const char* name;
+  std::uint32_t offset;
+  std::uint32_t width;
+};
+
+// Every field of BITMAPFILEHEADER and BITMAPINFOHEADER, in file order. The decoders read each
+// field from here.
+inline constexpr std::array<FieldLayout, 16> kFieldLayout = {{
+    {"bfType", 0, 2},
+    {"bfSize", 2, 4},
+    {"bfReserved1", 6, 2},
+    {"bfReserved2", 8, 2},
+    {"bfOffBits", 10, 4},
+    {"biSize", 14, 4},
+    {"biWidth", 18, 4},
+    {"biHeight", 22, 4},
+    {"biPlanes", 26, 2},
+    {"biBitCount", 28, 2},
+    {"biCompression", 30, 4},
+    {"biSizeImage", 34, 4},
+    {"biXPelsPerMeter", 38, 4},
+    {"biYPelsPerMeter", 42, 4},
+    {"biClrUsed", 46, 4},
+    {"biClrImportant", 50, 4},
+}};
+
+// The layout of the field called name.
+constexpr const FieldLayout& field(std::string_view name) {
+  for (const FieldLayout& entry : kFieldLayout) {
+    if (name == entry.name) return entry;
+  }
+  throw "no such field";
+}
 using InfoBlock = std::array<std::uint8_t, kInfoSize>;
 
 struct RgbQuad {

@@ -1,4 +1,5 @@
-// The "File Header" and "BitMap Info" sections: every field with a note naming or flagging it.
+// The banner, and the "File Header" and "BitMap Info" sections: every field with a note naming
+// or flagging it.
 #include <cstdint>
 #include <string_view>
 
@@ -52,6 +53,17 @@ std::string_view compressionNote(std::uint32_t biCompression) {
 }
 
 }  // namespace
+
+void printBanner(std::string_view fileName, Sink& out) {
+  out.put("\n------------------------------");
+  out.put("\n Quillfen");
+  out.put("\n Alpha version");
+  out.put("\n------------------------------");
+  out.put("\n Filename [");
+  out.put(fileName);
+  out.put("]");
+  out.put("\n");
+}
 
 void printHeaderReport(const RunState& run, Sink& out) {
   const bitmap::BitmapFileHeader& file = run.fileHeader;

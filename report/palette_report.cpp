@@ -13,7 +13,7 @@ constexpr std::uint64_t kAlwaysListed = 256;
 
 void putEntryRow(Sink& out, std::uint64_t index, const bitmap::RgbQuad& entry) {
   out.put("\n [");
-  out.putPadded(index, 5);
+  out.putPadded(index, kIndexWidth);
   // "] [%5d][%5d][%5d] | [0x%02X%02X%02X]", red first.
   const std::uint8_t rgb[3] = {entry.rgbRed, entry.rgbGreen, entry.rgbBlue};
   char row[40];
@@ -31,35 +31,40 @@ void putEntryRow(Sink& out, std::uint64_t index, const bitmap::RgbQuad& entry) {
 
 }  // namespace
 
-void printPaletteReport(RunState& run, Sink& out) {
-  const bitmap::BitmapInfoHeader& info = run.info.bmiHeader;
+TableListing tableListing(const bitmap::BitmapInfoHeader& info, std::uint64_t fileLength) {
+  TableListing table;
   switch (info.biBitCount) {
     case 1:
-      run.paletteCount = 2;
+      table.count = 2;
       break;
     case 4:
-      run.paletteCount = 16;
+      table.count = 16;
       break;
     case 8:
       // Sized by biClrImportant, taken unsigned, rather than by biClrUsed.
-      run.paletteCount =
+      table.count =
           info.biClrImportant != 0 ? static_cast<std::uint32_t>(info.biClrImportant) : 256;
       break;
     default:
-      return;
+      return table;
   }
-  out.put("\n ");
-  out.put("\n === Pallete ===           dec | hex");
-  out.put("\n [index] [ red ][green][ blue]   [   r g b]");
+  table.listed = true;
+  const std::uint64_t entriesInFile =
+      fileLength > bitmap::kColorTableOffset ? (fileLength - bitmap::kColorTableOffset + 3) / 4 : 0;
+  table.rows = std::min<std::uint64_t>(table.count, std::max(kAlwaysListed, entriesInFile));
+  return table;
+}
 
+void printPaletteReport(RunState& run, Sink& out) {
   bitmap::Source& file = run.file;
+  const TableListing table = tableListing(run.info.bmiHeader, file.size());
+  if (!table.listed) return;
+  run.paletteCount = table.count;
+  for (const std::string_view piece : kTableHeading) out.put(piece);
+
   // The table is read from where it follows a 40-byte info header, whatever biSize says.
   file.seekSet(bitmap::kColorTableOffset);
-  const std::uint64_t length = file.size();
-  const std::uint64_t entriesInFile =
-      length > bitmap::kColorTableOffset ? (length - bitmap::kColorTableOffset + 3) / 4 : 0;
-  const std::uint64_t listed =
-      std::min<std::uint64_t>(run.paletteCount, std::max(kAlwaysListed, entriesInFile));
+  const std::uint64_t listed = table.rows;
   // Entries, or parts of entries, past the end of the file stay zero.
   const auto kept =
       static_cast<std::size_t>(std::min<std::uint64_t>(run.paletteCount, kAlwaysListed));
@@ -72,9 +77,9 @@ void printPaletteReport(RunState& run, Sink& out) {
     putEntryRow(out, i, entry);
   }
   if (listed < run.paletteCount) {
-    out.put("\n (");
+    out.put(kMoreEntriesOpen);
     out.putUnsigned(run.paletteCount - listed);
-    out.put(" more entries past the end of the file not listed)");
+    out.put(kMoreEntriesClose);
   }
 }
 

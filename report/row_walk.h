@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "bitmap/source.h"
 #include "report/sink.h"
@@ -14,11 +15,60 @@ namespace report {
 // A dump stops once this many of its items have found no byte in the file.
 constexpr std::uint32_t kMaxMissingItems = 4096;
 
+// The texts around a dump's items: each row opens with "[" and ends with the marker and the
+// row's number, a line end after it; a dump that stops early says how many items it left out.
+inline constexpr std::string_view kRowOpen = "[";
+inline constexpr std::string_view kRowMarker = "] - ";
+inline constexpr std::string_view kNotShownOpen = "(";
+inline constexpr std::string_view kNotShownClose =
+    " more items past the end of the file not shown)\n";
+
 struct RowWalk {
   std::uint32_t itemCount;
   std::uint32_t rowLength;  // items per printed row; 0 means a single row
   std::uint32_t rowPad;     // bytes skipped at each row break
 };
+
+// Where item i of a walk from start reads, for items of itemBytes bytes: each row break before
+// it skips rowPad bytes.
+constexpr std::uint64_t itemPosition(std::uint64_t start, const RowWalk& walk,
+                                     std::uint32_t itemBytes, std::uint64_t i) {
+  const std::uint64_t breaks = walk.rowLength != 0 ? i / walk.rowLength : 0;
+  return start + i * itemBytes + breaks * walk.rowPad;
+}
+
+// What walkRows prints over content of fileLength bytes: the items it prints, which stop
+// kMaxMissingItems items after the first that finds no byte, and the rows they make (plus the
+// line that counts the items not shown, when they stop early).
+struct WalkExtent {
+  std::uint64_t printed = 0;
+  bool stopped = false;
+  std::uint64_t rows = 1;
+};
+
+constexpr WalkExtent walkExtent(std::uint64_t start, const RowWalk& walk, std::uint32_t itemBytes,
+                                std::uint64_t fileLength) {
+  // The first item that finds no byte: its position is at or past the end.
+  std::uint64_t firstMissing = 0;
+  if (start < fileLength) {
+    const std::uint64_t bytes = fileLength - start;
+    if (walk.rowLength == 0) {
+      firstMissing = (bytes + itemBytes - 1) / itemBytes;
+    } else {
+      const std::uint64_t stride = std::uint64_t{walk.rowLength} * itemBytes + walk.rowPad;
+      const std::uint64_t inLastRow = (bytes % stride + itemBytes - 1) / itemBytes;
+      firstMissing =
+          bytes / stride * walk.rowLength + std::min<std::uint64_t>(inLastRow, walk.rowLength);
+    }
+  }
+  WalkExtent extent;
+  extent.stopped = firstMissing + kMaxMissingItems < walk.itemCount;
+  extent.printed = extent.stopped ? firstMissing + kMaxMissingItems : walk.itemCount;
+  if (walk.rowLength != 0 && extent.printed > 0) {
+    extent.rows += (extent.printed - 1) / walk.rowLength;
+  }
+  return extent;
+}
 
 inline void putNumbered(Sink& out, std::string_view before, std::uint64_t number,
                         std::string_view after) {
@@ -43,16 +93,17 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
   std::uint64_t rowsDone = 0;
   std::uint32_t missing = 0;
 
-  out.put("\n[");
+  out.put("\n");
+  out.put(kRowOpen);
   std::uint32_t i = 0;
   while (i < n) {
     if (missing == kMaxMissingItems) {
-      putNumbered(out, "] - ", rowLength != 0 ? i / rowLength : 0, "\n");
-      putNumbered(out, "(", n - i, " more items past the end of the file not shown)\n");
+      putNumbered(out, kRowMarker, rowLength != 0 ? i / rowLength : 0, "\n");
+      putNumbered(out, kNotShownOpen, n - i, kNotShownClose);
       return;
     }
     if (untilBreak == 0) {
-      putNumbered(out, "] - ", ++rowsDone, "\n[");
+      putNumbered(out, kRowMarker, ++rowsDone, "\n[");
       file.skip(walk.rowPad);
       untilBreak = rowLength;
     }
@@ -77,7 +128,7 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
     i += static_cast<std::uint32_t>(batch);
     untilBreak -= batch;
   }
-  putNumbered(out, "] - ", rowLength != 0 ? n / rowLength : 0, "\n");
+  putNumbered(out, kRowMarker, rowLength != 0 ? n / rowLength : 0, "\n");
 }
 
 }  // namespace report

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
+#include "bitmap/records.h"
 #include "bitmap/source.h"
+#include "report/locate.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/harness.h"
 
@@ -84,6 +87,150 @@ TEST_P(Golden, ReportIsExactlyAsExpected) {
     const auto result = testing_support::runSource(view, "view.bmp");
     EXPECT_EQ(result.status, c.status) << (filling ? "filling view" : "view");
     EXPECT_EQ(result.body(), c.expected) << (filling ? "filling view" : "view");
+  }
+}
+
+// The text an item of kind prints for the bytes of file at offset; empty when its bytes are not
+// all in the file (a cut item keeps bytes of the one before).
+std::string itemText(report::ItemKind kind, const std::vector<std::uint8_t>& file,
+                     std::uint64_t offset, std::uint64_t tableCount) {
+  const auto byte = [&](std::uint64_t at) { return file[static_cast<std::size_t>(at)]; };
+  char text[32] = {};
+  switch (kind) {
+    case report::ItemKind::kHex:
+      std::snprintf(text, sizeof text, "%02X ", byte(offset));
+      break;
+    case report::ItemKind::kBitPicture:
+      for (int bit = 0; bit < 8; ++bit) text[bit] = (byte(offset) >> bit & 1) != 0 ? '8' : ' ';
+      break;
+    case report::ItemKind::kTranslated: {
+      const std::uint64_t entry = 54 + 4 * std::uint64_t{byte(offset)};
+      const auto component = [&](std::uint64_t at) { return at < file.size() ? byte(at) : 0; };
+      if (byte(offset) >= std::min<std::uint64_t>(tableCount, 256)) {
+        std::snprintf(text, sizeof text, "0x------ ");
+      } else {
+        std::snprintf(text, sizeof text, "0x%02X%02X%02X ", component(entry + 2),
+                      component(entry + 1), component(entry));
+      }
+      break;
+    }
+    case report::ItemKind::kTriple:
+      if (offset + 3 > file.size()) return {};
+      std::snprintf(text, sizeof text, "(%3d.%3d.%3d) ", byte(offset + 2), byte(offset + 1),
+                    byte(offset));
+      break;
+  }
+  return text;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The report's map names, for every byte of each case's pixel data, the line and column where
+// the item that reads it prints, and that text is the item's; the header fields' and table
+// entries' lines hold their labels, and each place leads back to its item. With file names of
+// one line and of two.
+TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
+  const Case c = loadCase(testDataPath("cases/" + GetParam() + ".case"));
+  bitmap::FileHeaderBlock fileBlock{};
+  bitmap::InfoBlock infoBlock{};
+  std::copy_n(c.input.begin(), std::min(c.input.size(), fileBlock.size()), fileBlock.begin());
+  if (c.input.size() > fileBlock.size()) {
+    std::copy_n(c.input.begin() + fileBlock.size(),
+                std::min(c.input.size() - fileBlock.size(), infoBlock.size()), infoBlock.begin());
+  }
+  const bitmap::BitmapFileHeader file = bitmap::decodeFileHeader(fileBlock);
+  const bitmap::BitmapInfoHeader info = bitmap::decodeInfo(infoBlock).bmiHeader;
+  for (const std::string name : {"view.bmp", "two\nlines.bmp"}) {
+    bitmap::Source view;
+    view.openView(c.input.data(), c.input.size());
+    const std::vector<std::string> lines = linesOf(testing_support::runSource(view, name).text);
+    if (c.status != 0) continue;  // refused: no sections to find anything in
+    const report::ReportMap map = report::mapReport(file, info, c.input.size(), name);
+    const auto lineAt = [&](std::uint64_t line) {
+      return line >= 1 && line <= lines.size() ? lines[static_cast<std::size_t>(line - 1)]
+                                               : std::string();
+    };
+    for (std::size_t f = 0; f < bitmap::kFieldLayout.size(); ++f) {
+      const std::string field = bitmap::kFieldLayout[f].name;
+      const std::uint64_t line = report::fieldLine(map, f);
+      if (field.rfind("bfReserved", 0) == 0) {
+        EXPECT_EQ(line, 0u);
+        continue;
+      }
+      const std::string label = field == "bfType"      ? "Type"
+                                : field == "bfSize"    ? "Size"
+                                : field == "bfOffBits" ? "Offbits"
+                                                       : field;
+      EXPECT_NE(lineAt(line).find(label + " : ["), std::string::npos) << field;
+      EXPECT_EQ(report::targetAt(map, line, 3).kind, report::ReportTarget::Kind::kField);
+      EXPECT_EQ(report::targetAt(map, line, 3).field, f);
+    }
+    for (std::uint64_t entry = 0; map.table.listed && entry < map.table.rows; ++entry) {
+      char head[32];
+      std::snprintf(head, sizeof head, " [%5llu]", static_cast<unsigned long long>(entry));
+      EXPECT_EQ(lineAt(map.tableLine + entry).rfind(head, 0), 0u) << entry;
+      EXPECT_EQ(report::targetAt(map, map.tableLine + entry, 1).entry, entry);
+    }
+    // Every byte from the start of the pixels to the end of the file, at most 20000.
+    const std::uint64_t start = std::uint32_t(file.bfOffBits);
+    for (std::uint64_t offset = start;
+         offset < std::min<std::uint64_t>(c.input.size(), start + 20000); ++offset) {
+      for (const report::ByteInDump& byte : report::findByte(map, offset)) {
+        if (byte.why != report::Unprinted::kPrinted) continue;
+        const report::ItemPlace& place = byte.place;
+        const report::DumpMap& dump = map.dumps[place.dump];
+        EXPECT_EQ(place.offset + byte.inItem, offset);
+        const std::string expected =
+            itemText(dump.dump.kind, c.input, place.offset, map.table.count);
+        if (expected.empty()) continue;
+        const std::string line = lineAt(place.line);
+        EXPECT_EQ(line.substr(static_cast<std::size_t>(place.column), expected.size()), expected)
+            << "byte " << offset << " of dump " << place.dump << ", line " << place.line
+            << " column " << place.column << ": " << line.substr(0, 120);
+        char rowEnd[32];
+        std::snprintf(rowEnd, sizeof rowEnd, "] - %llu",
+                      static_cast<unsigned long long>(place.rowNumber));
+        EXPECT_NE(line.find(rowEnd), std::string::npos) << line.substr(0, 120);
+        for (const std::uint64_t column :
+             {place.column, place.column + report::itemChars(dump.dump.kind) - 1}) {
+          const report::ReportTarget target = report::targetAt(map, place.line, column);
+          EXPECT_EQ(target.kind, report::ReportTarget::Kind::kItem);
+          EXPECT_EQ(target.item.dump, place.dump);
+          EXPECT_EQ(target.item.index, place.index);
+        }
+      }
+    }
+    // After the last dump's rows (and its line of items not shown), or the last header line
+    // when there is no dump, the report ends.
+    EXPECT_EQ(lines.size(), map.lastLine);
+    // Every line starts where the map says, in bytes, and each window of lines around a line
+    // holds it whole, starts and ends at line ends, and keeps to its bytes around it.
+    std::string report;
+    for (const std::string& line : lines) report += line + "\n";
+    if (map.dumps.empty()) report.pop_back();  // a report without a dump ends without one
+    EXPECT_EQ(map.reportBytes, report.size());
+    for (std::uint64_t line = 1, offset = 0; line <= map.lastLine; ++line) {
+      ASSERT_EQ(report::lineStart(map, line), offset) << "line " << line;
+      ASSERT_EQ(report::lineAt(map, offset), line);
+      offset += lines[static_cast<std::size_t>(line - 1)].size() + 1;
+    }
+    for (std::uint64_t line = 1; line <= map.lastLine; line += 1 + map.lastLine / 40) {
+      const auto windows = report::lineWindows(map, {line}, 100, 200);
+      ASSERT_EQ(windows.size(), 1u);
+      const report::LineWindow& window = windows[0];
+      const std::uint64_t lineBegin = report::lineStart(map, line);
+      const std::uint64_t lineEnd = report::lineStart(map, line + 1);
+      EXPECT_EQ(window.from, report::lineStart(map, window.firstLine));
+      EXPECT_TRUE(window.firstLine <= line &&
+                  (window.from == lineBegin || lineBegin - window.from <= 100));
+      EXPECT_TRUE(window.to >= lineEnd && (window.to == lineEnd || window.to - lineEnd <= 200));
+      EXPECT_TRUE(window.to == report.size() || report[window.to - 1] == '\n');
+    }
   }
 }
 

@@ -1,7 +1,8 @@
-// The page: pick or drop a file, watch its report appear, see its picture, save the report.
-// The core runs in a worker; the file is read there and never leaves the machine.
+// The page: pick or drop a file, watch its report appear, see its picture, inspect both, save
+// the report. The core runs in workers; the file is read there and never leaves the machine.
 // body[data-state] is loading, idle, working, done, refused, saving, cancelled or failed.
 
+import {Inspector} from './inspector.js';
 import {count} from './numbers.js';
 import {PicturePanel} from './picture.js';
 import {ReportView} from './report_view.js';
@@ -22,11 +23,13 @@ const ui = {
 const view = new ReportView($('#report'), $('#report-note'), $('#wrap'));
 let picture = null;
 let core = null;
+let inspector = null;
 
 // The file being reported on: {file, id, outcome ('done' or 'refused' once reported),
-// decoder, layout}; and the save under way: {id}.
+// decoder, layout}; the save under way: {id}; the windows of the report asked for, by id.
 let job = null;
 let saving = null;
+const windowsAsked = new Map();
 
 const describeFile = (file) => `${file.name} (${count(file.size)} bytes)`;
 
@@ -54,6 +57,40 @@ function disable(button) {
 function onCoreMessage(message) {
   if (saving !== null && message.id === saving.id) onSaveMessage(message);
   else if (job !== null && message.id === job.id) onReportMessage(message);
+  else if (windowsAsked.has(message.id)) onWindows(message);
+}
+
+// Runs of the report's lines ([{firstLine, from, to}], in bytes), made again by the core:
+// resolves to [{firstLine, text}], or to null when the worker could not make them.
+function requestWindows(ranges) {
+  if (job === null || job.outcome === undefined || core.worker === null) {
+    return Promise.resolve(null);
+  }
+  return new Promise((resolve) => {
+    const id = core.request({type: 'windows', file: job.file, fileId: job.id, ranges});
+    windowsAsked.set(id, resolve);
+  });
+}
+
+// The run that makes windows reports its progress and the file's layout too: only its end
+// counts here.
+function onWindows(message) {
+  if (message.type !== 'windows' && message.type !== 'failed') return;
+  const resolve = windowsAsked.get(message.id);
+  windowsAsked.delete(message.id);
+  if (message.type === 'windows') {
+    resolve(message.windows.map(({firstLine, chunk}) =>
+      ({firstLine, text: new TextDecoder().decode(chunk)})));
+  } else {
+    resolve(null);
+    restartCore();
+  }
+}
+
+// Windows asked of a worker that is gone will not come.
+function dropWindows() {
+  for (const resolve of windowsAsked.values()) resolve(null);
+  windowsAsked.clear();
 }
 
 function onReportMessage(message) {
@@ -88,6 +125,7 @@ function finish({status, reportLength}) {
   if (status === 0) {
     setState('done', `Report on ${job.file.name} complete: ${count(reportLength)} bytes.`);
     picture.show(job.file, job.layout);
+    inspector.open(job.file);
   } else {
     setState('refused', `Refused: ${job.file.name} is not a file the tool reports on (exit ` +
              `status ${status}). What it printed is shown below.`);
@@ -116,6 +154,7 @@ function onSaveMessage(message) {
 // Stops whatever the core's worker does: a fresh one takes its place. The page has said what
 // happened; should no worker start, it says that instead.
 function restartCore() {
+  dropWindows();
   core.start().catch((error) => {
     core = null;
     job = null;
@@ -138,6 +177,7 @@ function reportOn(file) {
   job = {file, decoder: new TextDecoder(), layout: null};
   view.reset();
   picture.reset();
+  inspector.reset();
   ui.progress.value = 0;
   setState('working', `Reading ${describeFile(file)}…`);
   if (busy) restartCore();
@@ -188,8 +228,15 @@ document.addEventListener('drop', (event) => {
     const site = await loadSite();
     picture = new PicturePanel({img: $('#picture'), note: $('#picture-note')}, site.pictureUrl);
     core = new WorkerClient(site.coreUrl, {onMessage: onCoreMessage, onFailure: onCoreFailure,
-                                           init: {type: 'init', module: site.module}});
-    await Promise.all([core.start(), picture.start()]);
+                                           init: {type: 'init', module: site.module,
+                                                  warmUp: true}});
+    inspector = new Inspector({
+      panel: $('#inspector'), facts: $('#facts'), hex: $('#hex'), form: $('#pixel'),
+      pixelX: $('#pixel-x'), pixelY: $('#pixel-y'), frame: $('#picture-frame'),
+      img: $('#picture'), pixelMark: $('#picture-mark'),
+    }, site, {view, picture, requestWindows});
+    picture.onState = (state) => inspector.onPictureState(state);
+    await Promise.all([core.start(), picture.start(), inspector.start()]);
   } catch (error) {
     core = null;
     setState('failed', `The page could not load its report engine: ${error.message}.`);

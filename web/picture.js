@@ -26,6 +26,7 @@ export class PicturePanel {
   setState(state, note) {
     document.body.dataset.picture = state;
     this.note.textContent = note;
+    this.onState?.(state);
   }
 
   // No picture, and no decode under way.
@@ -68,6 +69,7 @@ export class PicturePanel {
     const {width, height, image} = data;
     this.img.onload = () => {
       this.img.hidden = false;
+      this.size = {width, height};
       const scaled = this.img.naturalWidth !== width;
       this.setState('shown', `${count(width)} × ${count(height)} pixels, as this browser ` +
                     `decodes the file${scaled ? ' (shown scaled down)' : ''}.`);

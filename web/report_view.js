@@ -1,5 +1,6 @@
-// The report view: the report's text as it arrives, in pieces laid out only when on screen;
-// header lines kept whole, dump rows wrapped between items when asked; notes at its foot.
+// The report view: the report's text as it arrives, or a window of its lines around a place,
+// in pieces laid out only when on screen; header lines kept whole, dump rows wrapped between
+// items when asked; places found by line and column, marked, and found again from a click.
 
 import {count} from './numbers.js';
 
@@ -22,12 +23,22 @@ function utf8Length(text) {
   return bytes;
 }
 
+function countLineEnds(text, end = text.length) {
+  let ends = 0;
+  for (let at = text.indexOf('\n'); at >= 0 && at < end; at = text.indexOf('\n', at + 1)) {
+    ends += 1;
+  }
+  return ends;
+}
+
 export class ReportView {
   constructor(pre, note, wrapSwitch) {
     this.pre = pre;
     this.note = note;
     this.wrapSwitch = wrapSwitch;
     this.charWidth = 0;
+    this.head = null;  // the pieces of the report's start while a window is shown
+    this.dumpLines = [];  // the line each dump's title is on, once known
     wrapSwitch.addEventListener('change', () => this.applyWrap());
     new ResizeObserver(() => this.fitRows()).observe(pre);
     this.applyWrap();
@@ -37,17 +48,28 @@ export class ReportView {
   reset() {
     this.pre.replaceChildren();
     this.pre.removeAttribute('tabindex');
-    this.note.textContent = '';
+    this.note.replaceChildren();
     this.note.hidden = true;
     this.pending = '';
     this.shownBytes = 0;  // bytes of the report laid out
     this.itemChars = [];
     this.dumps = 0;  // dump sections begun so far
+    this.firstLine = 1;  // the line the first piece starts with
+    this.nextLine = 1;  // the line the next piece starts with
+    this.head = null;
+    this.dumpLines = [];
+    CSS.highlights?.delete('quillfen-line');
   }
 
   // The dumps' item widths come from the bit count of the file's header.
   setBitCount(bits) {
     this.itemChars = kDumpItemChars[bits] ?? [];
+  }
+
+  // The lines of the dumps' titles, from the inspector: a window that starts inside a dump
+  // knows its items' width from them.
+  setDumpLines(titleLines) {
+    this.dumpLines = titleLines;
   }
 
   append(text) {
@@ -68,19 +90,26 @@ export class ReportView {
     if (cut) {
       const lineEnd = this.pending.lastIndexOf('\n') + 1;
       this.emitLines(this.pending.slice(0, lineEnd), true);
-      const shown = this.shownBytes;
-      this.say(`Shown: the first ${count(shown)} bytes of the report's ` +
-               `${count(reportLength)}, up to the end of a line. Save report ` +
-               'writes all of it.');
+      this.say(`Shown: the first ${count(this.shownBytes)} bytes of the report's ` +
+               `${count(reportLength)}, up to the end of a line. Save report writes all of it.`);
     } else {
       this.emitLines(this.pending, true);
     }
     this.pending = '';
+    this.cut = cut;
+    this.endNote = this.note.textContent;
     if (cancelled) this.say('Cancelled: the report stops here, where its run was stopped.');
   }
 
-  say(text) {
-    this.note.textContent = text;
+  say(text, action = null) {
+    this.note.replaceChildren(text);
+    if (action !== null) {
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.textContent = action.label;
+      button.addEventListener('click', action.run);
+      this.note.append(' ', button);
+    }
     this.note.hidden = false;
   }
 
@@ -102,6 +131,8 @@ export class ReportView {
   addPiece(text) {
     const piece = document.createElement('span');
     piece.textContent = text;
+    piece.dataset.line = String(this.nextLine);
+    this.nextLine += countLineEnds(text);
     this.shownBytes += utf8Length(text);
     const itemChars = this.dumps > 0 ? this.itemChars[this.dumps - 1] : undefined;
     if (itemChars !== undefined) {
@@ -110,6 +141,146 @@ export class ReportView {
     }
     this.pre.append(piece);
     this.pre.tabIndex = 0;
+  }
+
+  // Windows of the report's lines ([{firstLine, text}], in order) in place of what is shown;
+  // the report's start comes back with showStart(). Where lines are left out between windows,
+  // the next window's first piece says so, in generated content outside the text.
+  showWindows(windows, lastReportLine) {
+    if (this.head === null) {
+      this.head = [...this.pre.children];
+      this.headNote = this.note.hidden ? '' : this.note.textContent;
+    }
+    this.pre.replaceChildren();
+    this.shownBytes = 0;
+    const spans = [];
+    for (const {firstLine, text} of windows) {
+      const first = this.pre.children.length;
+      this.nextLine = firstLine;
+      this.dumps = this.dumpLines.filter((titleLine) => titleLine <= firstLine).length;
+      this.pending = '';
+      this.append(text);
+      this.emitLines(this.pending, true);
+      this.pending = '';
+      const piece = this.pre.children[first];
+      if (piece !== undefined && first > 0) {
+        piece.classList.add('gap');
+        piece.dataset.gap = `lines ${count(spans.at(-1)[1] + 1)} to ${count(firstLine - 1)} ` +
+                            'not shown';
+      }
+      spans.push([firstLine, this.lastLine()]);
+    }
+    this.firstLine = spans.length > 0 ? spans[0][0] : 1;
+    const shown = spans.map(([from, to]) => `${count(from)} to ${count(to)}`).join(' and ');
+    this.say(`Shown: lines ${shown} of the report's ${count(lastReportLine)}, around the ` +
+             'selection.', {label: 'Show the report\'s start', run: () => this.showStart()});
+  }
+
+  showStart() {
+    if (this.head === null) return;
+    this.pre.replaceChildren(...this.head);
+    this.head = null;
+    this.firstLine = 1;
+    this.nextLine = 1 + [...this.pre.children].reduce((lines, piece) =>
+      lines + countLineEnds(piece.textContent), 0);
+    if (this.headNote) this.say(this.headNote);
+    else this.note.hidden = true;
+    this.onShowStart?.();
+  }
+
+  // The last line shown in full.
+  lastLine() {
+    const last = this.pre.lastElementChild;
+    return last === null || last.textContent.endsWith('\n') ? this.nextLine - 1 : this.nextLine;
+  }
+
+  shows(line) {
+    if (this.pre.children.length === 0 || line < this.firstLine || line > this.lastLine()) {
+      return false;
+    }
+    // Between windows, lines are left out.
+    const piece = this.pieceOf(line);
+    const text = piece.textContent;
+    const lastInPiece = Number(piece.dataset.line) + countLineEnds(text) -
+                        (text.endsWith('\n') ? 1 : 0);
+    return line <= lastInPiece;
+  }
+
+  // The piece that holds line, by the line each starts with.
+  pieceOf(line) {
+    const pieces = this.pre.children;
+    let low = 0;
+    let high = pieces.length - 1;
+    while (low < high) {
+      const middle = (low + high + 1) >> 1;
+      if (Number(pieces[middle].dataset.line) <= line) low = middle;
+      else high = middle - 1;
+    }
+    return pieces[low];
+  }
+
+  // The text node and offset in it of line's column, or null when the line is not shown.
+  locate(line, column) {
+    if (!this.shows(line)) return null;
+    const piece = this.pieceOf(line);
+    const text = piece.textContent;
+    let at = 0;
+    for (let l = Number(piece.dataset.line); l < line; l += 1) at = text.indexOf('\n', at) + 1;
+    at += column;
+    for (const node of textNodes(piece)) {
+      if (at <= node.data.length) return {node, offset: at};
+      at -= node.data.length;
+    }
+    return null;
+  }
+
+  // The line and column of a point in the text (a node and an offset in it).
+  position(node, offset) {
+    const piece = node.parentElement?.closest('#report > span');
+    if (!piece) return null;
+    let at = offset;
+    for (const other of textNodes(piece)) {
+      if (other === node) break;
+      at += other.data.length;
+    }
+    const text = piece.textContent;
+    const lineStart = text.lastIndexOf('\n', at - 1) + 1;
+    return {line: Number(piece.dataset.line) + countLineEnds(text, lineStart), column: at - lineStart};
+  }
+
+  // Marks chars characters at line, column: a mark element whose data-line is the line.
+  mark(line, column, chars) {
+    const from = this.locate(line, column);
+    if (from === null) return null;
+    const range = document.createRange();
+    range.setStart(from.node, from.offset);
+    range.setEnd(from.node, Math.min(from.node.data.length, from.offset + chars));
+    const mark = document.createElement('mark');
+    mark.dataset.line = String(line);
+    range.surroundContents(mark);
+    return mark;
+  }
+
+  clearMarks() {
+    for (const mark of this.pre.querySelectorAll('mark')) {
+      const piece = mark.parentElement;
+      mark.replaceWith(...mark.childNodes);
+      piece.normalize();
+    }
+    CSS.highlights?.delete('quillfen-line');
+  }
+
+  // Lights up a whole line, without changing the text: for header lines and table rows.
+  highlightLine(line) {
+    CSS.highlights?.delete('quillfen-line');
+    const from = this.locate(line, 0);
+    if (from === null || !CSS.highlights) return null;
+    const range = document.createRange();
+    range.setStart(from.node, from.offset);
+    const end = from.node.data.indexOf('\n', from.offset);
+    range.setEnd(from.node, end < 0 ? from.node.data.length : end);
+    CSS.highlights.set('quillfen-line', new Highlight(range));
+    return range;
   }
 
   applyWrap() {
@@ -140,4 +311,11 @@ export class ReportView {
       this.pre.style.setProperty(`--fit-${width}`, String(fit));
     }
   }
+}
+
+function textNodes(element) {
+  const nodes = [];
+  const walker = document.createTreeWalker(element, NodeFilter.SHOW_TEXT);
+  for (let node = walker.nextNode(); node !== null; node = walker.nextNode()) nodes.push(node);
+  return nodes;
 }

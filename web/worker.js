@@ -4,12 +4,22 @@
 // read in windows. The report leaves in blocks.
 //
 // Every message this worker takes and sends, one line each:
-// In:  {type: 'init', module}                     the compiled core (a WebAssembly.Module)
+// In:  {type: 'init', module, warmUp}             the compiled core (a WebAssembly.Module);
+//                                                 warmUp: run it once first (see kWarmUpSide)
 //      {type: 'report', id, file, fileId, showBytes, windows}
 //                                                 report on file; post its first showBytes;
 //                                                 windows: read in windows whatever the size
 //                                                 (the benchmark compares the two paths)
 //      {type: 'save', id, file, fileId}           make the whole report on file, as a Blob
+//      {type: 'windows', id, file, fileId, ranges}
+//                                                 make the report on file again, keeping only
+//                                                 the ranges [{firstLine, from, to}] of its
+//                                                 bytes, whole lines the inspector chose
+//      {type: 'inspect', id, question, ...}       the inspector's questions (app/inspect.h):
+//                                                 'open' {head, fileLength, name} first, then
+//                                                 'pixel' {x, y}, 'byte' {offset}, 'place'
+//                                                 {line, column} or 'windows' {lines, before,
+//                                                 after}
 //      fileId: the id of the request that first named the file. A worker that holds the bytes
 //      of the file of that id runs on them rather than read the file again.
 // Out: {type: 'ready'}                            the core is ready for requests
@@ -23,6 +33,9 @@
 //                                                 bytes, its time, the part spent reading, and
 //                                                 the time the core took to warm up
 //      {type: 'saved', id, status, report}        the whole report, a Blob
+//      {type: 'windows', id, windows}             [{firstLine, chunk}]: lines of the report
+//                                                 from firstLine on, chunk a Uint8Array
+//      {type: 'inspected', id, answer}            the answer to a question, as an object
 'use strict';
 
 // Files up to this size are read whole into the core's memory, through the browser's fastest
@@ -47,7 +60,7 @@ let core = null;
 // bytes, null until they are all there, and for a file read in windows.
 let current = null;
 
-function instantiate(module) {
+function instantiate(module, warmUp) {
   return new Promise((resolve, reject) => {
     createQuillfen({
       // The page compiled the module once; every worker instantiates that same module.
@@ -63,9 +76,11 @@ function instantiate(module) {
     core.FS.mkdir('/input');
     core.FS.chdir('/input');
     postMessage({type: 'ready'});
-    const started = performance.now();
-    core._warmUp(kWarmUpSide);
-    warmUpMs = performance.now() - started;
+    if (warmUp) {
+      const started = performance.now();
+      core._warmUp(kWarmUpSide);
+      warmUpMs = performance.now() - started;
+    }
   });
 }
 
@@ -278,11 +293,45 @@ async function save({id, file, fileId}) {
   postMessage({type: 'saved', id, status, report: whole});
 }
 
+// Runs of the report's bytes ([{firstLine, from, to}], in order, not overlapping): the report
+// is made again, and only those bytes kept.
+async function reportWindows({id, file, fileId, ranges}) {
+  useFile(file, fileId);
+  const windows = ranges.map(({firstLine, from, to}) => ({firstLine, from,
+                                                          chunk: new Uint8Array(to - from)}));
+  let reportBytes = 0;
+  await run(id, (block) => {
+    const blockEnd = reportBytes + block.length;
+    for (const {from, chunk} of windows) {
+      const start = Math.max(from, reportBytes);
+      const end = Math.min(from + chunk.length, blockEnd);
+      if (start < end) chunk.set(block.subarray(start - reportBytes, end - reportBytes), start - from);
+    }
+    reportBytes = blockEnd;
+  });
+  const answer = windows.map(({firstLine, chunk}) => ({firstLine, chunk}));
+  postMessage({type: 'windows', id, windows: answer}, answer.map(({chunk}) => chunk.buffer));
+}
+
+function inspect({id, question, ...asked}) {
+  let answer = null;
+  if (question === 'open') answer = core.inspectOpen(asked.head, asked.fileLength, asked.name);
+  else if (question === 'pixel') answer = core.inspectPixel(asked.x, asked.y);
+  else if (question === 'byte') answer = core.inspectByte(asked.offset);
+  else if (question === 'place') answer = core.inspectPlace(asked.line, asked.column);
+  else if (question === 'windows') {
+    answer = core.inspectWindows(asked.lines, asked.before, asked.after);
+  }
+  postMessage({type: 'inspected', id, answer});
+}
+
 async function handle(data) {
   try {
-    if (data.type === 'init') await instantiate(data.module);
+    if (data.type === 'init') await instantiate(data.module, data.warmUp);
     else if (data.type === 'report') await report(data);
     else if (data.type === 'save') await save(data);
+    else if (data.type === 'windows') await reportWindows(data);
+    else if (data.type === 'inspect') inspect(data);
   } catch (error) {
     postMessage({type: 'failed', id: data.id ?? null,
                  message: String((error && error.message) || error)});

@@ -1,0 +1,103 @@
+// The record layout against the decoders, and the format's pixel layout: where each pixel of
+// pictures of every fixed depth is stored, bottom-up and top-down, and back.
+#include "bitmap/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "bitmap/records.h"
+
+namespace {
+
+// Each field of the layout is decoded from its place: bytes all different, high bits set.
+TEST(Layout, EachFieldIsDecodedFromWhereTheLayoutPutsIt) {
+  std::array<std::uint8_t, 58> bytes{};
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(0x80 + i);
+  bitmap::FileHeaderBlock fileBlock{};
+  bitmap::InfoBlock infoBlock{};
+  std::copy_n(bytes.begin(), fileBlock.size(), fileBlock.begin());
+  std::copy_n(bytes.begin() + fileBlock.size(), infoBlock.size(), infoBlock.begin());
+  const bitmap::BitmapFileHeader file = bitmap::decodeFileHeader(fileBlock);
+  const bitmap::BitmapInfoHeader info = bitmap::decodeInfo(infoBlock).bmiHeader;
+  const std::pair<std::string, std::uint32_t> decoded[] = {
+      {"bfType", std::uint32_t{file.bfType[0]} | std::uint32_t{file.bfType[1]} << 8},
+      {"bfSize", static_cast<std::uint32_t>(file.bfSize)},
+      {"bfReserved1", file.bfReserved1},
+      {"bfReserved2", file.bfReserved2},
+      {"bfOffBits", static_cast<std::uint32_t>(file.bfOffBits)},
+      {"biSize", static_cast<std::uint32_t>(info.biSize)},
+      {"biWidth", static_cast<std::uint32_t>(info.biWidth)},
+      {"biHeight", static_cast<std::uint32_t>(info.biHeight)},
+      {"biPlanes", info.biPlanes},
+      {"biBitCount", info.biBitCount},
+      {"biCompression", info.biCompression},
+      {"biSizeImage", static_cast<std::uint32_t>(info.biSizeImage)},
+      {"biXPelsPerMeter", static_cast<std::uint32_t>(info.biXPelsPerMeter)},
+      {"biYPelsPerMeter", static_cast<std::uint32_t>(info.biYPelsPerMeter)},
+      {"biClrUsed", static_cast<std::uint32_t>(info.biClrUsed)},
+      {"biClrImportant", static_cast<std::uint32_t>(info.biClrImportant)}};
+  ASSERT_EQ(std::size(decoded), bitmap::kFieldLayout.size());
+  std::uint32_t next = 0;
+  for (std::size_t i = 0; i < bitmap::kFieldLayout.size(); ++i) {
+    const bitmap::FieldLayout& field = bitmap::kFieldLayout[i];
+    EXPECT_EQ(decoded[i].first, field.name);
+    EXPECT_EQ(field.offset, next) << field.name;  // packed, in file order
+    next = field.offset + field.width;
+    std::uint32_t stored = 0;
+    for (std::uint32_t b = 0; b < field.width; ++b)
+      stored |= std::uint32_t{bytes[field.offset + b]} << (8 * b);
+    EXPECT_EQ(decoded[i].second, stored) << field.name;
+  }
+  EXPECT_EQ(next, bitmap::kColorTableOffset);
+}
+
+bitmap::PixelLayout layoutOf(std::uint16_t bits, std::int32_t width, std::int32_t height) {
+  bitmap::BitmapFileHeader file;
+  file.bfOffBits = 118;
+  bitmap::BitmapInfoHeader info;
+  info.biBitCount = bits;
+  info.biWidth = width;
+  info.biHeight = height;
+  return bitmap::pixelLayout(file, info, 1 << 20);
+}
+
+// Every pixel's bytes lead back to it; rows are padded to 32 bits and stored bottom-up unless
+// the height is negative; pixels under a byte fill it from its high bits.
+TEST(Layout, EveryPixelIsStoredWhereTheFormatSaysAndLeadsBack) {
+  for (const std::uint16_t bits : {1, 2, 4, 8, 16, 24, 32}) {
+    for (const std::int32_t height : {3, -3}) {
+      const bitmap::PixelLayout layout = layoutOf(bits, 13, height);
+      ASSERT_TRUE(bitmap::hasFixedOffsets(layout));
+      EXPECT_EQ(layout.rowBytes, (13u * bits + 31) / 32 * 4);
+      for (std::uint32_t y = 0; y < 3; ++y) {
+        const std::uint32_t storedRow = height < 0 ? y : 2 - y;
+        for (std::uint32_t x = 0; x < 13; ++x) {
+          const bitmap::PixelBytes pixel = bitmap::pixelBytes(layout, x, y);
+          EXPECT_EQ(pixel.offset, 118 + storedRow * layout.rowBytes + x * bits / 8)
+              << bits << " bits, " << x << ", " << y;
+          EXPECT_EQ(pixel.count, std::max(1, bits / 8));
+          EXPECT_EQ(pixel.shift, bits < 8 ? 8 - bits - x * bits % 8 : 0);
+          const bitmap::BytePixels back = bitmap::bytePixels(layout, pixel.offset);
+          EXPECT_EQ(back.kind, bitmap::BytePixels::Kind::kPixels);
+          EXPECT_EQ(back.y, y);
+          EXPECT_TRUE(back.x <= x && x < back.x + back.count) << bits << " bits, " << x;
+        }
+        // What follows the row's pixels up to the next row is padding.
+        const std::uint64_t rowStart = 118 + storedRow * layout.rowBytes;
+        for (std::uint64_t at = rowStart + (13u * bits + 7) / 8; at < rowStart + layout.rowBytes;
+             ++at) {
+          EXPECT_EQ(bitmap::bytePixels(layout, at).kind, bitmap::BytePixels::Kind::kPadding);
+        }
+      }
+      EXPECT_EQ(bitmap::bytePixels(layout, 117).kind, bitmap::BytePixels::Kind::kOutside);
+      EXPECT_EQ(bitmap::bytePixels(layout, 118 + 3 * layout.rowBytes).kind,
+                bitmap::BytePixels::Kind::kOutside);
+    }
+  }
+  EXPECT_FALSE(bitmap::hasFixedOffsets(layoutOf(15, 4, 4)));
+}
+
+}  // namespace
