@@ -51,6 +51,14 @@ Module['hold'] = function (size) {
   return pointer;
 };
 
+// Grows the module's memory by size bytes and writes them once, so that a file held later
+// finds its memory ready rather than paying for it as it streams in.
+Module['prepare'] = function (size) {
+  var pointer = Module['hold'](size);
+  HEAPU8.fill(0, pointer, pointer + size);
+  _free(pointer);
+};
+
 // Copies bytes into held memory at pointer + offset.
 Module['fill'] = function (pointer, offset, bytes) {
   HEAPU8.set(bytes, pointer + offset);

@@ -24,6 +24,11 @@ const kPageRatio = 5;
 const kFirstPickRatio = 8;
 const kNodeRatio = 2.5;
 const kLongestTaskMs = 200;
+// The inspector: the panel follows the pointer within a frame, an item in the text shown is
+// marked within this many milliseconds, and one past it, on a 6000 x 4000 file, within this.
+const kHoverMs = 1000 / 60;
+const kMarkShownMs = 50;
+const kMarkPastMs = 1000;
 
 const native = `${root}build/quillfen`;
 const nodeCli = `${root}build-web/npm-package/bin/quillfen.js`;
@@ -127,6 +132,70 @@ async function timePick(page) {
   return {seconds: (done - start) / 1e3, readMs: worker.readMs};
 }
 
+// The inspector on a picked file: the time from the pointer moving onto a pixel to the panel
+// showing it, and from a pixel's x and y being entered to its items marked, for the
+// bottom-left pixel (the report's first item, in the text shown) and the top-left one (its
+// last, past the text shown). Medians of runs.
+async function timeInspector(page, file, width, height) {
+  await (await page.$('input#file')).uploadFile(file);
+  await page.waitForFunction(() => document.body.dataset.state === 'done' &&
+                                   !document.querySelector('#pixel-x').disabled &&
+                                   document.body.dataset.picture !== 'decoding',
+                             {timeout: 120_000});
+  // The picture keeps its proportions in its box: where pixel x, y is drawn.
+  const box = await (await page.$('#picture')).boundingBox();
+  const scale = Math.min(box.width / width, box.height / height);
+  const at = (x, y) => [box.x + (box.width - width * scale) / 2 + (x + 0.5) * scale,
+                        box.y + (box.height - height * scale) / 2 + (y + 0.5) * scale];
+  const hovers = [];
+  for (let i = 0; i < runs; i += 1) {
+    hovers.push(await page.evaluate(async (x, y, want) => {
+      const panel = document.querySelector('#inspector');
+      const started = performance.now();
+      document.querySelector('#picture').dispatchEvent(new PointerEvent('pointermove', {
+        clientX: x, clientY: y, bubbles: true}));
+      while (panel.dataset.x !== want) {
+        if (performance.now() - started > 5000) {
+          throw new Error(`the panel shows x ${panel.dataset.x}, not ${want} (picture ` +
+                          `${document.body.dataset.picture})`);
+        }
+        await new Promise((resolve) => setTimeout(resolve, 0));
+      }
+      return performance.now() - started;
+    }, ...at(3 + 2 * i, 5), String(3 + 2 * i)));
+  }
+  // The time until the item's mark is in the report, watched for as the page changes: marks
+  // already there are told apart by a class of the bench's own.
+  const mark = (x, y) => page.evaluate((x, y) => new Promise((resolve, reject) => {
+    const report = document.querySelector('#report');
+    for (const old of report.querySelectorAll('mark')) old.classList.add('stale');
+    const started = performance.now();
+    const watcher = new MutationObserver(() => {
+      if (report.querySelector('mark:not(.stale)') !== null) {
+        watcher.disconnect();
+        resolve(performance.now() - started);
+      }
+    });
+    watcher.observe(report, {childList: true, subtree: true});
+    setTimeout(() => reject(new Error(`no mark for ${x}, ${y}`)), 10_000);
+    document.querySelector('#pixel-x').value = String(x);
+    document.querySelector('#pixel-y').value = String(y);
+    document.querySelector('#pixel').requestSubmit();
+  }), x, y);
+  const settle = () => page.waitForFunction(
+    () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
+  const shown = [];
+  const past = [];
+  for (let i = 0; i < runs; i += 1) {
+    shown.push(await mark(i, height - 1));
+    await settle();
+    past.push(await mark(i, 0));
+    await settle();
+    if (await page.$('#report-note button') !== null) await page.click('#report-note button');
+  }
+  return {hoverMs: median(hovers), shownMs: median(shown), pastMs: median(past)};
+}
+
 // The site's worker, made as the page makes it, on the picked file with nothing shown: the
 // streamed read, a second run on the bytes it holds, and the windowed read.
 async function timeWorker(page) {
@@ -179,6 +248,7 @@ const judge = (name, seconds, ratio) => {
   rows.push([name, seconds, `at most ${ratio}x${met ? '' : ': MISSED'}`]);
 };
 let longest = 0;
+let inspector;
 try {
   // The first pick on each of several fresh pages, then picks on the last one.
   const firsts = [];
@@ -194,6 +264,11 @@ try {
   longest = Math.max(longest, ...await page.evaluate(() => window.longTasks));
   const worker = await timeWorker(page);
   const ms = (list, pick) => median(list.map(pick)) / 1e3;
+  const [inspectedWidth, inspectedHeight] = smoke ? [64, 64] : [6000, 4000];
+  const inspected = path.join(dir, `${inspectedWidth}x${inspectedHeight}-24.bmp`);
+  execFileSync(`${root}build/bench/quillfen_bench`, ['--write-image', '24', `${inspectedWidth}`,
+                                                     `${inspectedHeight}`, inspected]);
+  inspector = await timeInspector(page, inspected, inspectedWidth, inspectedHeight);
 
   rows.push(['native binary', nativeSeconds, '']);
   judge('page path, pick to done', median(later.map((run) => run.seconds)), kPageRatio);
@@ -238,6 +313,17 @@ if (streamFigures !== null) {
   console.log(`npm createReportStream() on the ${file} 24-bit file: ${seconds.toFixed(3)} s ` +
               `(native ${nativeStream.toFixed(3)} s, ${(seconds / nativeStream).toFixed(1)}x), ` +
               `peak RSS ${(peakRss / 1e6).toFixed(0)} MB`);
+}
+if (inspector !== undefined) {
+  for (const [what, value, target] of [
+    ['the panel following the pointer', inspector.hoverMs, kHoverMs],
+    ['an item in the text shown, marked', inspector.shownMs, kMarkShownMs],
+    ['an item past it (the top-left pixel), marked', inspector.pastMs, kMarkPastMs]]) {
+    const met = smoke || value <= target;
+    if (!met) pass = false;
+    console.log(`inspector: ${what}: ${value.toFixed(1)} ms (at most ` +
+                `${target.toFixed(0)} ms${met ? '' : ': MISSED'})`);
+  }
 }
 const taskMet = smoke || longest < kLongestTaskMs;
 if (!taskMet) pass = false;

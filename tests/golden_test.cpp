@@ -229,7 +229,8 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
       EXPECT_TRUE(window.firstLine <= line &&
                   (window.from == lineBegin || lineBegin - window.from <= 100));
       EXPECT_TRUE(window.to >= lineEnd && (window.to == lineEnd || window.to - lineEnd <= 200));
-      EXPECT_TRUE(window.to == report.size() || report[window.to - 1] == '\n');
+      EXPECT_TRUE(window.to == report.size() ||
+                  report[static_cast<std::size_t>(window.to - 1)] == '\n');
     }
   }
 }

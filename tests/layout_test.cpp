@@ -67,7 +67,8 @@ bitmap::PixelLayout layoutOf(std::uint16_t bits, std::int32_t width, std::int32_
 // Every pixel's bytes lead back to it; rows are padded to 32 bits and stored bottom-up unless
 // the height is negative; pixels under a byte fill it from its high bits.
 TEST(Layout, EveryPixelIsStoredWhereTheFormatSaysAndLeadsBack) {
-  for (const std::uint16_t bits : {1, 2, 4, 8, 16, 24, 32}) {
+  for (const int depth : {1, 2, 4, 8, 16, 24, 32}) {
+    const auto bits = static_cast<std::uint16_t>(depth);
     for (const std::int32_t height : {3, -3}) {
       const bitmap::PixelLayout layout = layoutOf(bits, 13, height);
       ASSERT_TRUE(bitmap::hasFixedOffsets(layout));

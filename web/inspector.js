@@ -227,13 +227,20 @@ export class Inspector {
     if (token === this.token) this.panel.setAttribute('aria-busy', 'false');
   }
 
-  // Fills the panel for the pixel at x, y; a selected one is marked in the report too.
+  // Fills the panel for the pixel at x, y; a selected one is marked in the report too, as soon
+  // as the core has said where, while its bytes and colour are read for the panel.
   async inspectPixel(x, y, selected) {
     this.token += 1;
-    const [answer, colour] = await Promise.all([this.ask({question: 'pixel', x, y}),
-                                                this.picture.colourAt(x, y)]);
-    if (answer === null) return;
     const token = this.token;
+    const colour = this.picture.colourAt(x, y);
+    const answer = await this.ask({question: 'pixel', x, y});
+    if (answer === null) return;
+    let marking = null;
+    if (selected) {
+      this.markedPixels = [x, y, 1];
+      this.placePixelMark();
+      marking = this.markPlaces(answer.stored ? printedPlaces(answer.bytes[0].dumps) : [], token);
+    }
     const stored = answer.stored ? await this.bytesAt(answer.offset, answer.count) : null;
     let entry = null;
     if (stored !== null && stored.length > 0 && answer.bits <= 8 &&
@@ -241,14 +248,12 @@ export class Inspector {
       const index = stored[0] >> answer.shift & ((1 << answer.bits) - 1);
       entry = {index, bytes: await this.bytesAt(this.summary.tableOffset + 4 * index, 4)};
     }
+    const decoded = await colour;
     if (token !== this.token) return;
     this.setData({offset: answer.stored ? answer.offset : '', bytes: stored, x, y});
-    this.show(this.pixelFacts(answer, stored, colour, entry));
+    this.show(this.pixelFacts(answer, stored, decoded, entry));
     if (selected) {
-      this.markedPixels = [x, y, 1];
-      this.placePixelMark();
-      const places = answer.stored ? printedPlaces(answer.bytes[0].dumps) : [];
-      await this.markPlaces(places, token);
+      await marking;
       if (answer.stored) await this.showBytes(answer.offset, answer.count, token);
       else this.hex.hidden = true;
     }
@@ -460,6 +465,10 @@ export class Inspector {
   // Marks each place in the report, showing a window of it around them where they are not
   // shown; scrolls to the first.
   async markPlaces(places, token) {
+    if (places.length === 0) {
+      this.view.clearMarks();
+      return;
+    }
     const lines = places.map((place) => place.line);
     if (lines.some((line) => !this.view.shows(line))) {
       if (!await this.showWindows(lines, token)) return;
