@@ -28,6 +28,7 @@ export class Inspector {
     this.picture = picture;
     this.requestWindows = requestWindows;
     this.answers = new Map();
+    this.reads = new Set();
     this.client = new WorkerClient(site.coreUrl, {
       onMessage: (data) => this.onAnswer(data),
       onFailure: (message) => this.onFailure(message),
@@ -114,11 +115,18 @@ export class Inspector {
     this.client.start();
   }
 
-  // The bytes of the file from offset on, up to count of them: fewer past its end.
+  // The bytes of the file from offset on, up to count of them: fewer past its end. Reads under
+  // way are held here, where the collector finds them.
   async bytesAt(offset, length) {
     if (offset >= this.file.size) return new Uint8Array(0);
     const end = Math.min(this.file.size, offset + length);
-    return new Uint8Array(await this.file.slice(offset, end).arrayBuffer());
+    const read = this.file.slice(offset, end).arrayBuffer();
+    this.reads.add(read);
+    try {
+      return new Uint8Array(await read);
+    } finally {
+      this.reads.delete(read);
+    }
   }
 
   // ---- the picture

@@ -15,14 +15,19 @@
 const kPictureSide = 1600;
 
 let picture = null;  // the last picture decoded, an ImageBitmap
+// The decode under way, held where the collector finds it: work nothing holds on to can be
+// collected and never settle.
+let decoding = null;
 let probe = null;    // a one-pixel canvas to read colours through
 
 async function decode({id, bytes}) {
   if (picture !== null) picture.close();
   picture = null;
   try {
-    picture = await createImageBitmap(bytes);
-    postMessage(await preview(id, picture));
+    decoding = createImageBitmap(bytes);
+    picture = await decoding;
+    decoding = preview(id, picture);
+    postMessage(await decoding);
   } catch (error) {
     postMessage({type: 'undecodable', id, message: String(error.message)});
   }

@@ -58,6 +58,9 @@ const kWarmUpBytes = 48 << 20;
 let warmUpMs = 0;
 
 let core = null;
+// The stream being read, and the request being handled: held here, where the collector finds
+// them, because a read nothing else holds on to can be collected and never settle.
+const inFlight = {reader: null, check: null, request: null};
 // The file of the last request: {fileId, file, pointer}; pointer is where the core holds its
 // bytes, null until they are all there, and for a file read in windows.
 let current = null;
@@ -135,6 +138,7 @@ function progressPoster(id, size) {
 // onChunk(filled) hears of each piece. Throws when the file cannot be read whole.
 async function readInto(pointer, file, onChunk) {
   const reader = file.stream().getReader({mode: 'byob'});
+  inFlight.reader = reader;
   let buffer = new ArrayBuffer(kStreamPiece);
   let filled = 0;
   for (;;) {
@@ -147,7 +151,8 @@ async function readInto(pointer, file, onChunk) {
   }
   // The stream reads on from a file that has gone or changed; a fresh read of it does not.
   if (filled !== file.size) throw new Error('the file changed while it was read');
-  await file.slice(0, 1).arrayBuffer();
+  inFlight.check = file.slice(0, 1).arrayBuffer();
+  await inFlight.check;
 }
 
 // Streams the file into the core's memory while the core reports on it: a run that reaches
@@ -344,5 +349,8 @@ async function handle(data) {
 // One request at a time, in order: a run that waits for the file's bytes lets messages in.
 let queue = Promise.resolve();
 onmessage = ({data}) => {
-  queue = queue.then(() => handle(data));
+  queue = queue.then(() => {
+    inFlight.request = handle(data);
+    return inFlight.request;
+  });
 };
