@@ -212,9 +212,9 @@ export async function peakDuring(sample, work, ms = 25) {
 
 const isCore = () => typeof createQuillfen === 'function';
 
-// The kinds of the page's workers: 'core' for those that run the core, 'picture' for the
-// picture's decoder. Waits up to 5 s for them to be expected.
-export async function workerKinds(page, expected = ['core', 'picture']) {
+// The kinds of the page's workers: 'core' for those that run the core (the report's and the
+// inspector's), 'picture' for the picture's decoder. Waits up to 5 s for them to be expected.
+export async function workerKinds(page, expected = ['core', 'core', 'picture']) {
   let kinds = [];
   for (const started = Date.now(); Date.now() - started < 5000;) {
     kinds = (await Promise.all(page.workers().map((worker) => worker.evaluate(isCore).then(

@@ -21,16 +21,18 @@ function serveWeb(port) {
   const make = spawn('make', ['serve-web', `PORT=${port}`], {cwd: root, detached: true});
   let stdout = '';
   let stderr = '';
+  let saidWhere = null;
+  const listening = new Promise((resolve) => {
+    saidWhere = resolve;
+  });
   make.stdout.on('data', (data) => {
     stdout += data;
+    if (stdout.includes('http://')) saidWhere();
   });
   make.stderr.on('data', (data) => {
     stderr += data;
   });
   const ended = new Promise((resolve) => make.on('exit', (status) => resolve(status)));
-  const listening = (async () => {
-    while (!stdout.includes('http://')) await new Promise((resolve) => setTimeout(resolve, 50));
-  })();
   return {make, ended, listening, output: () => ({stdout, stderr})};
 }
 

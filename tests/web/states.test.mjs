@@ -160,7 +160,7 @@ describe('runs that stop', () => {
       const partial = await text(page, '#report');
       assert.ok(partial.length > 0);
       assert.ok(partial === nativeReportStart(running, Buffer.byteLength(partial)));
-      assert.deepEqual(await workerKinds(page), ['core', 'picture']);
+      assert.deepEqual(await workerKinds(page), ['core', 'core', 'picture']);
       assert.equal(await pick(page, sample), 'done');
       assert.equal(await page.evaluate(() => window.statuses[0]),
                    'Reading sample.bmp (150 bytes)…');
@@ -178,7 +178,7 @@ describe('runs that stop', () => {
     assert.equal(await text(page, '#report'), nativeReport(sample).text);
     const bytes = Buffer.byteLength(nativeReport(sample).text).toLocaleString('en');
     assert.equal(await text(page, '#status'), `Report on sample.bmp complete: ${bytes} bytes.`);
-    assert.deepEqual(await workerKinds(page), ['core', 'picture']);
+    assert.deepEqual(await workerKinds(page), ['core', 'core', 'picture']);
   });
 
   test('a file that disappears while it is read fails, and the next file works', async () => {
@@ -253,7 +253,8 @@ describe('the page', () => {
     await fresh.keyboard.press('Enter');
     await (await chooser).accept([sample]);
     await fresh.waitForFunction(() => document.body.dataset.state === 'done');
-    assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'report']);
+    assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'report', 'picture-frame',
+                                        'pixel-x', 'pixel-y', 'show-pixel']);
     const snapshot = await fresh.accessibility.snapshot({interestingOnly: true});
     const names = JSON.stringify(snapshot);
     assert.match(names, /"name":"Report text"/);
