@@ -129,6 +129,11 @@ async function timePick(page) {
   await page.waitForFunction(() => window.timing.done !== undefined &&
                                    window.timing.worker !== undefined, {timeout: 120_000});
   const {start, done, worker} = await page.evaluate(() => window.timing);
+  // Before the next pick, the picture of this one is decoded and the page idle again, as when
+  // a person picks files one after another.
+  await page.waitForFunction(() => document.body.dataset.picture !== 'decoding',
+                             {timeout: 120_000});
+  await page.evaluate(() => new Promise((resolve) => requestIdleCallback(resolve)));
   return {seconds: (done - start) / 1e3, readMs: worker.readMs};
 }
 
@@ -182,8 +187,12 @@ async function timeInspector(page, file, width, height) {
     document.querySelector('#pixel-y').value = String(y);
     document.querySelector('#pixel').requestSubmit();
   }), x, y);
-  const settle = () => page.waitForFunction(
-    () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
+  // Done, and the page idle again, as it is when a person picks the next pixel.
+  const settle = async () => {
+    await page.waitForFunction(
+      () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
+    await page.evaluate(() => new Promise((resolve) => requestIdleCallback(resolve)));
+  };
   const shown = [];
   const past = [];
   for (let i = 0; i < runs; i += 1) {
@@ -192,6 +201,7 @@ async function timeInspector(page, file, width, height) {
     past.push(await mark(i, 0));
     await settle();
     if (await page.$('#report-note button') !== null) await page.click('#report-note button');
+    await settle();
   }
   return {hoverMs: median(hovers), shownMs: median(shown), pastMs: median(past)};
 }

@@ -19,7 +19,7 @@ const colourOf = (rgb) => `#${rgb.map(hex2).join('')}`;
 const plural = (n, one, many = `${one}s`) => `${count(n)} ${n === 1 ? one : many}`;
 
 export class Inspector {
-  // elements: panel, facts, hex, form, pixelX, pixelY, frame (the picture's box), img,
+  // elements: panel, facts, hex, form, pixelX, pixelY, frame (the picture's box), canvas,
   // pixelMark; view and picture: the report view and the picture panel; requestWindows(ranges)
   // resolves to those runs of the report's lines.
   constructor(elements, site, {view, picture, requestWindows}) {
@@ -44,7 +44,7 @@ export class Inspector {
       event.preventDefault();
       this.selectFromFields();
     });
-    new ResizeObserver(() => this.placePixelMark()).observe(this.img);
+    new ResizeObserver(() => this.placePixelMark()).observe(this.canvas);
     view.onShowStart = () => this.markSelection();
     this.reset();
   }
@@ -67,7 +67,7 @@ export class Inspector {
     this.hex.replaceChildren();
     this.hex.hidden = true;
     this.setData({});
-    this.show([['Inspector', 'Pick a file: then point at its picture, pick a pixel by its x ' +
+    this.show([['To inspect', 'pick a file: then point at its picture, pick a pixel by its x ' +
                 'and y, or click a line of its report.']]);
   }
 
@@ -85,9 +85,10 @@ export class Inspector {
     this.pixelY.max = String(Math.max(0, summary.height - 1));
     for (const field of [this.pixelX, this.pixelY]) field.disabled = !usable;
     this.form.querySelector('button').disabled = !usable;
-    this.show([['Inspector', `${count(summary.width)} × ${count(summary.height)} pixels at ` +
-                `${summary.bits} bits. Point at the picture, pick a pixel by its x and y, or ` +
-                'click a line of the report.']]);
+    this.show([['The file', `${count(summary.width)} × ${count(summary.height)} pixels at ` +
+                `${summary.bits} bits`],
+               ['To inspect', 'point at the picture, pick a pixel by its x and y, or click a ' +
+                'line of the report']]);
   }
 
   // One question to the core; resolves to its answer, or null once the question is stale.
@@ -109,7 +110,7 @@ export class Inspector {
   onFailure(message) {
     for (const answer of this.answers.values()) answer(null);
     this.answers.clear();
-    this.show([['Inspector', `The inspector stopped (${message}). Pick the file again to ` +
+    this.show([['Stopped', `the inspector stopped (${message}). Pick the file again to ` +
                 'inspect it.']]);
     this.summary = null;
     this.client.start();
@@ -132,11 +133,11 @@ export class Inspector {
   // ---- the picture
 
   bindPicture() {
-    this.img.addEventListener('pointermove', (event) => {
+    this.canvas.addEventListener('pointermove', (event) => {
       const pixel = this.pixelAt(event);
       if (pixel !== null && !this.pinned()) this.inspectPixel(pixel.x, pixel.y, false);
     });
-    this.img.addEventListener('click', (event) => {
+    this.canvas.addEventListener('click', (event) => {
       const pixel = this.pixelAt(event);
       if (pixel !== null) this.selectPixel(pixel.x, pixel.y);
     });
@@ -164,9 +165,9 @@ export class Inspector {
     return this.selected?.kind === 'pixel';
   }
 
-  // Where the picture is drawn in the img's box: it keeps its proportions (object-fit).
+  // Where the picture is drawn in the canvas's box: it keeps its proportions (object-fit).
   drawnRect() {
-    const box = this.img.getBoundingClientRect();
+    const box = this.canvas.getBoundingClientRect();
     const {width, height} = this.summary;
     const scale = Math.min(box.width / width, box.height / height);
     return {left: box.left + (box.width - width * scale) / 2,
@@ -210,7 +211,7 @@ export class Inspector {
     const {width, height} = this.summary;
     if (!Number.isInteger(x) || !Number.isInteger(y) || x < 0 || y < 0 || x >= width ||
         y >= height) {
-      this.show([['Inspector', `x goes from 0 to ${count(width - 1)}, and y from 0 to ` +
+      this.show([['Pixel', `x goes from 0 to ${count(width - 1)}, and y from 0 to ` +
                   `${count(height - 1)}.`]]);
       return;
     }

@@ -226,14 +226,15 @@ document.addEventListener('drop', (event) => {
 (async () => {
   try {
     const site = await loadSite();
-    picture = new PicturePanel({img: $('#picture'), note: $('#picture-note')}, site.pictureUrl);
+    picture = new PicturePanel({canvas: $('#picture'), note: $('#picture-note')},
+                               site.pictureUrl);
     core = new WorkerClient(site.coreUrl, {onMessage: onCoreMessage, onFailure: onCoreFailure,
                                            init: {type: 'init', module: site.module,
                                                   warmUp: true}});
     inspector = new Inspector({
       panel: $('#inspector'), facts: $('#facts'), hex: $('#hex'), form: $('#pixel'),
       pixelX: $('#pixel-x'), pixelY: $('#pixel-y'), frame: $('#picture-frame'),
-      img: $('#picture'), pixelMark: $('#picture-mark'),
+      canvas: $('#picture'), pixelMark: $('#picture-mark'),
     }, site, {view, picture, requestWindows});
     picture.onState = (state) => inspector.onPictureState(state);
     await Promise.all([core.start(), picture.start(), inspector.start()]);

@@ -1,5 +1,6 @@
 // The picture: decoded in a worker of its own from only the bytes that make it up, and shown
-// with its size, or a note that says why it is not. body[data-picture] tells which.
+// with its size on a canvas the decoded bitmap is handed to, or a note that says why it is
+// not. body[data-picture] tells which.
 
 import {count} from './numbers.js';
 import {WorkerClient} from './workers.js';
@@ -8,8 +9,8 @@ import {WorkerClient} from './workers.js';
 const kMaxPicturePixels = 32 << 20;
 
 export class PicturePanel {
-  constructor({img, note}, url) {
-    this.img = img;
+  constructor({canvas, note}, url) {
+    this.canvas = canvas;
     this.note = note;
     this.pending = null;  // the id of the decode under way
     this.client = new WorkerClient(url, {
@@ -33,9 +34,9 @@ export class PicturePanel {
   reset() {
     if (this.pending !== null) this.client.start();
     this.pending = null;
-    if (this.img.src) URL.revokeObjectURL(this.img.src);
-    this.img.removeAttribute('src');
-    this.img.hidden = true;
+    this.canvas.hidden = true;
+    this.canvas.width = 0;
+    this.canvas.height = 0;
     this.setState('none', '');
   }
 
@@ -66,15 +67,15 @@ export class PicturePanel {
       this.setState('undecodable', 'This browser cannot decode the file as a picture.');
       return;
     }
+    // The bitmap moves to the canvas as it is: no copy, and no image for the page to keep.
     const {width, height, image} = data;
-    this.img.onload = () => {
-      this.img.hidden = false;
-      this.size = {width, height};
-      const scaled = this.img.naturalWidth !== width;
-      this.setState('shown', `${count(width)} × ${count(height)} pixels, as this browser ` +
-                    `decodes the file${scaled ? ' (shown scaled down)' : ''}.`);
-    };
-    this.img.src = URL.createObjectURL(image);
+    const scaled = image.width !== width;
+    this.canvas.width = image.width;
+    this.canvas.height = image.height;
+    this.canvas.getContext('bitmaprenderer').transferFromImageBitmap(image);
+    this.canvas.hidden = false;
+    this.setState('shown', `${count(width)} × ${count(height)} pixels, as this browser decodes ` +
+                  `the file${scaled ? ' (shown scaled down)' : ''}.`);
   }
 
   // The decoder died (out of memory, say): a fresh one takes its place for the next file. A

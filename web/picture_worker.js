@@ -27,22 +27,23 @@ async function decode({id, bytes}) {
     decoding = createImageBitmap(bytes);
     picture = await decoding;
     decoding = preview(id, picture);
-    postMessage(await decoding);
+    const answer = await decoding;
+    postMessage(answer, [answer.image]);
   } catch (error) {
     postMessage({type: 'undecodable', id, message: String(error.message)});
   }
 }
 
-// The picture as a PNG, scaled down to at most kPictureSide pixels on its longer side.
+// The picture to show, scaled down to at most kPictureSide pixels on its longer side; each of
+// its pixels stays a block of colour, as the page shows pixels.
 async function preview(id, bitmap) {
   const {width, height} = bitmap;
   const scale = Math.min(1, kPictureSide / Math.max(width, height));
-  const canvas = new OffscreenCanvas(Math.max(1, Math.round(width * scale)),
-                                     Math.max(1, Math.round(height * scale)));
-  const context = canvas.getContext('2d');
-  context.imageSmoothingEnabled = scale < 1;
-  context.drawImage(bitmap, 0, 0, canvas.width, canvas.height);
-  const image = await canvas.convertToBlob({type: 'image/png'});
+  const image = await createImageBitmap(bitmap, {
+    resizeWidth: Math.max(1, Math.round(width * scale)),
+    resizeHeight: Math.max(1, Math.round(height * scale)),
+    resizeQuality: scale < 1 ? 'medium' : 'pixelated',
+  });
   return {type: 'decoded', id, width, height, image};
 }
 

@@ -73,7 +73,7 @@ describe('the picture', () => {
     const shown = await rendered('#picture');
     assert.equal(shown.display, 'block');
     assert.ok(shown.width > 0 && shown.height > 0);
-    assert.equal(await page.$eval('#picture', (img) => img.naturalWidth), 5);
+    assert.equal(await page.$eval('#picture', (canvas) => canvas.width), 5);
 
     const broken = Buffer.from(fs.readFileSync(sample));
     broken.writeUInt16LE(7, 28);  // biBitCount: no depth a decoder knows
