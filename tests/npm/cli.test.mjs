@@ -12,6 +12,7 @@ import {cli, installed, native, root, scratchDir, shell} from './support.mjs';
 const scratch = scratchDir();
 after(() => fs.rmSync(scratch, {recursive: true, force: true}));
 const rgb24 = path.join(root, 'tests/data/bmpsuite/rgb24.bmp');
+const harness = path.join(root, 'tests/npm/stdio_harness.py');
 
 describe('the package', () => {
   test('holds exactly what it needs, and says what it is', () => {
@@ -63,9 +64,8 @@ describe('the command', () => {
 
   test('reads a terminal as a stream, and ends well when the terminal has gone', () => {
     // A pty is a character device, not a FIFO: read from where it stands, it gives the file.
-    const helper = path.join(root, 'tests/npm/pty_stdin.py');
-    const ours = shell(`python3 '${helper}' '${rgb24}' '${cli}' /dev/stdin`);
-    const theirs = shell(`python3 '${helper}' '${rgb24}' '${native}' /dev/stdin`);
+    const ours = shell(`python3 '${harness}' pty '${rgb24}' '${cli}' /dev/stdin`);
+    const theirs = shell(`python3 '${harness}' pty '${rgb24}' '${native}' /dev/stdin`);
     assert.equal(ours.stderr, '');
     assert.equal(ours.status, 0);
     assert.ok(ours.stdout.equals(theirs.stdout), 'the reports differ');
@@ -73,8 +73,7 @@ describe('the command', () => {
   });
 
   test('writes all of the report to a pipe that does not block', () => {
-    const helper = path.join(root, 'tests/npm/slow_pipe.py');
-    const ours = shell(`python3 '${helper}' '${cli}' '${rgb24}'`);
+    const ours = shell(`python3 '${harness}' slow-pipe '${cli}' '${rgb24}'`);
     assert.equal(ours.status, 0, ours.stderr);
     assert.ok(ours.stdout.equals(shell(`'${native}' '${rgb24}'`).stdout), 'the reports differ');
   });

@@ -23,6 +23,20 @@ export async function serveSite(dir = `${root}build-web/site`) {
   };
 }
 
+// The site served, Chromium launched and the page opened on it, for a test file's tests;
+// close() ends all three and removes scratch.
+export async function startSession(scratch, prepare = async () => {}) {
+  const server = await serveSite();
+  const browser = await launch();
+  const page = await openPage(browser, server.url, prepare);
+  const close = async () => {
+    await browser.close();
+    server.close();
+    fs.rmSync(scratch, {recursive: true, force: true});
+  };
+  return {server, browser, page, close};
+}
+
 export async function launch() {
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',

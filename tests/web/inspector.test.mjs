@@ -8,29 +8,23 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {launch, nativeReport, openPage, peakDuring, pick, root, scratchDir, serveSite,
-        testFiles, trueColorFile} from './browser.mjs';
+import {nativeReport, peakDuring, pick, root, scratchDir, startSession, testFiles,
+        trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
 const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 
-let server;
-let browser;
+let session;
 let page;
 
 before(async () => {
-  server = await serveSite();
-  browser = await launch();
-  page = await openPage(browser, server.url);
-  await page.setViewport({width: 1280, height: 900});
+  session = await startSession(scratch, (opened) => opened.setViewport({width: 1280,
+                                                                         height: 900}));
+  ({page} = session);
 });
 
-after(async () => {
-  await browser?.close();
-  server?.close();
-  fs.rmSync(scratch, {recursive: true, force: true});
-});
+after(() => session?.close());
 
 // The header as the format lays it out, read here without the page's help.
 function headerOf(bytes) {

@@ -8,29 +8,24 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {launch, native, nativeReport, openPage, peakDuring, pick, scratchDir, serveSite,
-        sparseFile, state, testFiles, text, trueColorFile, within} from './browser.mjs';
+import {native, nativeReport, peakDuring, pick, scratchDir, sparseFile, startSession, state,
+        testFiles, text, trueColorFile, within} from './browser.mjs';
 
 const scratch = scratchDir();
 // The page's thread may be busy this long at a time. The benchmark holds the page to 200 ms;
 // here the bound leaves room for a machine busy with other work.
 const kLongestTask = 1000;
 
-let server;
+let session;
 let browser;
 let page;
 
 before(async () => {
-  server = await serveSite();
-  browser = await launch();
-  page = await openPage(browser, server.url);
+  session = await startSession(scratch);
+  ({browser, page} = session);
 });
 
-after(async () => {
-  await browser?.close();
-  server?.close();
-  fs.rmSync(scratch, {recursive: true, force: true});
-});
+after(() => session?.close());
 
 describe('reports', () => {
   test('every test file reports as the native tool does, with the same outcome', async () => {

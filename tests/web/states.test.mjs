@@ -8,10 +8,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {browserMemory, inPictureWorker, launch, nativeReport, nativeReportStart, openPage,
-        peakDuring, pick, root,
-        scratchDir, serveSite, settle, sparseFile, start, state, text, trueColorFile,
-        trueColorHeader, watchWorkerEnds, workerKinds} from './browser.mjs';
+import {browserMemory, inPictureWorker, nativeReport, nativeReportStart, openPage, peakDuring,
+        pick, root, scratchDir, serveSite, settle, sparseFile, start, startSession, state, text,
+        trueColorFile, trueColorHeader, watchWorkerEnds, workerKinds} from './browser.mjs';
 
 const scratch = scratchDir();
 const sample = path.join(root, 'samples/sample.bmp');
@@ -27,10 +26,11 @@ const requests = [];
 // report runs for seconds: 24-bit pixels up to its end, all zero.
 let slow;
 
+let session;
+
 before(async () => {
-  server = await serveSite();
-  browser = await launch();
-  page = await openPage(browser, server.url);
+  session = await startSession(scratch);
+  ({server, browser, page} = session);
   workerEnds = watchWorkerEnds(page);
   // From now on the page has everything it needs: any request is a failure.
   page.on('request', (request) => {
@@ -39,11 +39,7 @@ before(async () => {
   slow = sparseFile(file('slow.bmp'), trueColorHeader(8192, 5462), 54 + 8192 * 3 * 5462);
 });
 
-after(async () => {
-  await browser?.close();
-  server?.close();
-  fs.rmSync(scratch, {recursive: true, force: true});
-});
+after(() => session?.close());
 
 // What of an element is on screen: its computed display and its box, if it has one.
 const rendered = (selector) => page.$eval(selector, (element) => {
