@@ -30,7 +30,7 @@ export default [
   {files: ['web/boot.js'], languageOptions: {sourceType: 'script'}},
   // The workers: classic scripts; the core's worker follows the core's loader in one file.
   {
-    files: ['web/worker.js', 'web/picture_worker.js'],
+    files: ['web/worker.js'],
     languageOptions: {sourceType: 'script', globals: {...globals.worker, createQuillfen: 'readonly'}},
   },
   // Linked into the core by emscripten, which parses them with its own tools: ES5 style.
@@ -46,5 +46,6 @@ export default [
    languageOptions: {sourceType: 'module', globals: globals.node}},
   // Tests and benchmarks hand functions to the page and its workers.
   {files: ['tests/web/*.mjs', 'bench/*.mjs'],
-   languageOptions: {globals: {...globals.node, ...globals.browser, createQuillfen: 'readonly'}}},
+   languageOptions: {globals: {...globals.node, ...globals.browser, createQuillfen: 'readonly',
+                               core: 'readonly'}}},
 ];

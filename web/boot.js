@@ -1,5 +1,4 @@
-// Runs before the page's modules. Opened from a file, the page gets no modules (the browser
-// refuses them there), so this says what to do instead.
+// Before the page's modules: a page opened as a file, which gets none, says to serve it.
 'use strict';
 
 if (location.protocol === 'file:') {

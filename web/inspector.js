@@ -1,6 +1,7 @@
-// The inspector: a pixel, a header field, a table entry or a dump item, linked to the bytes
-// that store it and the report lines that print them, with a view of those bytes. The core
-// answers every question of where; this module only asks and shows.
+// The inspector: pixels, header fields, table entries and dump items, their bytes and lines.
+
+// Each is linked to the bytes that store it and the report lines that print it, with a view
+// of those bytes. The core answers every question of where; this module only asks and shows.
 
 import {count} from './numbers.js';
 import {WorkerClient} from './workers.js';
@@ -29,7 +30,7 @@ export class Inspector {
     this.requestWindows = requestWindows;
     this.answers = new Map();
     this.reads = new Set();
-    this.client = new WorkerClient(site.coreUrl, {
+    this.client = new WorkerClient(site.workerUrl, {
       onMessage: (data) => this.onAnswer(data),
       onFailure: (message) => this.onFailure(message),
       init: {type: 'init', module: site.module, warmUp: false},

@@ -1,5 +1,6 @@
-// The page: pick or drop a file, watch its report appear, see its picture, inspect both, save
-// the report. The core runs in workers; the file is read there and never leaves the machine.
+// The page's states and controls: pick or drop a file, report, picture, inspector, save.
+
+// The core runs in workers; the file is read there and never leaves the machine.
 // body[data-state] is loading, idle, working, done, refused, saving, cancelled or failed.
 
 import {Inspector} from './inspector.js';
@@ -227,8 +228,8 @@ document.addEventListener('drop', (event) => {
   try {
     const site = await loadSite();
     picture = new PicturePanel({canvas: $('#picture'), note: $('#picture-note')},
-                               site.pictureUrl);
-    core = new WorkerClient(site.coreUrl, {onMessage: onCoreMessage, onFailure: onCoreFailure,
+                               site.workerUrl);
+    core = new WorkerClient(site.workerUrl, {onMessage: onCoreMessage, onFailure: onCoreFailure,
                                            init: {type: 'init', module: site.module,
                                                   warmUp: true}});
     inspector = new Inspector({

@@ -1,6 +1,6 @@
-// The picture: decoded in a worker of its own from only the bytes that make it up, and shown
-// with its size on a canvas the decoded bitmap is handed to, or a note that says why it is
-// not. body[data-picture] tells which.
+// The picture: decoded in a worker from its own bytes only, shown on a canvas, or a note why not.
+
+// body[data-picture] is none, decoding, shown, undecodable or too-large.
 
 import {count} from './numbers.js';
 import {WorkerClient} from './workers.js';

@@ -1,6 +1,7 @@
-// The report view: the report's text as it arrives, or a window of its lines around a place,
-// in pieces laid out only when on screen; header lines kept whole, dump rows wrapped between
-// items when asked; places found by line and column, marked, and found again from a click.
+// The report view: the report's text, or windows of its lines, with places found and marked.
+
+// Text is laid out in pieces, only when on screen; header lines are kept whole, dump rows
+// wrapped between items when asked; a place is found by line and column, and from a click.
 
 import {count} from './numbers.js';
 

@@ -1,4 +1,5 @@
 // A static server for the built site, on 127.0.0.1 only: node web/serve.mjs DIR [PORT].
+
 // The tests serve the site with serve() on a port the system picks.
 import fs from 'node:fs';
 import http from 'node:http';

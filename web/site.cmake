@@ -1,5 +1,7 @@
 # Writes the site into SITE: the page's own files (PAGES) from SOURCE, worker.js as the core's
 # loader (CORE.js) followed by the worker's script, and the core's module (CORE.wasm).
+# Made anew, so that a file the page no longer has is not served.
+file(REMOVE_RECURSE ${SITE})
 file(MAKE_DIRECTORY ${SITE})
 foreach(name ${PAGES})
   configure_file(${SOURCE}/${name} ${SITE}/${name} COPYONLY)

@@ -1,9 +1,11 @@
-// The report core in a worker. The site's worker.js is the core's loader followed by this
-// script. A picked file of up to kHoldBytes is streamed into the core's memory, reported on
-// there and held for the runs that follow; a larger one is mounted as a file of its own name and
-// read in windows. The report leaves in blocks.
+// The page's workers: the core's loader followed by this script. Given the core, a worker
+// reports (a picked file of up to kHoldBytes is streamed into the core's memory, reported on
+// there and held for the runs that follow; a larger one is mounted as a file of its own name
+// and read in windows; the report leaves in blocks) or answers the inspector's questions.
+// Never given it, a worker decodes pictures, from the bytes the page slices for it, and keeps
+// the last one for questions about its colours.
 //
-// Every message this worker takes and sends, one line each:
+// Every message the page's workers take and send, one line each:
 // In:  {type: 'init', module, warmUp}             the compiled core (a WebAssembly.Module);
 //                                                 warmUp: run it once first (see kWarmUpSide)
 //      {type: 'report', id, file, fileId, showBytes, windows}
@@ -20,6 +22,9 @@
 //                                                 'pixel' {x, y}, 'byte' {offset}, 'place'
 //                                                 {line, column} or 'windows' {lines, before,
 //                                                 after}
+//      {type: 'decode', id, bytes}                decode bytes (a Blob) as the browser decodes
+//                                                 images; no init needed
+//      {type: 'colour', id, x, y}                 the decoded colour at x, y (0, 0 top left)
 //      fileId: the id of the request that first named the file. A worker that holds the bytes
 //      of the file of that id runs on them rather than read the file again.
 // Out: {type: 'ready'}                            the core is ready for requests
@@ -36,6 +41,13 @@
 //      {type: 'windows', id, windows}             [{firstLine, chunk}]: lines of the report
 //                                                 from firstLine on, chunk a Uint8Array
 //      {type: 'inspected', id, answer}            the answer to a question, as an object
+//      {type: 'decoded', id, width, height, image}
+//                                                 the decoded size, and the picture at most
+//                                                 kPictureSide pixels on its longer side, an
+//                                                 ImageBitmap handed over
+//      {type: 'undecodable', id, message}         the browser cannot decode the bytes
+//      {type: 'colour', id, x, y, rgb}            [red, green, blue], or null outside the
+//                                                 picture
 'use strict';
 
 // Files up to this size are read whole into the core's memory, through the browser's fastest
@@ -346,11 +358,67 @@ async function handle(data) {
   }
 }
 
-// One request at a time, in order: a run that waits for the file's bytes lets messages in.
+// ---- pictures
+
+// Larger pictures are shown scaled down, so that the page never handles them whole.
+const kPictureSide = 1600;
+
+let picture = null;  // the last picture decoded, an ImageBitmap
+// The decode under way, held where the collector finds it: work nothing holds on to can be
+// collected and never settle.
+let decoding = null;
+let probe = null;    // a one-pixel canvas to read colours through
+
+async function decode({id, bytes}) {
+  if (picture !== null) picture.close();
+  picture = null;
+  try {
+    decoding = createImageBitmap(bytes);
+    picture = await decoding;
+    decoding = preview(id, picture);
+    const answer = await decoding;
+    postMessage(answer, [answer.image]);
+  } catch (error) {
+    postMessage({type: 'undecodable', id, message: String(error.message)});
+  }
+}
+
+// The picture to show, scaled down to at most kPictureSide pixels on its longer side; each of
+// its pixels stays a block of colour, as the page shows pixels.
+async function preview(id, bitmap) {
+  const {width, height} = bitmap;
+  const scale = Math.min(1, kPictureSide / Math.max(width, height));
+  const image = await createImageBitmap(bitmap, {
+    resizeWidth: Math.max(1, Math.round(width * scale)),
+    resizeHeight: Math.max(1, Math.round(height * scale)),
+    resizeQuality: scale < 1 ? 'medium' : 'pixelated',
+  });
+  return {type: 'decoded', id, width, height, image};
+}
+
+function colour({id, x, y}) {
+  let rgb = null;
+  if (picture !== null && x >= 0 && y >= 0 && x < picture.width && y < picture.height) {
+    probe ??= new OffscreenCanvas(1, 1).getContext('2d', {willReadFrequently: true});
+    probe.clearRect(0, 0, 1, 1);
+    probe.drawImage(picture, x, y, 1, 1, 0, 0, 1, 1);
+    rgb = Array.from(probe.getImageData(0, 0, 1, 1).data.subarray(0, 3));
+  }
+  postMessage({type: 'colour', id, x, y, rgb});
+}
+
+// One request for the core at a time, in order: a run that waits for the file's bytes lets
+// messages in. Questions about pictures are answered at once, while a decode goes on.
 let queue = Promise.resolve();
 onmessage = ({data}) => {
-  queue = queue.then(() => {
-    inFlight.request = handle(data);
-    return inFlight.request;
-  });
+  if (data.type === 'decode') {
+    decode(data);
+  } else if (data.type === 'colour') {
+    colour(data);
+  } else {
+    queue = queue.then(() => {
+      inFlight.request = handle(data);
+      return inFlight.request;
+    });
+  }
 };

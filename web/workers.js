@@ -1,9 +1,7 @@
-// The worker client: fetches the workers' scripts and the core once, starts workers from them,
-// numbers requests, and hands on only what the current worker says.
+// The worker client: the site's script and core fetched once, workers started, requests numbered.
 
 // What the site serves besides the page itself; fetched once, when the page loads.
-const kCoreScript = 'worker.js';
-const kPictureScript = 'picture_worker.js';
+const kWorkerScript = 'worker.js';
 const kCoreModule = 'quillfen.wasm';
 
 async function fetchOk(name, read) {
@@ -17,12 +15,11 @@ async function fetchOk(name, read) {
   return read(response);
 }
 
-// The workers' scripts as blob URLs and the compiled core: after this, starting a worker makes
+// The workers' script as a blob URL and the compiled core: after this, starting a worker makes
 // no request. Throws an Error that names the file and what went wrong with it.
 export async function loadSite() {
-  const [coreScript, pictureScript, wasm] = await Promise.all([
-    fetchOk(kCoreScript, (response) => response.blob()),
-    fetchOk(kPictureScript, (response) => response.blob()),
+  const [script, wasm] = await Promise.all([
+    fetchOk(kWorkerScript, (response) => response.blob()),
     fetchOk(kCoreModule, (response) => response.arrayBuffer()),
   ]);
   let module;
@@ -31,8 +28,7 @@ export async function loadSite() {
   } catch (error) {
     throw new Error(`${kCoreModule}: ${error.message}`, {cause: error});
   }
-  return {coreUrl: URL.createObjectURL(coreScript),
-          pictureUrl: URL.createObjectURL(pictureScript), module};
+  return {workerUrl: URL.createObjectURL(script), module};
 }
 
 // One worker at a time, replaced by a fresh one to stop whatever it does. Messages from a

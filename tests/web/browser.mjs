@@ -224,7 +224,8 @@ export async function peakDuring(sample, work, ms = 25) {
   }
 }
 
-const isCore = () => typeof createQuillfen === 'function';
+// A worker given the core holds it in core; the picture's decoder never is.
+const isCore = () => core !== null;
 
 // The kinds of the page's workers: 'core' for those that run the core (the report's and the
 // inspector's), 'picture' for the picture's decoder. Waits up to 5 s for them to be expected.
