@@ -1,8 +1,6 @@
 // JSON for the inspector, written by hand: numbers, booleans, and names of the format's own.
 #include "app/inspect.h"
 
-#include <algorithm>
-#include <cstring>
 
 namespace app {
 namespace {
@@ -114,17 +112,9 @@ void putByteInDumps(Json& json, std::string_view name, const report::ReportMap& 
 
 Inspection::Inspection(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileLength,
                        std::string_view fileName) {
-  // Zero-filled, as the run reads a short file.
-  bitmap::FileHeaderBlock fileBlock{};
-  bitmap::InfoBlock infoBlock{};
-  const std::size_t fileBytes = std::min(headSize, fileBlock.size());
-  std::copy_n(head, fileBytes, fileBlock.begin());
-  std::copy_n(head + fileBytes, std::min(headSize - fileBytes, infoBlock.size()),
-              infoBlock.begin());
-  const bitmap::BitmapFileHeader file = bitmap::decodeFileHeader(fileBlock);
-  const bitmap::BitmapInfoHeader info = bitmap::decodeInfo(infoBlock).bmiHeader;
-  map_ = report::mapReport(file, info, fileLength, fileName);
-  layout_ = bitmap::pixelLayout(file, info, fileLength);
+  const bitmap::Headers headers = bitmap::decodeHeaders(head, headSize);
+  map_ = report::mapReport(headers.file, headers.info, fileLength, fileName);
+  layout_ = bitmap::pixelLayout(headers.file, headers.info, fileLength);
 }
 
 std::string Inspection::summary() const {

@@ -1,6 +1,8 @@
 // Field-by-field decoding of the two header blocks, each field from its place in the layout.
 #include "bitmap/records.h"
 
+#include <algorithm>
+
 namespace bitmap {
 
 namespace {
@@ -59,6 +61,15 @@ BitmapInfo decodeInfo(const InfoBlock& block) {
   h.biClrImportant = loadI32(p + kBiClrImportant);
   info.bmiColors = decodeRgbQuad(p + (kColorTableOffset - kInfo));
   return info;
+}
+
+Headers decodeHeaders(const std::uint8_t* head, std::size_t size) {
+  FileHeaderBlock fileBlock{};
+  InfoBlock infoBlock{};
+  const std::size_t fileBytes = std::min(size, fileBlock.size());
+  std::copy_n(head, fileBytes, fileBlock.begin());
+  std::copy_n(head + fileBytes, std::min(size - fileBytes, infoBlock.size()), infoBlock.begin());
+  return {decodeFileHeader(fileBlock), decodeInfo(infoBlock).bmiHeader};
 }
 
 }  // namespace bitmap

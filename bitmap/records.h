@@ -105,4 +105,12 @@ constexpr RgbQuad decodeRgbQuad(const std::uint8_t* p) { return RgbQuad{p[0], p[
 BitmapFileHeader decodeFileHeader(const FileHeaderBlock& block);
 BitmapInfo decodeInfo(const InfoBlock& block);
 
+// Both records from the first size bytes of a file, zero-filled past them as a run reads a
+// short file.
+struct Headers {
+  BitmapFileHeader file;
+  BitmapInfoHeader info;
+};
+Headers decodeHeaders(const std::uint8_t* head, std::size_t size);
+
 }  // namespace bitmap

@@ -62,11 +62,18 @@ std::uint64_t widthsBelow(std::uint64_t n, std::uint64_t minimum) {
   return total;
 }
 
-std::size_t fieldIndex(std::string_view name) {
-  for (std::size_t i = 0; i < bitmap::kFieldLayout.size(); ++i) {
-    if (name == bitmap::kFieldLayout[i].name) return i;
-  }
-  return bitmap::kFieldLayout.size();
+// Where row of the table starts, at the line end before it: each row before it is "\n [", its
+// index in at least kIndexWidth characters, and kEntryRowRest more.
+std::uint64_t tableRowStart(const ReportMap& map, std::uint64_t row) {
+  return map.tableRowsStart + row * (3 + kEntryRowRest) + widthsBelow(row, kIndexWidth);
+}
+
+// Where row of a dump starts: each row before it is "[", its items, "] - ", its number and a
+// line end.
+std::uint64_t dumpRowStart(const DumpMap& dump, std::uint64_t row) {
+  const std::uint64_t items = dump.dump.walk.rowLength * std::uint64_t{itemChars(dump.dump.kind)};
+  return dump.firstRowStart + row * (items + kRowOpen.size() + kRowMarker.size() + 1) +
+         digitsUpTo(row);
 }
 
 }  // namespace
@@ -105,7 +112,7 @@ ReportMap mapReport(const bitmap::BitmapFileHeader& file, const bitmap::BitmapIn
     map.tableStart = end;
     for (const std::string_view piece : kTableHeading) end += piece.size();
     map.tableRowsStart = end;
-    end += map.table.rows * (3 + kEntryRowRest) + widthsBelow(map.table.rows, kIndexWidth);
+    end = tableRowStart(map, map.table.rows);
     if (map.table.rows < map.table.count) {
       end += kMoreEntriesOpen.size() + digits(map.table.count - map.table.rows) +
              kMoreEntriesClose.size();
@@ -124,12 +131,8 @@ ReportMap mapReport(const bitmap::BitmapFileHeader& file, const bitmap::BitmapIn
     // "\n", "\n === ", the title, " ===", "\n", then the first row.
     dumpMap.textStart = end;
     dumpMap.firstRowStart = end + 12 + dump.title.size();
-    // Every row but the last: "[", its items, "] - ", its number, a line end.
     const std::uint64_t fullRows = extent.rows - 1;
-    dumpMap.lastRowStart =
-        dumpMap.firstRowStart +
-        fullRows * (rowLength * chars + kRowOpen.size() + kRowMarker.size() + 1) +
-        digitsUpTo(fullRows);
+    dumpMap.lastRowStart = dumpRowStart(dumpMap, fullRows);
     const std::uint64_t lastItems =
         rowLength != 0 ? extent.printed - fullRows * rowLength : extent.printed;
     dumpMap.notShownStart = dumpMap.lastRowStart + kRowOpen.size() + lastItems * chars +
@@ -162,14 +165,9 @@ std::uint64_t lineStart(const ReportMap& map, std::uint64_t line) {
       at += piece.size();
       ++next;
     }
-    if (line < next + map.table.rows) {
-      const std::uint64_t row = line - next;
-      return map.tableRowsStart + row * (3 + kEntryRowRest) + widthsBelow(row, kIndexWidth) + 1;
-    }
-    if (line == next + map.table.rows && map.table.rows < map.table.count) {
-      return map.tableRowsStart + map.table.rows * (3 + kEntryRowRest) +
-             widthsBelow(map.table.rows, kIndexWidth) + 1;
-    }
+    // The rows, then the line that says how many entries were left out, if any.
+    const std::uint64_t rows = map.table.rows + (map.table.rows < map.table.count ? 1 : 0);
+    if (line < next + rows) return tableRowStart(map, line - next) + 1;
   }
   for (std::size_t d = 0; d < map.dumps.size(); ++d) {
     const DumpMap& dump = map.dumps[d];
@@ -179,12 +177,7 @@ std::uint64_t lineStart(const ReportMap& map, std::uint64_t line) {
     if (d > 0 && line == dump.firstLine - 3) return dump.textStart;
     const std::uint64_t rows = dump.extent.rows;
     if (line >= dump.firstLine && line < dump.firstLine + rows) {
-      const std::uint64_t row = line - dump.firstLine;
-      const std::uint64_t rowLength = dump.dump.walk.rowLength;
-      return dump.firstRowStart +
-             row *
-                 (rowLength * itemChars(dump.dump.kind) + kRowOpen.size() + kRowMarker.size() + 1) +
-             digitsUpTo(row);
+      return dumpRowStart(dump, line - dump.firstLine);
     }
     if (line == dump.firstLine + rows && dump.extent.stopped) return dump.notShownStart;
   }
@@ -298,7 +291,7 @@ ReportTarget targetAt(const ReportMap& map, std::uint64_t line, std::uint64_t co
     const std::string_view name = kFieldLines[line - map.headerLine - 1];
     if (!name.empty()) {
       target.kind = ReportTarget::Kind::kField;
-      target.field = fieldIndex(name);
+      target.field = static_cast<std::size_t>(&bitmap::field(name) - bitmap::kFieldLayout.data());
     }
     return target;
   }

@@ -136,15 +136,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 // one line and of two.
 TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
   const Case c = loadCase(testDataPath("cases/" + GetParam() + ".case"));
-  bitmap::FileHeaderBlock fileBlock{};
-  bitmap::InfoBlock infoBlock{};
-  std::copy_n(c.input.begin(), std::min(c.input.size(), fileBlock.size()), fileBlock.begin());
-  if (c.input.size() > fileBlock.size()) {
-    std::copy_n(c.input.begin() + fileBlock.size(),
-                std::min(c.input.size() - fileBlock.size(), infoBlock.size()), infoBlock.begin());
-  }
-  const bitmap::BitmapFileHeader file = bitmap::decodeFileHeader(fileBlock);
-  const bitmap::BitmapInfoHeader info = bitmap::decodeInfo(infoBlock).bmiHeader;
+  const auto [file, info] = bitmap::decodeHeaders(c.input.data(), c.input.size());
   for (const std::string name : {"view.bmp", "two\nlines.bmp"}) {
     bitmap::Source view;
     view.openView(c.input.data(), c.input.size());

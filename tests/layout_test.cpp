@@ -16,12 +16,7 @@ namespace {
 TEST(Layout, EachFieldIsDecodedFromWhereTheLayoutPutsIt) {
   std::array<std::uint8_t, 58> bytes{};
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(0x80 + i);
-  bitmap::FileHeaderBlock fileBlock{};
-  bitmap::InfoBlock infoBlock{};
-  std::copy_n(bytes.begin(), fileBlock.size(), fileBlock.begin());
-  std::copy_n(bytes.begin() + fileBlock.size(), infoBlock.size(), infoBlock.begin());
-  const bitmap::BitmapFileHeader file = bitmap::decodeFileHeader(fileBlock);
-  const bitmap::BitmapInfoHeader info = bitmap::decodeInfo(infoBlock).bmiHeader;
+  const auto [file, info] = bitmap::decodeHeaders(bytes.data(), bytes.size());
   const std::pair<std::string, std::uint32_t> decoded[] = {
       {"bfType", std::uint32_t{file.bfType[0]} | std::uint32_t{file.bfType[1]} << 8},
       {"bfSize", static_cast<std::uint32_t>(file.bfSize)},
