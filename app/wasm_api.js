@@ -24,6 +24,7 @@ function newCString(text) {
 
 // The header records: all describeBitmap reads.
 var kHeadBytes = 58;
+Module['headBytes'] = kHeadBytes;
 
 // Runs the tool on a command line (args[0] is the program's name); returns the exit status.
 Module['runCommandLine'] = function (args, onBlock) {
@@ -90,8 +91,9 @@ Module['reportBytes'] = function (bytes, name, onBlock) {
   }
 };
 
-// The picture's layout for the file of size bytes held at pointer: {width, height, bits,
-// topDown, compressed, start, rowBytes, end}, as bitmap/layout.h defines them.
+// What the file of size bytes held at pointer says of itself: the inspector's summary
+// (app/inspect.h), whose width, height, bits, topDown, compressed, start, rowBytes and end are
+// the picture's layout as bitmap/layout.h defines it, and whose dumps are the report's.
 Module['describeHeld'] = function (pointer, size) {
   var json = _describeBitmap(pointer, Math.min(size, kHeadBytes), size);
   return JSON.parse(UTF8ToString(json));

@@ -2,18 +2,14 @@
 // report JavaScript receives block by block, through wasm_api.js.
 #include <emscripten.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/inspect.h"
 #include "app/run.h"
-#include "bitmap/layout.h"
-#include "bitmap/records.h"
 
 namespace {
 
@@ -40,6 +36,15 @@ EM_JS(double, waitForBytes, (double position), {
 
 std::size_t waitForFill(std::uint64_t position) {
   return static_cast<std::size_t>(waitForBytes(static_cast<double>(position)));
+}
+
+// The file the inspector asks about, and its last answer, valid until the next call.
+std::unique_ptr<app::Inspection> inspection;
+std::string answer;
+
+const char* answerWith(std::string json) {
+  answer = std::move(json);
+  return answer.c_str();
 }
 
 }  // namespace
@@ -72,29 +77,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE int reportFilling(const std::uint8_t* data, std:
   return out.finish() ? status : app::kRefused;
 }
 
-// The picture's layout for the file whose first size bytes are at head, as JSON: where its
-// stored pixels lie and how large it is. Valid until the next call.
+// What the file whose first size bytes are at head says of itself, as the inspector's summary
+// (app/inspect.h): the picture's layout among it. Valid until the next call.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* describeBitmap(const std::uint8_t* head,
                                                            std::size_t size, double fileLength) {
-  // Zero-filled, as the run reads a short file.
-  bitmap::FileHeaderBlock fileBlock{};
-  bitmap::InfoBlock infoBlock{};
-  const std::size_t fileBytes = std::min(size, fileBlock.size());
-  std::memcpy(fileBlock.data(), head, fileBytes);
-  std::memcpy(infoBlock.data(), head + fileBytes, std::min(size - fileBytes, infoBlock.size()));
-  const bitmap::PixelLayout layout = bitmap::pixelLayout(bitmap::decodeFileHeader(fileBlock),
-                                                         bitmap::decodeInfo(infoBlock).bmiHeader,
-                                                         static_cast<std::uint64_t>(fileLength));
-  static std::string json;
-  json = "{\"width\":" + std::to_string(layout.width) +
-         ",\"height\":" + std::to_string(layout.height) +
-         ",\"bits\":" + std::to_string(layout.bits) +
-         ",\"topDown\":" + (layout.topDown ? "true" : "false") +
-         ",\"compressed\":" + (layout.compressed ? "true" : "false") +
-         ",\"start\":" + std::to_string(layout.start) +
-         ",\"rowBytes\":" + std::to_string(layout.rowBytes) +
-         ",\"end\":" + std::to_string(layout.end) + "}";
-  return json.c_str();
+  return answerWith(
+      app::Inspection(head, size, static_cast<std::uint64_t>(fileLength), "").summary());
 }
 
 namespace {
@@ -140,19 +128,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE void warmUp(std::uint32_t side) {
     out.finish();
   }
 }
-
-namespace {
-
-// The file the inspector asks about, and its last answer, valid until the next call.
-std::unique_ptr<app::Inspection> inspection;
-std::string answer;
-
-const char* answerWith(std::string json) {
-  answer = std::move(json);
-  return answer.c_str();
-}
-
-}  // namespace
 
 // Opens the inspector on a file of fileLength bytes whose first bytes are at head, reported as
 // fileName; returns what it knows of the file as a whole (app/inspect.h).

@@ -6,8 +6,6 @@
 import {count} from './numbers.js';
 import {WorkerClient} from './workers.js';
 
-// The header records: what the core needs to answer.
-const kHeadBytes = 58;
 // A window of the report around a place holds up to this many bytes of lines before it, and
 // as many after.
 const kWindowBytes = 256 << 10;
@@ -74,9 +72,7 @@ export class Inspector {
 
   // Opens the inspector on file once its report is done.
   async open(file) {
-    const head = new Uint8Array(await file.slice(0, kHeadBytes).arrayBuffer());
-    const summary = await this.ask({question: 'open', head, fileLength: file.size,
-                                    name: file.name});
+    const summary = await this.ask({question: 'open', file});
     if (summary === null) return;
     this.file = file;
     this.summary = summary;
@@ -101,13 +97,15 @@ export class Inspector {
     });
   }
 
-  onAnswer({type, id, answer}) {
+  onAnswer({type, id, answer, message}) {
+    if (type === 'failed') this.onFailure(message);
     if (type !== 'inspected') return;
     this.answers.get(id)?.(answer);
     this.answers.delete(id);
   }
 
-  // The worker stopped: the questions asked are dropped, and a fresh one answers the next.
+  // The worker stopped, or broke off a question (a file that can no longer be read): the
+  // questions asked are dropped, and a fresh worker answers the next.
   onFailure(message) {
     for (const answer of this.answers.values()) answer(null);
     this.answers.clear();

@@ -98,7 +98,7 @@ function onReportMessage(message) {
   switch (message.type) {
     case 'started':
       job.layout = message.bitmap;
-      view.setBitCount(message.bitmap.bits);
+      view.setDumps(message.bitmap.dumps);
       break;
     case 'progress':
       ui.progress.value = message.size > 0 ? message.read / message.size : 1;

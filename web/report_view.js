@@ -9,9 +9,8 @@ import {count} from './numbers.js';
 const kPieceChars = 32 << 10;
 // Every dump section starts on the line after this.
 const kDumpStart = '\n === Bitmap Data';
-// The width of one item of each dump, in characters, in the order the dumps come: bit
-// pictures, hex bytes, translated colours, red.green.blue triples.
-const kDumpItemChars = {1: [8, 9], 4: [3, 9], 8: [3, 9], 16: [3, 9], 24: [14]};
+// The widths of the dumps' items, in characters: hex bytes, bit pictures, translated colours,
+// red.green.blue triples.
 const kItemWidths = [3, 8, 9, 14];
 
 // The length of text in UTF-8, without encoding it: the report is ASCII but for file names.
@@ -62,9 +61,9 @@ export class ReportView {
     CSS.highlights?.delete('quillfen-line');
   }
 
-  // The dumps' item widths come from the bit count of the file's header.
-  setBitCount(bits) {
-    this.itemChars = kDumpItemChars[bits] ?? [];
+  // The dumps the core makes of the file ([{itemChars}], in order), as its header says.
+  setDumps(dumps) {
+    this.itemChars = dumps.map((dump) => dump.itemChars);
   }
 
   // The lines of the dumps' titles, from the inspector: a window that starts inside a dump

@@ -19,6 +19,8 @@ const kTypes = {
 export function serve(dir, port = 0) {
   const root = path.resolve(dir);
   const server = http.createServer((request, response) => {
+    const notFound = () => response.writeHead(404, {'content-type': 'text/plain'})
+                                   .end('not found\n');
     let name = null;
     try {
       name = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
@@ -28,12 +30,12 @@ export function serve(dir, port = 0) {
     const file = name === null ? root : path.join(root, name.endsWith('/') ? `${name}index.html`
                                                                            : name);
     if (!file.startsWith(root + path.sep) || !['GET', 'HEAD'].includes(request.method)) {
-      response.writeHead(404, {'content-type': 'text/plain'}).end('not found\n');
+      notFound();
       return;
     }
     fs.stat(file, (error, status) => {
       if (error || !status.isFile()) {
-        response.writeHead(404, {'content-type': 'text/plain'}).end('not found\n');
+        notFound();
         return;
       }
       response.writeHead(200, {

@@ -18,7 +18,7 @@
 //                                                 the ranges [{firstLine, from, to}] of its
 //                                                 bytes, whole lines the inspector chose
 //      {type: 'inspect', id, question, ...}       the inspector's questions (app/inspect.h):
-//                                                 'open' {head, fileLength, name} first, then
+//                                                 'open' {file} first, then
 //                                                 'pixel' {x, y}, 'byte' {offset}, 'place'
 //                                                 {line, column} or 'windows' {lines, before,
 //                                                 after}
@@ -30,7 +30,8 @@
 // Out: {type: 'ready'}                            the core is ready for requests
 //      {type: 'failed', id, message}              request id broke off (id null: init did);
 //                                                 this worker is spent
-//      {type: 'started', id, bitmap}              the picture's layout, from the file's header
+//      {type: 'started', id, bitmap}              what the file's header says: its picture's
+//                                                 layout and its dumps (core.describeHeld)
 //      {type: 'progress', id, read, size}         bytes of the file read so far, of size
 //      {type: 'text', id, chunk}                  the next bytes of the report (Uint8Array)
 //      {type: 'reported', id, status, reportLength, ms, readMs, warmUpMs}
@@ -60,8 +61,6 @@ const kStreamPiece = 1 << 20;
 const kWindow = 16 << 20;
 // A saved report is gathered into a Blob each time this many bytes have come.
 const kBlobPiece = 16 << 20;
-// The header records: all describeBitmap needs.
-const kHeadBytes = 58;
 // The core's first runs are slower while the engine compiles its hot loops fully, and while
 // its memory grows: before the first file it reports on a picture of this many pixels a side
 // at each depth, output discarded, and readies this much memory for the file's bytes.
@@ -259,14 +258,13 @@ async function run(id, onBlock, windows = false) {
     };
     const status = await streamAndReport(file, (filled, at) => {
       onRead(filled);
-      if (filled >= Math.min(kHeadBytes, file.size)) describe(at);
+      if (filled >= Math.min(core.headBytes, file.size)) describe(at);
       if (filled === file.size) readMs = performance.now() - started;
     }, onBlock);
     describe(current.pointer);
     return {status, readMs};
   }
-  const head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(file.slice(0, kHeadBytes)));
-  postMessage({type: 'started', id, bitmap: core.describeBitmap(head, file.size)});
+  postMessage({type: 'started', id, bitmap: core.describeBitmap(headOf(file), file.size)});
   const {FS} = core;
   const input = windowedFile(file, onRead);
   FS.mount(FS.filesystems.WORKERFS, {blobs: [{name: file.name, data: input}]}, '/input');
@@ -333,9 +331,14 @@ async function reportWindows({id, file, fileId, ranges}) {
   postMessage({type: 'windows', id, windows: answer}, answer.map(({chunk}) => chunk.buffer));
 }
 
-function inspect({id, question, ...asked}) {
+// The bytes of file's header records: all the core needs to describe it.
+function headOf(file) {
+  return new Uint8Array(new FileReaderSync().readAsArrayBuffer(file.slice(0, core.headBytes)));
+}
+
+function inspect({id, question, file, ...asked}) {
   let answer = null;
-  if (question === 'open') answer = core.inspectOpen(asked.head, asked.fileLength, asked.name);
+  if (question === 'open') answer = core.inspectOpen(headOf(file), file.size, file.name);
   else if (question === 'pixel') answer = core.inspectPixel(asked.x, asked.y);
   else if (question === 'byte') answer = core.inspectByte(asked.offset);
   else if (question === 'place') answer = core.inspectPlace(asked.line, asked.column);
