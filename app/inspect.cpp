@@ -1,7 +1,6 @@
 // JSON for the inspector, written by hand: numbers, booleans, and names of the format's own.
 #include "app/inspect.h"
 
-
 namespace app {
 namespace {
 
