@@ -457,7 +457,7 @@ void readTable(BlockReader& reader, Format& format) {
                            ? format.masksOffset + format.masksSize
                            : bitmap::kFileHeaderSize + std::uint64_t{format.headerSize};
   const std::uint16_t bits = format.bitCount;
-  const std::uint64_t depthEntries = bits <= 8 ? std::uint64_t{1} << bits : 0;
+  const std::uint64_t depthEntries = bits >= 1 && bits <= 8 ? std::uint64_t{1} << bits : 0;
   if (format.kind == HeaderKind::kCore) {
     // OS/2 1.x has no count: the table runs to the pixels when they start before its end.
     format.entrySize = 3;

@@ -110,11 +110,15 @@ class MapWalk {
     return pieces;
   }
 
-  // The notes on the bytes of [begin, end) that two structures claim.
-  std::string overlapNote(std::uint64_t begin, std::uint64_t end, Structure own) const {
+  // The notes on a region of structure own: overlaps it wins within [begin, end), where it
+  // shows, and those it loses within [fullBegin, fullEnd), its whole extent.
+  std::string overlapNote(std::uint64_t begin, std::uint64_t end, std::uint64_t fullBegin,
+                          std::uint64_t fullEnd, Structure own) const {
     std::string note;
     for (const Overlap& o : overlaps_) {
-      if (o.end <= begin || o.begin >= end || (o.winner != own && o.loser != own)) continue;
+      const bool wins = o.winner == own && o.begin < end && begin < o.end;
+      const bool loses = o.loser == own && o.begin < fullEnd && fullBegin < o.end;
+      if (!wins && !loses) continue;
       if (!note.empty()) note += "; ";
       const std::string span = "bytes " + decimal(o.begin) + " to " + decimal(o.end - 1);
       if (o.winner == own) {
@@ -133,7 +137,8 @@ class MapWalk {
     const std::uint64_t begin = std::max(region.offset, piece.extent.begin);
     const std::uint64_t end = std::min(region.offset + region.size, piece.extent.end);
     if (begin >= end || end <= from_) return true;
-    std::string note = overlapNote(begin, end, piece.structure);
+    std::string note =
+        overlapNote(begin, end, region.offset, region.offset + region.size, piece.structure);
     if (region.offset + region.size > format_.fileSize) {
       if (!note.empty()) note += "; ";
       note += "cut by the end of the file";
@@ -144,7 +149,10 @@ class MapWalk {
     return visit_(region);
   }
 
+  // Bytes no structure claims, named by where they lie: split where the pixels start.
   bool gap(std::uint64_t begin, std::uint64_t end) {
+    const std::uint64_t start = format_.layout.start;
+    if (begin < start && start < end) return gap(begin, start) && gap(start, end);
     if (end <= from_) return true;
     Region region;
     region.offset = begin;
@@ -153,10 +161,10 @@ class MapWalk {
     if (!format_.bitmap) {
       region.kind = RegionKind::kUnread;
       region.name = "not read: the file does not start with BM";
-    } else if (pixels.begin < pixels.end && begin >= pixels.end) {
+    } else if (begin >= start && (pixels.begin == pixels.end || begin >= pixels.end)) {
       region.kind = RegionKind::kPastPixels;
       region.name = "bytes past the pixels";
-    } else if (end <= format_.layout.start) {
+    } else if (end <= start) {
       region.kind = RegionKind::kGap;
       region.name = "gap before the pixels";
     } else {
