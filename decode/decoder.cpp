@@ -42,6 +42,17 @@ std::uint8_t scale(std::uint32_t v, std::uint32_t max) {
   return static_cast<std::uint8_t>((std::uint64_t{v} * 510 + max) / (std::uint64_t{max} * 2));
 }
 
+bool littleEndian() {
+  const std::uint16_t one = 1;
+  std::uint8_t first = 0;
+  std::memcpy(&first, &one, 1);
+  return first == 1;
+}
+
+constexpr std::uint32_t swapBytes(std::uint32_t v) {
+  return v >> 24 | (v >> 8 & 0xFF00) | (v << 8 & 0xFF0000) | v << 24;
+}
+
 bool lexLess(std::uint64_t rowA, std::uint64_t xA, std::uint64_t rowB, std::uint64_t xB) {
   return rowA < rowB || (rowA == rowB && xA < xB);
 }
@@ -82,8 +93,18 @@ std::uint64_t Decoder::storedRowOf(std::uint32_t y) const {
 void Decoder::convert(const std::uint8_t* bytes, unsigned firstBit, std::uint32_t count,
                       std::uint8_t* rgba, std::uint8_t* state) const {
   switch (format_.encoding) {
-    case Encoding::kBgr:
-      for (std::uint32_t i = 0; i < count; ++i, bytes += 3, rgba += 4) {
+    case Encoding::kBgr: {
+      // Four bytes at a time, B G R and the next pixel's blue, turned into R G B and opaque
+      // alpha in a machine word: one load, a byte swap and one store a pixel.
+      std::uint32_t i = 0;
+      const bool little = littleEndian();
+      for (; i + 1 < count; ++i, bytes += 3, rgba += 4) {
+        std::uint32_t word = 0;
+        std::memcpy(&word, bytes, 4);
+        word = little ? swapBytes(word) >> 8 | 0xFF000000u : swapBytes(word) << 8 | 0xFFu;
+        std::memcpy(rgba, &word, 4);
+      }
+      for (; i < count; ++i, bytes += 3, rgba += 4) {
         rgba[0] = bytes[2];
         rgba[1] = bytes[1];
         rgba[2] = bytes[0];
@@ -91,6 +112,7 @@ void Decoder::convert(const std::uint8_t* bytes, unsigned firstBit, std::uint32_
       }
       std::memset(state, kDefined, count);
       return;
+    }
     case Encoding::kIndexed: {
       // Smaller pixels fill each byte from its high bits down.
       const unsigned bits = format_.bitCount;
@@ -142,7 +164,7 @@ void Decoder::storedRow(std::uint64_t rowStart, std::uint32_t x, std::uint32_t c
     const std::uint64_t from = rowStart + firstBit / 8;
     const auto want = static_cast<std::size_t>(
         (std::uint64_t{x + std::uint64_t{n}} * bits + 7) / 8 - firstBit / 8);
-    const Span span = reader_.at(from);
+    const Span span = reader_.at(from, want);
     const std::uint8_t* bytes = span.data;
     std::size_t got = want;
     if (span.size < want) {

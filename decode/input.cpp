@@ -31,22 +31,28 @@ Span SourceInput::viewAt(std::uint64_t offset) {
 
 BlockReader::BlockReader(Input& input) : input_(input), size_(input.size()) {}
 
-Span BlockReader::at(std::uint64_t offset) {
+Span BlockReader::at(std::uint64_t offset, std::size_t want) {
   if (offset >= size_) return {};
   if (offset >= start_ && offset - start_ < held_.size) {
     const auto skip = static_cast<std::size_t>(offset - start_);
     return {held_.data + skip, held_.size - skip};
   }
-  start_ = offset;
-  held_ = input_.viewAt(offset);
-  if (held_.size == 0) {
+  // Reading backwards: the block ends where the bytes wanted do.
+  std::uint64_t from = offset;
+  if (held_.size > 0 && offset < start_ && want <= kBlockSize)
+    from = offset + want > kBlockSize ? offset + want - kBlockSize : 0;
+  start_ = from;
+  held_ = input_.viewAt(from);
+  if (held_.size <= offset - from) {
     if (block_ == nullptr) block_.reset(new std::uint8_t[kBlockSize]);
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - offset));
-    held_ = {block_.get(), input_.readAt(offset, block_.get(), want)};
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - from));
+    held_ = {block_.get(), input_.readAt(from, block_.get(), count)};
     // The input ended earlier than it said: it ends here.
-    if (held_.size < want) size_ = offset + held_.size;
+    if (held_.size < count) size_ = from + held_.size;
+    if (offset >= size_) return {};
   }
-  return held_;
+  const auto skip = static_cast<std::size_t>(offset - from);
+  return {held_.data + skip, held_.size - skip};
 }
 
 std::size_t BlockReader::copy(std::uint64_t offset, std::uint8_t* dst, std::size_t count) {

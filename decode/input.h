@@ -66,8 +66,10 @@ class BlockReader {
 
   explicit BlockReader(Input& input);
   std::uint64_t size() const { return size_; }
-  // The bytes in memory from offset on, at least one unless offset is at or past the end.
-  Span at(std::uint64_t offset);
+  // The bytes in memory from offset on, at least one unless offset is at or past the end. want
+  // says how many the caller means to use: a block loaded for an offset before the one held
+  // ends with those bytes, so that rows read from the top of a bottom-up file share blocks.
+  Span at(std::uint64_t offset, std::size_t want = 1);
   // Copies up to count bytes at offset into dst; returns how many the file holds.
   std::size_t copy(std::uint64_t offset, std::uint8_t* dst, std::size_t count);
   // The byte at offset; the caller has checked that offset < size().
