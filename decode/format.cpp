@@ -80,7 +80,7 @@ std::string infoName(const char* layoutName, HeaderKind kind) {
     if (kind == HeaderKind::kV4 && suffix == "Compression") return "bV4V4Compression";
     return prefix + std::string(suffix);
   }
-  return std::string(layoutName);
+  return {layoutName};
 }
 
 constexpr Reading kInfoReadings[] = {Reading::kUnsigned, Reading::kSigned,   Reading::kSigned,
@@ -182,7 +182,9 @@ std::string valueText(std::uint64_t stored, std::uint32_t size, Reading reading)
     case Reading::kUnsigned:
       return std::to_string(stored);
     case Reading::kSigned: {
-      const std::uint64_t sign = std::uint64_t{1} << (8 * size - 1);
+      // Signed fields are 2 or 4 bytes.
+      const std::uint64_t sign = std::uint64_t{1}
+                                 << (8 * std::clamp<std::uint32_t>(size, 1, 8) - 1);
       return std::to_string(static_cast<std::int64_t>(stored ^ sign) -
                             static_cast<std::int64_t>(sign));
     }
@@ -202,8 +204,8 @@ std::string valueText(std::uint64_t stored, std::uint32_t size, Reading reading)
     }
     case Reading::kFix2Dot30: {
       const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(stored));
-      const std::uint64_t magnitude =
-          value < 0 ? std::uint64_t{0} - static_cast<std::int64_t>(value) : std::uint64_t(value);
+      const auto bits = static_cast<std::uint32_t>(value);
+      const std::uint32_t magnitude = value < 0 ? 0u - bits : bits;
       return fixedPoint(magnitude, 30, 10, value < 0);
     }
     case Reading::kFix16Dot16:
@@ -265,7 +267,8 @@ std::string maskNote(std::uint32_t mask) {
   while (shift + width < 32 && (mask >> (shift + width) & 1) != 0) ++width;
   std::string note = std::to_string(width) + (width == 1 ? " bit" : " bits") + " from bit " +
                      std::to_string(shift);
-  if (mask >> (shift + width) != 0 && shift + width < 32) note += ", not contiguous";
+  // Checked before shifting: a mask that reaches bit 31 must not be shifted by 32.
+  if (shift + width < 32 && mask >> (shift + width) != 0) note += ", not contiguous";
   return note;
 }
 

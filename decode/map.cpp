@@ -84,9 +84,9 @@ class MapWalk {
 
   std::vector<Piece> visiblePieces() {
     std::vector<Piece> pieces;
-    for (int s = 0; s < kStructures; ++s) {
+    for (std::size_t s = 0; s < kStructures; ++s) {
       std::vector<Extent> left = {extents_[s]};
-      for (int earlier = 0; earlier < s; ++earlier) {
+      for (std::size_t earlier = 0; earlier < s; ++earlier) {
         const Extent taken = extents_[earlier];
         std::vector<Extent> next;
         for (const Extent& e : left) {

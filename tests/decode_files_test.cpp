@@ -67,7 +67,8 @@ std::uint64_t little(const Bytes& file, std::uint64_t offset, std::uint32_t size
 // What a field's value text must be for its bytes: one of the readings the format has.
 bool valueMatches(const decode::Field& field, std::uint64_t stored) {
   const std::string& value = field.value;
-  const std::uint64_t sign = std::uint64_t{1} << (8 * field.size - 1);
+  const std::uint64_t sign = std::uint64_t{1}
+                             << (8 * std::clamp<std::uint32_t>(field.size, 1, 8) - 1);
   const auto asSigned = static_cast<std::int64_t>(stored ^ sign) - static_cast<std::int64_t>(sign);
   if (value == std::to_string(stored) || value == std::to_string(asSigned)) return true;
   if (value.rfind("0x", 0) == 0) return std::stoull(value.substr(2), nullptr, 16) == stored;

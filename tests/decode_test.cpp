@@ -96,8 +96,8 @@ Picture decodeAll(const Bytes& file) {
                       state.data() + half);
     decoder.decodeRow(y, 0, half, rgba.data(), state.data());
     const std::size_t row = std::size_t{y} * picture.width;
-    EXPECT_TRUE(std::equal(rgba.begin(), rgba.end(), picture.rgba.begin() + row * 4)) << y;
-    EXPECT_TRUE(std::equal(state.begin(), state.end(), picture.state.begin() + row)) << y;
+    EXPECT_TRUE(std::equal(rgba.begin(), rgba.end(), picture.rgba.data() + row * 4)) << y;
+    EXPECT_TRUE(std::equal(state.begin(), state.end(), picture.state.data() + row)) << y;
   }
   return picture;
 }
@@ -504,7 +504,7 @@ TEST(Decode, SizesAtTheirLimitsStayWithinBounds) {
   Bytes huge = infoFile(8, 60000, 60000, 0, entries({0x010203}), Bytes(1000, 0));
   decode::MemoryInput input(huge.data(), huge.size());
   decode::Decoder decoder(input);
-  std::vector<std::uint8_t> rgba(60000 * 4);
+  std::vector<std::uint8_t> rgba(std::size_t{60000} * 4);
   std::vector<std::uint8_t> state(60000);
   ASSERT_TRUE(decoder.decodeRow(59999, 0, 60000, rgba.data(), state.data()));
   EXPECT_EQ(std::count(state.begin(), state.end(), decode::kDefined), 1000);
@@ -566,12 +566,12 @@ TEST(Decode, AFiveGigabyteFileIsReadOnlyWhereItsRowsAre) {
   Bytes head = infoFile(24, 100000, 17000, 0, {}, {});
   CountingInput input(head, std::uint64_t{5} << 30);
   decode::Decoder decoder(input);
-  std::vector<std::uint8_t> rgba(100000 * 4);
+  std::vector<std::uint8_t> rgba(std::size_t{100000} * 4);
   std::vector<std::uint8_t> state(100000);
   for (const std::uint32_t y : {0u, 16999u, 8000u}) {
     ASSERT_TRUE(decoder.decodeRow(y, 0, 100000, rgba.data(), state.data()));
     EXPECT_EQ(std::count(state.begin(), state.end(), decode::kDefined), 100000);
-    EXPECT_EQ(rgba[4 * 99999], 0x11);
+    EXPECT_EQ(rgba[std::size_t{4} * 99999], 0x11);
   }
   // The header and three rows, in blocks of at most 256 KiB.
   EXPECT_LE(input.largest, decode::BlockReader::kBlockSize);
@@ -590,8 +590,8 @@ TEST(Decode, AllInputsDecodeAlike) {
   decode::Decoder fromSource(sourceInput);
   decode::MemoryInput memoryInput(file.data(), file.size());
   decode::Decoder fromMemory(memoryInput);
-  std::vector<std::uint8_t> a(16 * 4);
-  std::vector<std::uint8_t> b(16 * 4);
+  std::vector<std::uint8_t> a(std::size_t{16} * 4);
+  std::vector<std::uint8_t> b(std::size_t{16} * 4);
   std::vector<std::uint8_t> sa(16);
   std::vector<std::uint8_t> sb(16);
   ASSERT_TRUE(fromSource.decodeImage(a.data(), sa.data()));
