@@ -283,6 +283,8 @@ bool Decoder::decodeImage(std::uint8_t* rgba, std::uint8_t* state) {
   if (!decodes()) return false;
   const std::uint64_t w = width();
   const std::uint64_t h = height();
+  // No pixels, however many empty rows the header claims.
+  if (w == 0 || h == 0) return true;
   if (!isRle()) {
     for (std::uint64_t row = 0; row < h; ++row) {
       const std::uint64_t y = format_.layout.topDown ? row : h - 1 - row;

@@ -534,6 +534,11 @@ TEST(Decode, SizesAtTheirLimitsStayWithinBounds) {
   EXPECT_EQ(decode::Decoder(wideInput).format().problem, "a negative width");
   Bytes empty = infoFile(24, 0, 5, 0, {}, {1, 2, 3});
   EXPECT_EQ(text(decodeAll(empty)), "");
+  // A width of 0 and 2^31 rows: no pixels, in no time.
+  putLE(empty, 22, INT32_MIN, 4);
+  decode::MemoryInput emptyInput(empty.data(), empty.size());
+  decode::Decoder emptyDecoder(emptyInput);
+  EXPECT_TRUE(emptyDecoder.decodeImage(rgba.data(), state.data()));
   EXPECT_NE(mapText(empty).find("54+3 past-pixels bytes past the pixels\n"), std::string::npos);
 }
 
