@@ -78,8 +78,11 @@ void checkSource(decode::Decoder& decoder, std::uint32_t x, std::uint32_t y, std
       require(source.offset + source.size > size || source.offset >= size ||
                   source.entryOffset + decoder.format().entrySize > size || decoder.isRle(),
               "a missing pixel's bytes lie inside the file");
-      // RLE: where the commands ran out, the end of the file or a start past it.
-      require(!decoder.isRle() || source.offset >= size, "an RLE pixel is missing inside the file");
+      // RLE: where the commands ran out, the end of the file or a start past it; or the
+      // command that set it, whose index's entry lies past the end.
+      require(!decoder.isRle() || source.offset >= size ||
+                  (source.index >= 0 && source.entryOffset + decoder.format().entrySize > size),
+              "an RLE pixel is missing inside the file");
       break;
     case Kind::kBadIndex:
       require(source.offset < size, "an index past the table lies past the file");
