@@ -250,6 +250,7 @@ void Decoder::paintRun(const Command& command, std::uint64_t firstPixel, std::ui
 bool Decoder::decodeRow(std::uint32_t y, std::uint32_t x, std::uint32_t count, std::uint8_t* rgba,
                         std::uint8_t* state) {
   if (!decodes()) return false;
+  if (count == 0) return true;  // the buffers of no pixels may be null
   const std::uint64_t row = storedRowOf(y);
   if (!isRle()) {
     storedRow(format_.layout.start + row * format_.layout.rowBytes, x, count, rgba, state);
