@@ -294,8 +294,9 @@ bool Decoder::decodeImage(std::uint8_t* rgba, std::uint8_t* state) {
     }
     return true;
   }
-  std::memset(rgba, 0, w * h * 4);
-  std::memset(state, kSkipped, w * h);
+  // The caller holds the whole picture: its size fits in memory, and so in a size_t.
+  std::memset(rgba, 0, static_cast<std::size_t>(w * h * 4));
+  std::memset(state, kSkipped, static_cast<std::size_t>(w * h));
   Cursor start;
   start.offset = format_.layout.start;
   bool cut = false;
@@ -313,7 +314,7 @@ bool Decoder::decodeImage(std::uint8_t* rgba, std::uint8_t* state) {
     for (std::uint64_t row = stop.row; row < h; ++row) {
       const std::uint64_t y = format_.layout.topDown ? row : h - 1 - row;
       const std::uint64_t from = row == stop.row ? std::min(stop.x, w) : 0;
-      std::memset(state + y * w + from, kMissing, w - from);
+      std::memset(state + y * w + from, kMissing, static_cast<std::size_t>(w - from));
     }
   }
   return true;
