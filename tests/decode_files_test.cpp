@@ -60,7 +60,8 @@ Picture decodeWhole(decode::Decoder& decoder) {
 
 std::uint64_t little(const Bytes& file, std::uint64_t offset, std::uint32_t size) {
   std::uint64_t value = 0;
-  for (std::uint32_t i = size; i-- > 0;) value = value << 8 | file[offset + i];
+  for (std::uint32_t i = size; i-- > 0;)
+    value = value << 8 | file[static_cast<std::size_t>(offset + i)];
   return value;
 }
 
@@ -110,7 +111,8 @@ TEST(DecodeFiles, MapsFieldsAndEverySourceHoldForEveryFile) {
       return true;
     });
     EXPECT_EQ(next, file.size());
-    for (const std::uint64_t offset : {std::uint64_t{0}, file.size() / 2, file.size() - 1}) {
+    const std::uint64_t length = file.size();
+    for (const std::uint64_t offset : {std::uint64_t{0}, length / 2, length - 1}) {
       const decode::Region found = decode::regionAt(decoder, offset);
       EXPECT_LE(found.offset, offset);
       EXPECT_GT(found.offset + found.size, offset);
@@ -155,14 +157,14 @@ TEST(DecodeFiles, MapsFieldsAndEverySourceHoldForEveryFile) {
           EXPECT_LE(source.dataOffset + source.dataSize, source.offset + source.size);
         }
         const std::uint8_t* rgba = &picture.rgba[i * 4];
-        const std::uint8_t* bytes = &file[source.dataOffset];
+        const std::uint8_t* bytes = &file[static_cast<std::size_t>(source.dataOffset)];
         if (source.index >= 0) {
           // An index: the value read at the source, and its entry's colour.
           const auto index = static_cast<std::int64_t>(
               source.bits == 0 ? bytes[0] : bytes[0] >> source.shift & ((1u << source.bits) - 1));
           EXPECT_EQ(index, source.index) << x << "," << y;
           if (source.state != decode::kDefined) continue;
-          const std::uint8_t* entry = &file[source.entryOffset];
+          const std::uint8_t* entry = &file[static_cast<std::size_t>(source.entryOffset)];
           EXPECT_EQ(rgba[0], entry[2]);
           EXPECT_EQ(rgba[1], entry[1]);
           EXPECT_EQ(rgba[2], entry[0]);

@@ -553,7 +553,7 @@ class CountingInput final : public decode::Input {
     largest = std::max(largest, count);
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
     for (std::size_t i = 0; i < n; ++i)
-      dst[i] = offset + i < head_.size() ? head_[offset + i] : 0x11;
+      dst[i] = offset + i < head_.size() ? head_[static_cast<std::size_t>(offset + i)] : 0x11;
     total += n;
     return n;
   }
