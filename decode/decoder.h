@@ -12,6 +12,12 @@
 //   - pixelSource(x, y): the bytes and bits that hold a pixel, or the RLE command that set it,
 //     or why no byte sets it.
 //   - decode/map.h walks every byte of the file as named regions.
+// The first row, source or map asked of an RLE file walks its commands once to index its rows
+// (rleIndex()); everything after is a search and a short walk. A Decoder reads its input
+// through one block and keeps state between calls: one thread at a time, one Decoder per
+// file. decodes() is false for files whose pixels are not decoded (format().problem says why);
+// their headers and map are still there, embedded JPEG and PNG named with their offset and
+// length (format().layout.start and end).
 // Colours: indexed pixels take their table entry, opaque. Bit fields scale each channel to
 // 8 bits, round(v x 255 / max); no alpha mask means opaque. 32-bit BI_RGB ignores the fourth
 // byte (opaque). 64-bit pixels are linear signed 2.13 fixed point, clamped to 0..1: colour
