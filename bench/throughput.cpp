@@ -1,6 +1,7 @@
 // Throughput benchmark: report text per second on large 1- to 24-bit images, against xxd on
-// the same files in the same run, with peak memory; then start-up on small files against xxd
-// and cat. Exits non-zero when a target is missed.
+// the same files in the same run, with peak memory; the decoder on the 24-bit image, rows from
+// the top, against the report's time on it; then start-up on small files against xxd and cat.
+// Exits non-zero when a target is missed.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -12,10 +13,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bitmap/source.h"
+#include "decode/decoder.h"
 #include "tests/support/bmp_writer.h"
 
 namespace {
@@ -26,6 +30,8 @@ constexpr double kMinXxdRatio = 5.0;
 constexpr long kMaxRssKiB = 8L * 1024;
 constexpr long kMaxRssSpreadKiB = 1024;
 constexpr double kMaxSmallRunSeconds = 0.02;
+// The decoder's own blocks: the file's 256 KiB read block and a piece of a row.
+constexpr long kMaxDecodeBlocksKiB = 512;
 // Start-up: runs of each tool on one small file, and files reported one process each.
 constexpr int kStartupRuns = 301;
 constexpr int kBatchFiles = 1000;
@@ -198,6 +204,25 @@ std::string findXxd() {
   return {};
 }
 
+// The decoder as a child: every row of the file from the top, into one row of RGBA and states,
+// as a comparison of two files reads them. Exits 0 when every pixel is defined.
+int decodeRows(const char* path) {
+  bitmap::Source source;
+  if (!source.open(path)) return 1;
+  decode::SourceInput input(source);
+  decode::Decoder decoder(input);
+  if (!decoder.decodes()) return 1;
+  std::vector<std::uint8_t> rgba(std::size_t{decoder.width()} * 4);
+  std::vector<std::uint8_t> state(decoder.width());
+  const std::vector<std::uint8_t> allDefined(decoder.width(), 0);
+  bool defined = true;
+  for (std::uint32_t y = 0; y < decoder.height(); ++y) {
+    decoder.decodeRow(y, 0, decoder.width(), rgba.data(), state.data());
+    defined = defined && std::memcmp(state.data(), allDefined.data(), state.size()) == 0;
+  }
+  return defined ? 0 : 1;
+}
+
 // The bench run as a child: writes one image and exits, taking its memory with it.
 int writeImage(char** argv) {
   const auto bits = static_cast<std::uint16_t>(std::atoi(argv[2]));
@@ -236,6 +261,7 @@ Options parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc == 6 && std::string(argv[1]) == "--write-image") return writeImage(argv);
+  if (argc == 3 && std::string(argv[1]) == "--decode") return decodeRows(argv[2]);
   if (argc > 2 && std::string(argv[1]) == "--trampoline") return trampoline(argv + 2);
   const Options options = parse(argc, argv);
   const std::string self = fs::read_symlink("/proc/self/exe").string();
@@ -249,6 +275,9 @@ int main(int argc, char** argv) {
               "GB/s", "xxd GB/s", "ratio", "RSS KiB");
   long smallestRss = 0;
   long largestRss = 0;
+  Measure decoded;
+  double reportSeconds = 0;
+  std::string largeName;
   for (const int bits : {1, 4, 8, 16, 24}) {
     const std::string name = std::to_string(options.width) + "x" + std::to_string(options.height) +
                              "-" + std::to_string(bits) + ".bmp";
@@ -282,6 +311,11 @@ int main(int argc, char** argv) {
       std::printf("  MISSED: peak RSS at most %ld KiB\n", kMaxRssKiB);
       pass = false;
     }
+    if (bits == 24) {
+      decoded = measure(self, {self, "--decode", path}, options.runs);
+      reportSeconds = ours.medianSeconds;
+      largeName = name;
+    }
     fs::remove(path);
   }
 
@@ -304,6 +338,27 @@ int main(int argc, char** argv) {
     std::printf("  MISSED: a small file's run within %.0f ms\n", kMaxSmallRunSeconds * 1e3);
     pass = false;
   }
+  // The decoder, rows from the top, against the report on the same file; its memory against
+  // its own on the small file: two rows (RGBA and states) and its blocks at most.
+  const Measure decodedSmall = measure(self, {self, "--decode", small}, std::max(options.runs, 5));
+  const long rowsKiB = 2L * options.width * 5 / 1024;
+  std::printf("\n%-20s %9s %9s %7s %8s %9s %9s\n", "decode, rows from top", "median s", "report s",
+              "ratio", "RSS KiB", "small s", "small KiB");
+  std::printf("%-20s %9.4f %9.4f %7.2f %8ld %9.4f %9ld\n", largeName.c_str(), decoded.medianSeconds,
+              reportSeconds, decoded.medianSeconds / reportSeconds, decoded.maxRssKiB,
+              decodedSmall.medianSeconds, decodedSmall.maxRssKiB);
+  pass = pass && decoded.ok && decodedSmall.ok;
+  if (!options.smoke && decoded.medianSeconds > reportSeconds) {
+    std::printf("  MISSED: decoding within the report's time on the same file\n");
+    pass = false;
+  }
+  if (options.memoryTargets &&
+      decoded.maxRssKiB - decodedSmall.maxRssKiB > rowsKiB + kMaxDecodeBlocksKiB) {
+    std::printf("  MISSED: decoding within two rows and %ld KiB of its memory on a small file\n",
+                kMaxDecodeBlocksKiB);
+    pass = false;
+  }
+
   // Start-up, where small files spend their time: the tool, xxd and cat interleaved on one
   // ~9 KB file, then a batch of files reported one process each.
   const std::string icon = (dir / "icon.bmp").string();

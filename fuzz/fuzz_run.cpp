@@ -13,6 +13,7 @@
 
 #include "app/run.h"
 #include "bitmap/source.h"
+#include "fuzz/decode_checks.h"
 #include "report/sink.h"
 
 namespace {
@@ -46,6 +47,7 @@ std::size_t threeMore(std::uint64_t position) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::checkDecoder(data, size);
   static const std::string path = scratchFile();
   const std::uint64_t bound = 64 * std::uint64_t{size} + (std::uint64_t{1} << 20);
 

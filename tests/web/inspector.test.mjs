@@ -59,7 +59,8 @@ function itemText(kind, bytes, file, header) {
     case 'triple':
       return `(${String(b2).padStart(3)}.${String(b1).padStart(3)}.${String(b0).padStart(3)}) `;
     default: {
-      const entries = {1: 2, 4: 16, 8: header.clrImportant || 256}[header.bits];
+      // A 16-bit file has no table: every item is one that names no entry.
+      const entries = {1: 2, 4: 16, 8: header.clrImportant || 256}[header.bits] ?? 0;
       if (b0 >= Math.min(entries, 256)) return '0x------ ';
       const entry = [2, 1, 0].map((c) => file[54 + 4 * b0 + c] ?? 0);
       return `0x${entry.map(hex2).join('')} `;
