@@ -200,7 +200,7 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
     // After the last dump's rows (and its line of items not shown), or the last header line
     // when there is no dump, the report ends.
     EXPECT_EQ(lines.size(), map.lastLine);
-    // Every line starts where the map says, in bytes, and each window of lines around a line
+    // Every line starts where the map says, in bytes, and each excerpt of lines around a line
     // holds it whole, starts and ends at line ends, and keeps to its bytes around it.
     std::string report;
     for (const std::string& line : lines) report += line + "\n";
@@ -212,17 +212,17 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
       offset += lines[static_cast<std::size_t>(line - 1)].size() + 1;
     }
     for (std::uint64_t line = 1; line <= map.lastLine; line += 1 + map.lastLine / 40) {
-      const auto windows = report::lineWindows(map, {line}, 100, 200);
-      ASSERT_EQ(windows.size(), 1u);
-      const report::LineWindow& window = windows[0];
+      const auto excerpts = report::lineExcerpts(map, {line}, 100, 200);
+      ASSERT_EQ(excerpts.size(), 1u);
+      const report::LineExcerpt& excerpt = excerpts[0];
       const std::uint64_t lineBegin = report::lineStart(map, line);
       const std::uint64_t lineEnd = report::lineStart(map, line + 1);
-      EXPECT_EQ(window.from, report::lineStart(map, window.firstLine));
-      EXPECT_TRUE(window.firstLine <= line &&
-                  (window.from == lineBegin || lineBegin - window.from <= 100));
-      EXPECT_TRUE(window.to >= lineEnd && (window.to == lineEnd || window.to - lineEnd <= 200));
-      EXPECT_TRUE(window.to == report.size() ||
-                  report[static_cast<std::size_t>(window.to - 1)] == '\n');
+      EXPECT_EQ(excerpt.from, report::lineStart(map, excerpt.firstLine));
+      EXPECT_TRUE(excerpt.firstLine <= line &&
+                  (excerpt.from == lineBegin || lineBegin - excerpt.from <= 100));
+      EXPECT_TRUE(excerpt.to >= lineEnd && (excerpt.to == lineEnd || excerpt.to - lineEnd <= 200));
+      EXPECT_TRUE(excerpt.to == report.size() ||
+                  report[static_cast<std::size_t>(excerpt.to - 1)] == '\n');
     }
   }
 }
