@@ -156,7 +156,7 @@ ByteRole byteRole(const report::ReportMap& map, const bitmap::PixelLayout& layou
   }
   // Pixels come before table entries: a table the report sizes by biClrImportant = 0 runs to
   // 256 entries over the pixels of files whose real table is shorter.
-  if (offset >= layout.start && offset < layout.end) {
+  if (offset >= layout.start && (offset < layout.end || layout.endBeyondAnyFile)) {
     if (!bitmap::hasFixedOffsets(layout)) {
       role.kind = ByteRole::Kind::kPixelData;
       return role;
