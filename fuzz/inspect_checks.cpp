@@ -325,6 +325,10 @@ void checkLines(const Inputs& in, const std::vector<std::uint64_t>& lines, std::
             "an excerpt of part of a line");
     require(i == 0 || excerpts[i - 1].to < excerpt.from, "excerpts that meet, or out of order");
   }
+  // As much as there is, when more is asked for than the report holds.
+  require(excerpts.empty() || ((before != UINT64_MAX || excerpts.front().from == 0) &&
+                               (after != UINT64_MAX || excerpts.back().to == text.size())),
+          "an excerpt that stops short of the report's ends");
   for (const std::uint64_t line : lines) {
     if (line == 0 || line > in.map.lastLine) continue;
     const std::uint64_t start = report::lineStart(in.map, line);

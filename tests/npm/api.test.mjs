@@ -53,6 +53,18 @@ describe('reports', () => {
     }
   });
 
+  // A name of 300,000 bytes of two-byte characters, at both parities: one of them is split
+  // by the end of the core's first 256 KiB block.
+  test('characters split between two blocks come out whole', async () => {
+    const bytes = fs.readFileSync(sample);
+    for (const name of ['é'.repeat(150000), `a${'é'.repeat(150000)}`]) {
+      const {text, status} = await report(bytes, name);
+      assert.equal(status, 0);
+      assert.ok(text.includes(`\n Filename [${name}]\n`), `${name.length} characters`);
+      assert.equal(text.includes('\ufffd'), false);
+    }
+  });
+
   test('names outside ASCII come out as they went in', async () => {
     const named = path.join(scratch, 'café 图像.bmp');
     fs.copyFileSync(sample, named);
@@ -252,7 +264,7 @@ describe('the process', () => {
 
   test('runs call after call in one worker, each with its own credits', (t) => {
     const mid = trueColorFile(path.join(scratch, 'mid.bmp'), 1000, 1000);
-    const {workers, texts, sequential, buffered, names} = runCounting(`
+    const {workers, texts, sequential, buffered} = runCounting(`
       const texts = new Set();
       for (let i = 0; i < 30; i += 1) texts.add((await quillfen.report('${sample}')).text);
       const sequential = workers;
@@ -263,14 +275,8 @@ describe('the process', () => {
       await new Promise((resolve) => setTimeout(resolve, 1000));
       const buffered = stream.readableLength;
       stream.destroy();
-      // Characters split across the core's 256 KiB blocks: a name of 300,000 bytes of two-byte
-      // characters, at both parities.
-      const names = [];
-      for (const name of ['é'.repeat(150000), 'a' + 'é'.repeat(150000)]) {
-        const {text} = await quillfen.report(fs.readFileSync('${sample}'), name);
-        names.push(text.includes('[' + name + ']') && !text.includes('\\ufffd'));
-      }
-      return {texts: texts.size, sequential, buffered, names};
+      await quillfen.report('${sample}');
+      return {texts: texts.size, sequential, buffered};
     `);
     assert.equal(sequential, 1, 'workers started for 30 calls one after another');
     // The stream given up stops its run, and its worker: one more serves the calls after it.
@@ -278,7 +284,6 @@ describe('the process', () => {
     assert.equal(texts, 1);
     assert.ok(buffered <= 1.5e6, `the stream held ${buffered} bytes`);
     t.diagnostic(`a stream read by no one held ${buffered} bytes`);
-    assert.deepEqual(names, [true, true]);
   });
 });
 
