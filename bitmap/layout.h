@@ -60,7 +60,7 @@ constexpr std::uint32_t missingBytes(std::uint64_t offset, std::uint32_t count,
 struct BytePixels {
   enum class Kind { kPixels, kPadding, kOutside } kind = Kind::kOutside;
   std::uint32_t x = 0;
-  std::uint32_t y = 0;        // also for padding
+  std::uint32_t y = 0;  // also for padding
   std::uint32_t count = 0;
   std::uint32_t inPixel = 0;  // for pixels of more than one byte, from 0
   std::uint32_t row = 0;      // as stored, from 0

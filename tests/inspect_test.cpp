@@ -299,7 +299,7 @@ TEST(Inspector, DumpsSkipPaddingOnlyBetweenTheirRows) {
     return member(dumps.substr(dumps.find("\"dump\":" + std::to_string(dump))), "why");
   };
   const app::Inspection two = inspect(file);
-  for (const std::size_t dump : {0, 1}) {
+  for (const std::size_t dump : {std::size_t{0}, std::size_t{1}}) {
     EXPECT_EQ(why(two, 60, dump), "\"printed\"");
     EXPECT_EQ(why(two, 61, dump), "\"padding\"");
     EXPECT_EQ(why(two, 62, dump), "\"printed\"");
@@ -339,7 +339,7 @@ TEST(Inspector, PixelsGiveTheirRowAsStoredAndTheirPlaceInIt) {
       {24, -3, 11, 1, R"("count":3,"shift":0,"bits":24,"missing":0,"row":1,"inRow":"33")"},
   };
   for (const Case& c : cases) {
-    const std::uint64_t rowBytes = (12u * c.bits + 31) / 32 * 4;
+    const std::uint64_t rowBytes = (std::uint64_t{12} * c.bits + 31) / 32 * 4;
     const app::Inspection in =
         inspect(makeBmp(c.bits, 12, c.height, {}, std::vector<std::uint8_t>(3 * rowBytes, 0)));
     const std::string json = in.pixel(c.x, c.y);
