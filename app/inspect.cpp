@@ -128,6 +128,8 @@ void putWhat(Json& json, const ByteRole& role, const report::ReportMap& map) {
   json.end('}');
 }
 
+}  // namespace
+
 std::string refusal(std::string_view why) {
   Json json;
   json.begin('{');
@@ -135,8 +137,6 @@ std::string refusal(std::string_view why) {
   json.end('}');
   return json.str();
 }
-
-}  // namespace
 
 ByteRole byteRole(const report::ReportMap& map, const bitmap::PixelLayout& layout,
                   std::uint64_t offset) {

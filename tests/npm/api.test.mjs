@@ -293,6 +293,7 @@ describe('the core', () => {
     const file = path.join(installed, 'lib/core.js');
     assert.equal(fs.readFileSync(file, 'utf8').includes('Asyncify'), false);
     const core = await require(file)();
+    assert.deepEqual(core.inspectPixel(0, 0), {refused: 'no file is open to inspect'});
     assert.equal(core._reportFilling, undefined);
     assert.equal(core.reportFilling, undefined);
     const bytes = fs.readFileSync(sample);
