@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,8 +46,7 @@ std::string member(const std::string& json, const std::string& name) {
 
 // A 32-bit header with these dimensions and no pixels: offsets far past any file.
 std::vector<std::uint8_t> huge32(std::int32_t width, std::int32_t height) {
-  std::vector<std::uint8_t> file = makeBmp(32, width, height, {}, {});
-  return file;
+  return makeBmp(32, width, height, {}, {});
 }
 
 TEST(Inspector, DescribesTheSampleExactly) {
