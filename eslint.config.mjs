@@ -8,10 +8,10 @@ const emscriptenRuntime = {
   Module: 'writable', FS: 'readonly', HEAPU8: 'readonly', HEAPU32: 'readonly',
   ERRNO_CODES: 'readonly', UTF8ToString: 'readonly', lengthBytesUTF8: 'readonly',
   stringToUTF8: 'readonly', ccall: 'readonly', _malloc: 'readonly', _free: 'readonly',
-  _runCommandLine: 'readonly', _reportBytes: 'readonly', _describeBitmap: 'readonly',
+  _runCommandLine: 'readonly', _reportBytes: 'readonly', _headBytes: 'readonly',
   _inspectOpen: 'readonly', _inspectPixel: 'readonly', _inspectByte: 'readonly',
-  _inspectPlace: 'readonly', _inspectWindows: 'readonly', _warmUp: 'readonly',
-  HEAPF64: 'readonly',
+  _inspectPlace: 'readonly', _inspectEntry: 'readonly', _inspectExcerpts: 'readonly',
+  _warmUp: 'readonly', HEAPF64: 'readonly',
 };
 
 export default [
@@ -35,10 +35,13 @@ export default [
   },
   // Linked into the core by emscripten, which parses them with its own tools: ES5 style.
   {
-    files: ['app/wasm_api.js', 'npm/streams.js'],
+    files: ['app/wasm_api.js', 'app/wasm_filling.js', 'npm/streams.js'],
     languageOptions: {sourceType: 'script', globals: {...globals.node, ...emscriptenRuntime}},
     rules: {'no-var': 'off'},
   },
+  // The page's addition to the face, linked after it: it uses the face's helpers.
+  {files: ['app/wasm_filling.js'],
+   languageOptions: {globals: {deliverTo: 'readonly', newCString: 'readonly'}}},
   // Node: the package, the site's server, the tests and the benchmarks.
   {files: ['npm/**/*.js', 'tests/**/*.cjs'],
    languageOptions: {sourceType: 'commonjs', globals: globals.node}},

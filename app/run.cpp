@@ -49,9 +49,9 @@ int runReport(bitmap::Source& file, const char* fileName, report::Sink& out) {
 
   report::printBanner(fileName, out);
 
-  if (run.fileHeader.bfType[0] != 'B' || run.fileHeader.bfType[1] != 'M') {
+  if (!bitmap::isBitmap(run.fileHeader)) {
     file.close();
-    out.put("\nBitmap file needed!");
+    out.put(report::kNotABitmap);
     return kRefused;
   }
 

@@ -22,9 +22,17 @@ function newCString(text) {
   return pointer;
 }
 
-// The header records: all describeBitmap reads.
-var kHeadBytes = 58;
-Module['headBytes'] = kHeadBytes;
+// How many of a file's first bytes describe() needs: the core's bitmap::kHeadBytes.
+Object.defineProperty(Module, 'headBytes', {
+  get: function () {
+    return _headBytes();
+  },
+});
+
+// An answer of the inspector, written as JSON by the core (app/inspect.h).
+function answer(json) {
+  return JSON.parse(UTF8ToString(json));
+}
 
 // Runs the tool on a command line (args[0] is the program's name); returns the exit status.
 Module['runCommandLine'] = function (args, onBlock) {
@@ -91,70 +99,64 @@ Module['reportBytes'] = function (bytes, name, onBlock) {
   }
 };
 
-// What the file of size bytes held at pointer says of itself: the inspector's summary
-// (app/inspect.h), whose width, height, bits, topDown, compressed, start, rowBytes and end are
-// the picture's layout as bitmap/layout.h defines it, and whose dumps are the report's.
-Module['describeHeld'] = function (pointer, size) {
-  var json = _describeBitmap(pointer, Math.min(size, kHeadBytes), size);
-  return JSON.parse(UTF8ToString(json));
-};
-
-// The same for a file of fileLength bytes whose first bytes are head (a Uint8Array).
-Module['describeBitmap'] = function (head, fileLength) {
+// The inspector (app/inspect.h documents every answer). describe() opens it on a file of
+// fileLength bytes whose first bytes are head (a Uint8Array: headBytes of them, or the whole of
+// a shorter file), reported as name, and returns the describe answer: what the report's worker
+// posts when a run starts, and what the inspector opens with. The questions that follow, one
+// answer each, are about that file.
+Module['describe'] = function (head, fileLength, name) {
   var pointer = Module['hold'](head.length);
   try {
     HEAPU8.set(head, pointer);
-    return JSON.parse(UTF8ToString(_describeBitmap(pointer, head.length, fileLength)));
+    return Module['describeHeld'](pointer, fileLength, name, head.length);
   } finally {
     _free(pointer);
   }
 };
 
-// Reports on a file of size bytes held at pointer while it is being filled: filling(position)
-// returns the bytes filled once more than position are, or null to wait, and
-// wakeWhenFilled(position, wakeUp) calls wakeUp(filled) once they are. Resolves to 0 or -1.
-Module['reportFilling'] = function (pointer, size, filled, name, filling, onBlock) {
-  deliverTo(onBlock);
-  Module.bytesFilled = filling.bytesFilled;
-  Module.wakeWhenFilled = filling.wakeWhenFilled;
-  var namePointer = newCString(name);
-  return ccall('reportFilling', 'number', ['number', 'number', 'number', 'number'],
-               [pointer, size, filled, namePointer], {async: true}).finally(function () {
-    _free(namePointer);
-  });
-};
-
-// The inspector (app/inspect.h): opens it on a file whose first bytes are head (a Uint8Array)
-// and returns what it knows of the file; the rest answer one question each, as objects.
-Module['inspectOpen'] = function (head, fileLength, name) {
-  var pointer = Module['hold'](head.length);
+// The same for a file of size bytes held at pointer, of which the first filled are there
+// (all of them when not given).
+Module['describeHeld'] = function (pointer, size, name, filled) {
   var namePointer = newCString(name);
   try {
-    HEAPU8.set(head, pointer);
-    return JSON.parse(UTF8ToString(_inspectOpen(pointer, head.length, fileLength, namePointer)));
+    var head = Math.min(filled === undefined ? size : filled, Module['headBytes']);
+    return answer(_inspectOpen(pointer, head, size, namePointer));
   } finally {
-    _free(pointer);
     _free(namePointer);
   }
 };
 
+// x and y: whole numbers from 0 at the top left, within the picture; others are refused.
 Module['inspectPixel'] = function (x, y) {
-  return JSON.parse(UTF8ToString(_inspectPixel(x, y)));
+  return answer(_inspectPixel(x, y));
 };
 
+// offset: a decimal string, exact however large (the caller reads "0x..." with BigInt and
+// gives it in decimal).
 Module['inspectByte'] = function (offset) {
-  return JSON.parse(UTF8ToString(_inspectByte(offset)));
+  var pointer = newCString(String(offset));
+  try {
+    return answer(_inspectByte(pointer));
+  } finally {
+    _free(pointer);
+  }
 };
 
 Module['inspectPlace'] = function (line, column) {
-  return JSON.parse(UTF8ToString(_inspectPlace(line, column)));
+  return answer(_inspectPlace(line, column));
 };
 
-Module['inspectWindows'] = function (lines, before, after) {
+Module['inspectEntry'] = function (index) {
+  return answer(_inspectEntry(index));
+};
+
+// lines: report lines in any order; before and after: how many bytes of lines to take around
+// each.
+Module['inspectExcerpts'] = function (lines, before, after) {
   var pointer = Module['hold'](8 * lines.length);
   try {
     HEAPF64.set(lines, pointer >> 3);
-    return JSON.parse(UTF8ToString(_inspectWindows(pointer, lines.length, before, after)));
+    return answer(_inspectExcerpts(pointer, lines.length, before, after));
   } finally {
     _free(pointer);
   }

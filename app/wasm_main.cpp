@@ -1,7 +1,9 @@
-// Entry point of the WebAssembly builds (the page's worker and the Node package): runs whose
-// report JavaScript receives block by block, through wasm_api.js.
+// Entry point of the WebAssembly builds (the page's workers and the Node package): runs whose
+// report JavaScript receives block by block, and the inspector's questions, through wasm_api.js.
+// What only the page's build can run lives in wasm_filling.cpp.
 #include <emscripten.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,33 +12,19 @@
 
 #include "app/inspect.h"
 #include "app/run.h"
+#include "app/wasm_blocks.h"
+#include "bitmap/records.h"
 
 namespace {
 
-// Hands one block of the report to the caller's function; 0, or an errno value when the block
-// could not be written.
 EM_JS(int, deliverBlock, (const char* data, std::size_t size),
       { return Module.deliverReportBlock(HEAPU8.subarray(data, data + size)); });
 
-int writeBlock(const char* data, std::size_t size) { return deliverBlock(data, size); }
+}  // namespace
 
-// The bytes of the held file filled so far, once there are more than position or no more will
-// come. The page's build lets the run wait here while the file streams in (Asyncify): the call
-// that resumes a waiting run goes through handleSleep again, and gets what wakeUp was given.
-// The body is JavaScript, which clang-format would take for C++.
-// clang-format off
-EM_JS(double, waitForBytes, (double position), {
-  if (Asyncify.state == Asyncify.State.Normal) {
-    var filled = Module.bytesFilled(position);
-    if (filled != null) return filled;
-  }
-  return Asyncify.handleSleep(function(wakeUp) { Module.wakeWhenFilled(position, wakeUp); });
-});
-// clang-format on
+int app::writeBlockToCaller(const char* data, std::size_t size) { return deliverBlock(data, size); }
 
-std::size_t waitForFill(std::uint64_t position) {
-  return static_cast<std::size_t>(waitForBytes(static_cast<double>(position)));
-}
+namespace {
 
 // The file the inspector asks about, and its last answer, valid until the next call.
 std::unique_ptr<app::Inspection> inspection;
@@ -47,45 +35,20 @@ const char* answerWith(std::string json) {
   return answer.c_str();
 }
 
-}  // namespace
-
-// A whole run on a command line, argv[0] the program's name: the report, or the usage line,
-// or a refusal, and the exit status.
-extern "C" EMSCRIPTEN_KEEPALIVE int runCommandLine(int argc, const char* const* argv) {
-  report::Sink out(writeBlock);
-  return app::run(argc, argv, out);
+// The open file's answer to a question, or a refusal when none is open.
+template <class Question>
+const char* ask(const Question& question) {
+  return answerWith(inspection != nullptr ? question(*inspection)
+                                          : app::refusal("no file is open to inspect"));
 }
 
-// A report on bytes in memory, as the content of a file called fileName.
-extern "C" EMSCRIPTEN_KEEPALIVE int reportBytes(const std::uint8_t* data, std::size_t size,
-                                                const char* fileName) {
-  bitmap::Source file;
-  file.openView(data, size);
-  report::Sink out(writeBlock);
-  const int status = app::runReport(file, fileName, out);
-  return out.finish() ? status : app::kRefused;
+// A number from JavaScript as a whole number; UINT64_MAX, which no question accepts, for a
+// fraction, a negative, NaN or one past 64 bits.
+std::uint64_t wholeNumber(double value) {
+  constexpr double kPast64Bits = 18446744073709551616.0;
+  if (!(value >= 0 && value < kPast64Bits) || std::floor(value) != value) return UINT64_MAX;
+  return static_cast<std::uint64_t>(value);
 }
-
-// A report on size bytes at data, of which filled are there and the rest are on their way, as
-// the content of a file called fileName.
-extern "C" EMSCRIPTEN_KEEPALIVE int reportFilling(const std::uint8_t* data, std::size_t size,
-                                                  std::size_t filled, const char* fileName) {
-  bitmap::Source file;
-  file.openFillingView(data, size, filled, waitForFill);
-  report::Sink out(writeBlock);
-  const int status = app::runReport(file, fileName, out);
-  return out.finish() ? status : app::kRefused;
-}
-
-// What the file whose first size bytes are at head says of itself, as the inspector's summary
-// (app/inspect.h): the picture's layout among it. Valid until the next call.
-extern "C" EMSCRIPTEN_KEEPALIVE const char* describeBitmap(const std::uint8_t* head,
-                                                           std::size_t size, double fileLength) {
-  return answerWith(
-      app::Inspection(head, size, static_cast<std::uint64_t>(fileLength), "").summary());
-}
-
-namespace {
 
 void putLE(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value,
            std::size_t width) {
@@ -116,6 +79,23 @@ int discardBlock(const char* /*data*/, std::size_t /*size*/) { return 0; }
 
 }  // namespace
 
+// A whole run on a command line, argv[0] the program's name: the report, or the usage line,
+// or a refusal, and the exit status.
+extern "C" EMSCRIPTEN_KEEPALIVE int runCommandLine(int argc, const char* const* argv) {
+  report::Sink out(app::writeBlockToCaller);
+  return app::run(argc, argv, out);
+}
+
+// A report on bytes in memory, as the content of a file called fileName.
+extern "C" EMSCRIPTEN_KEEPALIVE int reportBytes(const std::uint8_t* data, std::size_t size,
+                                                const char* fileName) {
+  bitmap::Source file;
+  file.openView(data, size);
+  report::Sink out(app::writeBlockToCaller);
+  const int status = app::runReport(file, fileName, out);
+  return out.finish() ? status : app::kRefused;
+}
+
 // Reports, output discarded, on a small picture of each depth that has a dump: the engine then
 // compiles the hot loops fully before the first real file rather than during it.
 extern "C" EMSCRIPTEN_KEEPALIVE void warmUp(std::uint32_t side) {
@@ -129,33 +109,44 @@ extern "C" EMSCRIPTEN_KEEPALIVE void warmUp(std::uint32_t side) {
   }
 }
 
-// Opens the inspector on a file of fileLength bytes whose first bytes are at head, reported as
-// fileName; returns what it knows of the file as a whole (app/inspect.h).
+// How many of a file's first bytes the inspector needs: its two header records.
+extern "C" EMSCRIPTEN_KEEPALIVE std::size_t headBytes() { return bitmap::kHeadBytes; }
+
+// Opens the inspector on a file of fileLength bytes whose first size bytes are at head,
+// reported as fileName; returns the describe answer (app/inspect.h). The questions below are
+// about this file until the next one is opened.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectOpen(const std::uint8_t* head, std::size_t size,
                                                         double fileLength, const char* fileName) {
-  inspection = std::make_unique<app::Inspection>(head, size, static_cast<std::uint64_t>(fileLength),
-                                                 fileName);
-  return answerWith(inspection->summary());
+  inspection = std::make_unique<app::Inspection>(head, size, wholeNumber(fileLength), fileName);
+  return answerWith(inspection->describe());
 }
 
-extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectPixel(std::uint32_t x, std::uint32_t y) {
-  return answerWith(inspection->pixel(x, y));
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectPixel(double x, double y) {
+  return ask(
+      [&](const app::Inspection& file) { return file.pixel(wholeNumber(x), wholeNumber(y)); });
 }
 
-extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectByte(double offset) {
-  return answerWith(inspection->byte(static_cast<std::uint64_t>(offset)));
-}
-
-// The windows of the report around count lines, in order (app/inspect.h).
-extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectWindows(const double* lines, std::size_t count,
-                                                           double before, double after) {
-  std::vector<std::uint64_t> wanted;
-  for (std::size_t i = 0; i < count; ++i) wanted.push_back(static_cast<std::uint64_t>(lines[i]));
-  return answerWith(inspection->windows(wanted, static_cast<std::uint64_t>(before),
-                                        static_cast<std::uint64_t>(after)));
+// offset: a decimal number, which may pass what a double holds exactly.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectByte(const char* offset) {
+  return ask([&](const app::Inspection& file) { return file.byte(offset); });
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectPlace(double line, double column) {
-  return answerWith(
-      inspection->place(static_cast<std::uint64_t>(line), static_cast<std::uint64_t>(column)));
+  return ask([&](const app::Inspection& file) {
+    return file.place(wholeNumber(line), wholeNumber(column));
+  });
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectEntry(double index) {
+  return ask([&](const app::Inspection& file) { return file.entry(wholeNumber(index)); });
+}
+
+// The excerpts of the report around count lines, in any order.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectExcerpts(const double* lines, std::size_t count,
+                                                            double before, double after) {
+  std::vector<std::uint64_t> wanted;
+  for (std::size_t i = 0; i < count; ++i) wanted.push_back(wholeNumber(lines[i]));
+  return ask([&](const app::Inspection& file) {
+    return file.excerpts(wanted, wholeNumber(before), wholeNumber(after));
+  });
 }

@@ -1,4 +1,5 @@
-// The format's own pixel layout, computed from the header as stored.
+// The format's own pixel layout, computed from the header as stored, in 64-bit arithmetic that
+// says when it would overflow.
 #include "bitmap/layout.h"
 
 #include <algorithm>
@@ -10,6 +11,19 @@ namespace {
 std::uint32_t magnitude(std::int32_t value) {
   const auto bits = static_cast<std::uint32_t>(value);
   return value < 0 ? 0u - bits : bits;
+}
+
+// a + b and a x b, false when the result would pass 2^64 - 1.
+bool add(std::uint64_t a, std::uint64_t b, std::uint64_t& result) {
+  if (b > UINT64_MAX - a) return false;
+  result = a + b;
+  return true;
+}
+
+bool multiply(std::uint64_t a, std::uint64_t b, std::uint64_t& result) {
+  if (a != 0 && b > UINT64_MAX / a) return false;
+  result = a * b;
+  return true;
 }
 
 }  // namespace
@@ -24,12 +38,13 @@ PixelLayout pixelLayout(const BitmapFileHeader& file, const BitmapInfoHeader& in
   layout.topDown = info.biHeight < 0;
   // BI_RGB, BI_BITFIELDS and BI_ALPHABITFIELDS keep rows as they are; the others encode them.
   layout.compressed = info.biCompression != 0 && info.biCompression != 3 && info.biCompression != 6;
-  // At most 2^32 x 2^16 bits: no overflow here.
+  // At most 2^31 x (2^16 - 1) bits: no overflow here.
   layout.rowBytes = (std::uint64_t{layout.width} * layout.bits + 31) / 32 * 4;
+  std::uint64_t rows = 0;
   if (!layout.compressed) {
-    // Far beyond any file when the product would pass 64 bits.
-    const bool huge = layout.height != 0 && layout.rowBytes > (UINT64_MAX >> 1) / layout.height;
-    layout.end = huge ? UINT64_MAX : layout.start + layout.rowBytes * layout.height;
+    layout.endBeyondAnyFile =
+        !multiply(layout.rowBytes, layout.height, rows) || !add(layout.start, rows, layout.end);
+    if (layout.endBeyondAnyFile) layout.end = UINT64_MAX;
   } else if (info.biSizeImage != 0) {
     layout.end = layout.start + static_cast<std::uint32_t>(info.biSizeImage);
   } else {
@@ -54,20 +69,25 @@ bool hasFixedOffsets(const PixelLayout& layout) {
 }
 
 PixelBytes pixelBytes(const PixelLayout& layout, std::uint32_t x, std::uint32_t y) {
-  // Rows are stored bottom-up unless the height is negative.
-  const std::uint32_t row = layout.topDown ? y : layout.height - 1 - y;
-  const std::uint64_t rowStart = layout.start + std::uint64_t{row} * layout.rowBytes;
   PixelBytes pixel;
+  // Rows are stored bottom-up unless the height is negative.
+  pixel.row = layout.topDown ? y : layout.height - 1 - y;
   if (layout.bits >= 8) {
-    pixel.offset = rowStart + std::uint64_t{x} * (layout.bits / 8);
     pixel.count = layout.bits / 8u;
-    return pixel;
+    pixel.inRow = std::uint64_t{x} * pixel.count;
+  } else {
+    // Smaller pixels fill each byte from its high bits down.
+    const std::uint32_t perByte = 8u / layout.bits;
+    pixel.count = 1;
+    pixel.inRow = x / perByte;
+    pixel.shift = 8u - layout.bits * (x % perByte + 1);
   }
-  // Smaller pixels fill each byte from its high bits down.
-  const std::uint32_t perByte = 8u / layout.bits;
-  pixel.offset = rowStart + x / perByte;
-  pixel.count = 1;
-  pixel.shift = 8u - layout.bits * (x % perByte + 1);
+  // Up to 2^32 + 2^31 x 2^34 + 2^33 at 32 bits: past 64 bits for the largest headers.
+  std::uint64_t rowStart = 0;
+  std::uint64_t last = 0;
+  pixel.beyondAnyFile =
+      !multiply(pixel.row, layout.rowBytes, rowStart) || !add(rowStart, layout.start, rowStart) ||
+      !add(rowStart, pixel.inRow, pixel.offset) || !add(pixel.offset, pixel.count - 1, last);
   return pixel;
 }
 
@@ -77,6 +97,8 @@ BytePixels bytePixels(const PixelLayout& layout, std::uint64_t offset) {
   const std::uint64_t row = (offset - layout.start) / layout.rowBytes;
   const std::uint64_t inRow = (offset - layout.start) % layout.rowBytes;
   if (row >= layout.height) return pixels;
+  pixels.row = static_cast<std::uint32_t>(row);
+  pixels.y = layout.topDown ? pixels.row : layout.height - 1 - pixels.row;
   // The row's pixel bytes; the rest pads it to a whole number of 32-bit words.
   const std::uint64_t dataBytes = (std::uint64_t{layout.width} * layout.bits + 7) / 8;
   if (inRow >= dataBytes) {
@@ -84,9 +106,10 @@ BytePixels bytePixels(const PixelLayout& layout, std::uint64_t offset) {
     return pixels;
   }
   pixels.kind = BytePixels::Kind::kPixels;
-  pixels.y = static_cast<std::uint32_t>(layout.topDown ? row : layout.height - 1 - row);
   if (layout.bits >= 8) {
-    pixels.x = static_cast<std::uint32_t>(inRow / (layout.bits / 8));
+    const std::uint32_t bytes = layout.bits / 8u;
+    pixels.x = static_cast<std::uint32_t>(inRow / bytes);
+    pixels.inPixel = static_cast<std::uint32_t>(inRow % bytes);
     pixels.count = 1;
   } else {
     const std::uint32_t perByte = 8u / layout.bits;

@@ -13,6 +13,8 @@ constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoSize = 44;
 // Where the colour table follows a 40-byte info header; the table is always read from here.
 constexpr std::uint64_t kColorTableOffset = 54;
+// The two header records as a run reads them: all that is needed to lay out a file's report.
+constexpr std::size_t kHeadBytes = kFileHeaderSize + kInfoSize;
 
 using FileHeaderBlock = std::array<std::uint8_t, kFileHeaderSize>;
 
@@ -67,6 +69,11 @@ struct BitmapFileHeader {
   std::uint16_t bfReserved2 = 0;
   std::int32_t bfOffBits = 0;
 };
+
+// Whether the file header names a bitmap: "BM". Anything else is refused.
+constexpr bool isBitmap(const BitmapFileHeader& file) {
+  return file.bfType[0] == 'B' && file.bfType[1] == 'M';
+}
 
 struct BitmapInfoHeader {
   std::int32_t biSize = 0;

@@ -43,11 +43,12 @@ void Source::useFile(std::FILE* file, std::uint64_t size, std::uint64_t filePos)
 
 // A read error ends the content where it happened, as the end of the input would.
 void Source::takeStream(std::FILE* stream) {
-  std::uint8_t head[kHeadSize];
+  // The two header records: all a stream that is not a bitmap is read for.
+  std::uint8_t head[kHeadBytes];
   const auto headBytes = std::fread(
-      head, 1, static_cast<std::size_t>(std::min<std::uint64_t>(kHeadSize, streamCap_)), stream);
+      head, 1, static_cast<std::size_t>(std::min<std::uint64_t>(kHeadBytes, streamCap_)), stream);
   // A bitmap's whole header came: the rest is worth reading.
-  const bool readOn = headBytes == kHeadSize && head[0] == 'B' && head[1] == 'M';
+  const bool readOn = headBytes == kHeadBytes && isBitmap(decodeHeaders(head, headBytes).file);
   if (readOn && spoolStream(stream, head, headBytes)) return;
   // Not a bitmap, all there was, or nowhere to spool it: memory.
   if (keep(head, headBytes) && readOn) keepStream(stream);

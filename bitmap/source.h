@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "bitmap/records.h"
+
 namespace bitmap {
 
 // Keeps a logical position over a block of the file. Reads behave as byte reads from a
@@ -22,9 +24,6 @@ class Source {
   static constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
   // Input that cannot seek is taken up to this many bytes.
   static constexpr std::uint64_t kMaxUnseekableSize = std::uint64_t{1} << 30;
-  // The two header records: all a stream that is not a bitmap is read for.
-  static constexpr std::size_t kHeadSize = 14 + 44;
-
   struct View {
     const std::uint8_t* data;
     std::size_t size;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bitmap/records.h"
+#include "report/dump_items.h"
 #include "report/row_walk.h"
 
 namespace report {
@@ -26,21 +27,36 @@ struct DumpWalk {
   RowWalk walk;
 };
 
-// Bytes an item reads, and characters it prints.
-constexpr std::uint32_t itemBytes(ItemKind kind) { return kind == ItemKind::kTriple ? 3 : 1; }
-constexpr std::uint32_t itemChars(ItemKind kind) {
+// Bytes an item reads, and characters it prints: as its formatter (dump_items.h) has them.
+struct ItemSize {
+  std::uint32_t bytes;
+  std::uint32_t chars;
+};
+template <class Item>
+constexpr ItemSize sizeOf() {
+  return {static_cast<std::uint32_t>(Item::kItemBytes),
+          static_cast<std::uint32_t>(Item::kTextBytes)};
+}
+constexpr ItemSize itemSize(ItemKind kind) {
   switch (kind) {
     case ItemKind::kBitPicture:
-      return 8;
+      return sizeOf<BitPictureItem>();
     case ItemKind::kHex:
-      return 3;
+      return sizeOf<HexItem>();
     case ItemKind::kTranslated:
-      return 9;
+      return sizeOf<TranslatedItem>();
     case ItemKind::kTriple:
-      return 14;
+      return sizeOf<TripleItem>();
   }
-  return 0;
+  return {0, 0};
 }
+constexpr std::uint32_t itemBytes(ItemKind kind) { return itemSize(kind).bytes; }
+constexpr std::uint32_t itemChars(ItemKind kind) { return itemSize(kind).chars; }
+
+// A dump's section opens with a blank line and its title's line: kTitleOpen, the title,
+// kTitleClose; its rows start on the next line.
+inline constexpr std::string_view kTitleOpen = "\n\n === ";
+inline constexpr std::string_view kTitleClose = " ===";
 
 // The dumps of a file in the order the report prints them: two for 1, 4, 8 and 16 bits per
 // pixel, one for 24, none for any other depth.
@@ -52,10 +68,9 @@ std::vector<DumpWalk> dumpWalks(const bitmap::BitmapFileHeader& file,
 template <class Format>
 void printDump(bitmap::Source& file, Sink& out, const DumpWalk& dump, std::uint8_t* item,
                const Format& format) {
-  out.put("\n");
-  out.put("\n === ");
+  out.put(kTitleOpen);
   out.put(dump.title);
-  out.put(" ===");
+  out.put(kTitleClose);
   file.seekSet(dump.start);
   walkRows(file, out, dump.walk, item, format);
 }

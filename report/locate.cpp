@@ -72,8 +72,8 @@ std::uint64_t tableRowStart(const ReportMap& map, std::uint64_t row) {
 // line end.
 std::uint64_t dumpRowStart(const DumpMap& dump, std::uint64_t row) {
   const std::uint64_t items = dump.dump.walk.rowLength * std::uint64_t{itemChars(dump.dump.kind)};
-  return dump.firstRowStart + row * (items + kRowOpen.size() + kRowMarker.size() + 1) +
-         digitsUpTo(row);
+  return dump.firstRowStart +
+         row * (kRowOpen.size() + items + kRowMarker.size() + kLineEnd.size()) + digitsUpTo(row);
 }
 
 }  // namespace
@@ -84,31 +84,41 @@ ReportMap mapReport(const bitmap::BitmapFileHeader& file, const bitmap::BitmapIn
   map.file = file;
   map.info = info;
   map.fileLength = fileLength;
-  map.headerLine = kHeaderAfterBanner +
-                   static_cast<std::uint64_t>(std::count(fileName.begin(), fileName.end(), '\n'));
+  map.refused = !bitmap::isBitmap(file);
   // The banner and the header report, as the run prints them: a few hundred bytes.
   std::string head;
   {
     Sink out(head);
     printBanner(fileName, out);
-    bitmap::Source none;
-    RunState run(none);
-    run.fileHeader = file;
-    run.info.bmiHeader = info;
-    run.fileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(fileLength));
-    printHeaderReport(run, out);
+    if (map.refused) {
+      out.put(kNotABitmap);
+    } else {
+      bitmap::Source none;
+      RunState run(none);
+      run.fileHeader = file;
+      run.info.bmiHeader = info;
+      run.fileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(fileLength));
+      printHeaderReport(run, out);
+    }
     out.finish();
   }
   map.headLines.push_back(0);
   for (std::size_t at = head.find('\n'); at != std::string::npos; at = head.find('\n', at + 1)) {
     map.headLines.push_back(at + 1);
   }
+  map.lastLine = map.headLines.size();
+  map.reportBytes = head.size();
+  if (map.refused) return map;
+  map.headerLine = kHeaderAfterBanner +
+                   static_cast<std::uint64_t>(std::count(fileName.begin(), fileName.end(), '\n'));
   std::uint64_t lastLine = map.headerLine + kHeaderLines;
   std::uint64_t end = head.size();
   map.table = tableListing(info, fileLength);
   if (map.table.listed) {
+    map.tableTitleLine = lastLine + 2;
     map.tableLine = lastLine + kTableHeadLines + 1;
     lastLine += kTableHeadLines + map.table.rows + (map.table.rows < map.table.count ? 1 : 0);
+    map.tableLastLine = lastLine;
     map.tableStart = end;
     for (const std::string_view piece : kTableHeading) end += piece.size();
     map.tableRowsStart = end;
@@ -126,18 +136,19 @@ ReportMap mapReport(const bitmap::BitmapFileHeader& file, const bitmap::BitmapIn
     DumpMap dumpMap{dump, walkExtent(dump.start, dump.walk, itemBytes(dump.kind), fileLength),
                     nextLine};
     const WalkExtent& extent = dumpMap.extent;
+    dumpMap.pastEnd = itemsBeforeEnd(dump.start, dump.walk, itemBytes(dump.kind), fileLength, true);
     const std::uint64_t rowLength = dump.walk.rowLength;
     const std::uint64_t chars = itemChars(dump.kind);
-    // "\n", "\n === ", the title, " ===", "\n", then the first row.
     dumpMap.textStart = end;
-    dumpMap.firstRowStart = end + 12 + dump.title.size();
+    dumpMap.firstRowStart =
+        end + kTitleOpen.size() + dump.title.size() + kTitleClose.size() + kLineEnd.size();
     const std::uint64_t fullRows = extent.rows - 1;
     dumpMap.lastRowStart = dumpRowStart(dumpMap, fullRows);
     const std::uint64_t lastItems =
         rowLength != 0 ? extent.printed - fullRows * rowLength : extent.printed;
-    dumpMap.notShownStart = dumpMap.lastRowStart + kRowOpen.size() + lastItems * chars +
-                            kRowMarker.size() +
-                            digits(rowLength != 0 ? extent.printed / rowLength : 0) + 1;
+    dumpMap.notShownStart =
+        dumpMap.lastRowStart + kRowOpen.size() + lastItems * chars + kRowMarker.size() +
+        digits(rowLength != 0 ? extent.printed / rowLength : 0) + kLineEnd.size();
     end = dumpMap.notShownStart;
     if (extent.stopped) {
       end += kNotShownOpen.size() + digits(dump.walk.itemCount - extent.printed) +
@@ -145,6 +156,7 @@ ReportMap mapReport(const bitmap::BitmapFileHeader& file, const bitmap::BitmapIn
     }
     dumpMap.end = end;
     lastLine = nextLine + extent.rows + (extent.stopped ? 1 : 0) - 1;
+    dumpMap.lastLine = lastLine;
     nextLine = lastLine + 4;
     map.dumps.push_back(dumpMap);
   }
@@ -171,7 +183,9 @@ std::uint64_t lineStart(const ReportMap& map, std::uint64_t line) {
   }
   for (std::size_t d = 0; d < map.dumps.size(); ++d) {
     const DumpMap& dump = map.dumps[d];
-    // Its title, and the blank lines before: one after the header report, two after a dump.
+    // Its title's line starts after kTitleOpen's line ends, the blank line between them after
+    // the first; after a dump, whose rows end with a line end, the text starts a blank line too.
+    static_assert(kTitleOpen.rfind('\n') == 1 && kTitleOpen.find('\n') == 0);
     if (line == dump.firstLine - 1) return dump.textStart + 2;
     if (line == dump.firstLine - 2) return dump.textStart + 1;
     if (d > 0 && line == dump.firstLine - 3) return dump.textStart;
@@ -198,9 +212,10 @@ std::uint64_t lineAt(const ReportMap& map, std::uint64_t offset) {
   return low;
 }
 
-std::vector<LineWindow> lineWindows(const ReportMap& map, const std::vector<std::uint64_t>& lines,
-                                    std::uint64_t before, std::uint64_t after) {
-  std::vector<LineWindow> windows;
+std::vector<LineExcerpt> lineExcerpts(const ReportMap& map, std::vector<std::uint64_t> lines,
+                                      std::uint64_t before, std::uint64_t after) {
+  std::sort(lines.begin(), lines.end());
+  std::vector<LineExcerpt> excerpts;
   for (const std::uint64_t line : lines) {
     if (line == 0 || line > map.lastLine) continue;
     const std::uint64_t start = lineStart(map, line);
@@ -208,19 +223,21 @@ std::vector<LineWindow> lineWindows(const ReportMap& map, const std::vector<std:
     // Lines that start within before bytes of the line, and those that end within after.
     std::uint64_t first = lineAt(map, start - std::min(before, start));
     if (first < line && lineStart(map, first) + before < start) ++first;
-    std::uint64_t last = lineAt(map, std::min(end + after, map.reportBytes));
-    if (last > line && lineStart(map, last + 1) > end + after) --last;
-    LineWindow window{first, lineStart(map, first), lineStart(map, last + 1)};
-    if (!windows.empty() && windows.back().to >= window.from) {
-      windows.back().to = std::max(windows.back().to, window.to);
+    const std::uint64_t reach = end + std::min(after, map.reportBytes - end);
+    std::uint64_t last = lineAt(map, reach);
+    if (last > line && lineStart(map, last + 1) > reach) --last;
+    const LineExcerpt excerpt{first, lineStart(map, first), lineStart(map, last + 1)};
+    if (!excerpts.empty() && excerpts.back().to >= excerpt.from) {
+      excerpts.back().to = std::max(excerpts.back().to, excerpt.to);
     } else {
-      windows.push_back(window);
+      excerpts.push_back(excerpt);
     }
   }
-  return windows;
+  return excerpts;
 }
 
 std::uint64_t fieldLine(const ReportMap& map, std::size_t field) {
+  if (map.refused) return 0;
   for (std::uint64_t i = 0; i < kHeaderLines; ++i) {
     if (kFieldLines[i] == bitmap::kFieldLayout[field].name) return map.headerLine + 1 + i;
   }
@@ -243,6 +260,7 @@ ItemPlace itemPlace(const ReportMap& map, std::size_t dump, std::uint64_t index)
                     : walk.rowLength != 0         ? dumpMap.extent.printed / walk.rowLength
                                                   : 0;
   place.offset = itemPosition(dumpMap.dump.start, walk, itemBytes(dumpMap.dump.kind), index);
+  place.pastEnd = index >= dumpMap.pastEnd;
   return place;
 }
 
@@ -287,6 +305,7 @@ std::vector<ByteInDump> findByte(const ReportMap& map, std::uint64_t offset) {
 
 ReportTarget targetAt(const ReportMap& map, std::uint64_t line, std::uint64_t column) {
   ReportTarget target;
+  if (map.refused) return target;
   if (line > map.headerLine && line <= map.headerLine + kHeaderLines) {
     const std::string_view name = kFieldLines[line - map.headerLine - 1];
     if (!name.empty()) {

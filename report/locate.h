@@ -17,7 +17,11 @@ namespace report {
 struct DumpMap {
   DumpWalk dump;
   WalkExtent extent;
-  std::uint64_t firstLine = 0;  // the line of its first row
+  std::uint64_t firstLine = 0;  // the line of its first row; its title is on the line before
+  std::uint64_t lastLine = 0;   // its last row's, or the line of items not shown
+  // The first item that does not lie whole in the file: it and every later item print what
+  // the walk last read (the pixel data ran out). extent.printed or more when none does.
+  std::uint64_t pastEnd = 0;
   // Byte offsets in the report: where the dump's text starts (the line end before its blank
   // line), where its first row starts, where its last row starts, where the line of items not
   // shown starts, and where the dump ends.
@@ -34,9 +38,14 @@ struct ReportMap {
   bitmap::BitmapFileHeader file;
   bitmap::BitmapInfoHeader info;
   std::uint64_t fileLength = 0;
-  std::uint64_t headerLine = 0;  // the line of " === File Header ==="
+  bool refused = false;          // not a bitmap: the banner and kNotABitmap, nothing more
+  std::uint64_t headerLine = 0;  // the line of " === File Header ==="; 0 when refused
   TableListing table;
-  std::uint64_t tableLine = 0;  // the line of entry 0
+  // The table's title line, the line of entry 0, and its last line (the line of entries not
+  // listed, when there is one); 0 when no table is listed.
+  std::uint64_t tableTitleLine = 0;
+  std::uint64_t tableLine = 0;
+  std::uint64_t tableLastLine = 0;
   std::vector<DumpMap> dumps;
   std::uint64_t lastLine = 0;     // the report's last line, as sed counts them
   std::uint64_t reportBytes = 0;  // the report's length
@@ -52,7 +61,7 @@ ReportMap mapReport(const bitmap::BitmapFileHeader& file, const bitmap::BitmapIn
                     std::uint64_t fileLength, std::string_view fileName);
 
 // The line that prints the field at index of bitmap::kFieldLayout; 0 for the reserved fields,
-// which no line prints.
+// which no line prints, and for every field of a refused file.
 std::uint64_t fieldLine(const ReportMap& map, std::size_t field);
 
 // Where one item of a dump prints, and where it reads.
@@ -64,6 +73,7 @@ struct ItemPlace {
   std::uint64_t rowNumber = 0;  // the number printed at the end of its row
   std::uint64_t inRow = 0;      // its place in the row, from 0
   std::uint64_t offset = 0;     // where its bytes start in the file
+  bool pastEnd = false;         // it does not lie whole in the file (see DumpMap::pastEnd)
 };
 
 ItemPlace itemPlace(const ReportMap& map, std::size_t dump, std::uint64_t index);
@@ -74,17 +84,18 @@ std::uint64_t lineStart(const ReportMap& map, std::uint64_t line);
 // The line that holds the byte at offset of the report.
 std::uint64_t lineAt(const ReportMap& map, std::uint64_t offset);
 
-// A run of whole lines of the report: from firstLine on, bytes from to to.
-struct LineWindow {
+// An excerpt of the report: its whole lines from firstLine on, bytes from to to.
+struct LineExcerpt {
   std::uint64_t firstLine = 0;
   std::uint64_t from = 0;
   std::uint64_t to = 0;
 };
 
-// The whole lines around each of lines (in order): as many before as fit in before bytes and
-// after as fit in after bytes, the line itself whatever its length; windows that meet joined.
-std::vector<LineWindow> lineWindows(const ReportMap& map, const std::vector<std::uint64_t>& lines,
-                                    std::uint64_t before, std::uint64_t after);
+// The whole lines around each of lines (in any order; those past the report are left out): as
+// many before as fit in before bytes and after as fit in after bytes, the line itself whatever
+// its length. In the report's order, excerpts that overlap or meet joined into one.
+std::vector<LineExcerpt> lineExcerpts(const ReportMap& map, std::vector<std::uint64_t> lines,
+                                      std::uint64_t before, std::uint64_t after);
 
 // How a dump treats a byte of the file.
 enum class Unprinted {

@@ -15,10 +15,16 @@ namespace report {
 // A dump stops once this many of its items have found no byte in the file.
 constexpr std::uint32_t kMaxMissingItems = 4096;
 
-// The texts around a dump's items: each row opens with "[" and ends with the marker and the
-// row's number, a line end after it; a dump that stops early says how many items it left out.
+// The texts around a dump's items: the rows start on a line of their own; each row opens with
+// "[" and ends with the marker and the row's number, a line end after it; a dump that stops
+// early says how many items it left out.
+inline constexpr std::string_view kLineEnd = "\n";
 inline constexpr std::string_view kRowOpen = "[";
 inline constexpr std::string_view kRowMarker = "] - ";
+// What follows a row's number at a row break: the line end and the next row's opening.
+inline constexpr std::string_view kRowBreak = "\n[";
+static_assert(kRowBreak.substr(0, kLineEnd.size()) == kLineEnd &&
+              kRowBreak.substr(kLineEnd.size()) == kRowOpen);
 inline constexpr std::string_view kNotShownOpen = "(";
 inline constexpr std::string_view kNotShownClose =
     " more items past the end of the file not shown)\n";
@@ -37,6 +43,25 @@ constexpr std::uint64_t itemPosition(std::uint64_t start, const RowWalk& walk,
   return start + i * itemBytes + breaks * walk.rowPad;
 }
 
+// How many items of a walk from start come before the first that reads past the end of
+// content of fileLength bytes: with whole, the first that does not lie whole within it; else the
+// first that finds no byte at all. Items only move forward, so every later item reads past the
+// end too.
+constexpr std::uint64_t itemsBeforeEnd(std::uint64_t start, const RowWalk& walk,
+                                       std::uint32_t itemBytes, std::uint64_t fileLength,
+                                       bool whole) {
+  if (start >= fileLength) return 0;
+  const std::uint64_t bytes = fileLength - start;
+  // An item that starts in the content finds a byte; one that ends in it lies whole in it.
+  const auto items = [&](std::uint64_t within) {
+    return whole ? within / itemBytes : (within + itemBytes - 1) / itemBytes;
+  };
+  if (walk.rowLength == 0) return items(bytes);
+  const std::uint64_t stride = std::uint64_t{walk.rowLength} * itemBytes + walk.rowPad;
+  return bytes / stride * walk.rowLength +
+         std::min<std::uint64_t>(items(bytes % stride), walk.rowLength);
+}
+
 // What walkRows prints over content of fileLength bytes: the items it prints, which stop
 // kMaxMissingItems items after the first that finds no byte, and the rows they make (plus the
 // line that counts the items not shown, when they stop early).
@@ -48,19 +73,7 @@ struct WalkExtent {
 
 constexpr WalkExtent walkExtent(std::uint64_t start, const RowWalk& walk, std::uint32_t itemBytes,
                                 std::uint64_t fileLength) {
-  // The first item that finds no byte: its position is at or past the end.
-  std::uint64_t firstMissing = 0;
-  if (start < fileLength) {
-    const std::uint64_t bytes = fileLength - start;
-    if (walk.rowLength == 0) {
-      firstMissing = (bytes + itemBytes - 1) / itemBytes;
-    } else {
-      const std::uint64_t stride = std::uint64_t{walk.rowLength} * itemBytes + walk.rowPad;
-      const std::uint64_t inLastRow = (bytes % stride + itemBytes - 1) / itemBytes;
-      firstMissing =
-          bytes / stride * walk.rowLength + std::min<std::uint64_t>(inLastRow, walk.rowLength);
-    }
-  }
+  const std::uint64_t firstMissing = itemsBeforeEnd(start, walk, itemBytes, fileLength, false);
   WalkExtent extent;
   extent.stopped = firstMissing + kMaxMissingItems < walk.itemCount;
   extent.printed = extent.stopped ? firstMissing + kMaxMissingItems : walk.itemCount;
@@ -93,17 +106,17 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
   std::uint64_t rowsDone = 0;
   std::uint32_t missing = 0;
 
-  out.put("\n");
+  out.put(kLineEnd);
   out.put(kRowOpen);
   std::uint32_t i = 0;
   while (i < n) {
     if (missing == kMaxMissingItems) {
-      putNumbered(out, kRowMarker, rowLength != 0 ? i / rowLength : 0, "\n");
+      putNumbered(out, kRowMarker, rowLength != 0 ? i / rowLength : 0, kLineEnd);
       putNumbered(out, kNotShownOpen, n - i, kNotShownClose);
       return;
     }
     if (untilBreak == 0) {
-      putNumbered(out, kRowMarker, ++rowsDone, "\n[");
+      putNumbered(out, kRowMarker, ++rowsDone, kRowBreak);
       file.skip(walk.rowPad);
       untilBreak = rowLength;
     }
@@ -128,7 +141,7 @@ void walkRows(bitmap::Source& file, Sink& out, const RowWalk& walk, std::uint8_t
     i += static_cast<std::uint32_t>(batch);
     untilBreak -= batch;
   }
-  putNumbered(out, kRowMarker, rowLength != 0 ? n / rowLength : 0, "\n");
+  putNumbered(out, kRowMarker, rowLength != 0 ? n / rowLength : 0, kLineEnd);
 }
 
 }  // namespace report

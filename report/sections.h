@@ -12,6 +12,8 @@ namespace report {
 
 // The banner that names the file, ending with a line end.
 void printBanner(std::string_view fileName, Sink& out);
+// All that follows the banner for a file that does not start with "BM"; no line end after it.
+inline constexpr std::string_view kNotABitmap = "\nBitmap file needed!";
 // The file header and info header, field by field with their notes.
 void printHeaderReport(const RunState& run, Sink& out);
 // The colour table's section for a file of fileLength bytes: whether there is one (1, 4 and 8

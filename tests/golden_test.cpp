@@ -140,9 +140,18 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
   for (const std::string name : {"view.bmp", "two\nlines.bmp"}) {
     bitmap::Source view;
     view.openView(c.input.data(), c.input.size());
-    const std::vector<std::string> lines = linesOf(testing_support::runSource(view, name).text);
-    if (c.status != 0) continue;  // refused: no sections to find anything in
+    const std::string text = testing_support::runSource(view, name).text;
+    const std::vector<std::string> lines = linesOf(text);
     const report::ReportMap map = report::mapReport(file, info, c.input.size(), name);
+    if (c.status != 0) {
+      // Refused: the banner and one line, which the map counts, and no sections.
+      EXPECT_TRUE(map.refused);
+      EXPECT_EQ(map.lastLine, lines.size());
+      EXPECT_EQ(map.reportBytes, text.size());
+      EXPECT_EQ(report::lineStart(map, map.lastLine), text.rfind('\n') + 1);
+      EXPECT_EQ(report::targetAt(map, map.lastLine, 1).kind, report::ReportTarget::Kind::kNothing);
+      continue;
+    }
     const auto lineAt = [&](std::uint64_t line) {
       return line >= 1 && line <= lines.size() ? lines[static_cast<std::size_t>(line - 1)]
                                                : std::string();
@@ -197,10 +206,30 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
         }
       }
     }
+    // An item is past the end exactly when its bytes are not all in the file; from the first
+    // such item on, every item prints what the one before it printed (for a byte, the last
+    // byte read; a triple cut by the end keeps the bytes it did not find).
+    for (std::size_t d = 0; d < map.dumps.size(); ++d) {
+      const report::DumpMap& dump = map.dumps[d];
+      const std::uint32_t bytes = report::itemBytes(dump.dump.kind);
+      const std::uint64_t chars = report::itemChars(dump.dump.kind);
+      std::string before;
+      for (std::uint64_t i = 0; i < std::min<std::uint64_t>(dump.extent.printed, 20000); ++i) {
+        const report::ItemPlace place = report::itemPlace(map, d, i);
+        EXPECT_EQ(place.pastEnd, place.offset + bytes > c.input.size()) << "item " << i;
+        const std::string printed =
+            lineAt(place.line)
+                .substr(static_cast<std::size_t>(place.column), static_cast<std::size_t>(chars));
+        if (i >= dump.pastEnd && i > 0 && bytes == 1) {
+          EXPECT_EQ(printed, before) << "item " << i;
+        }
+        before = printed;
+      }
+    }
     // After the last dump's rows (and its line of items not shown), or the last header line
     // when there is no dump, the report ends.
     EXPECT_EQ(lines.size(), map.lastLine);
-    // Every line starts where the map says, in bytes, and each window of lines around a line
+    // Every line starts where the map says, in bytes, and each excerpt of lines around a line
     // holds it whole, starts and ends at line ends, and keeps to its bytes around it.
     std::string report;
     for (const std::string& line : lines) report += line + "\n";
@@ -212,17 +241,17 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
       offset += lines[static_cast<std::size_t>(line - 1)].size() + 1;
     }
     for (std::uint64_t line = 1; line <= map.lastLine; line += 1 + map.lastLine / 40) {
-      const auto windows = report::lineWindows(map, {line}, 100, 200);
-      ASSERT_EQ(windows.size(), 1u);
-      const report::LineWindow& window = windows[0];
+      const auto excerpts = report::lineExcerpts(map, {line}, 100, 200);
+      ASSERT_EQ(excerpts.size(), 1u);
+      const report::LineExcerpt& excerpt = excerpts[0];
       const std::uint64_t lineBegin = report::lineStart(map, line);
       const std::uint64_t lineEnd = report::lineStart(map, line + 1);
-      EXPECT_EQ(window.from, report::lineStart(map, window.firstLine));
-      EXPECT_TRUE(window.firstLine <= line &&
-                  (window.from == lineBegin || lineBegin - window.from <= 100));
-      EXPECT_TRUE(window.to >= lineEnd && (window.to == lineEnd || window.to - lineEnd <= 200));
-      EXPECT_TRUE(window.to == report.size() ||
-                  report[static_cast<std::size_t>(window.to - 1)] == '\n');
+      EXPECT_EQ(excerpt.from, report::lineStart(map, excerpt.firstLine));
+      EXPECT_TRUE(excerpt.firstLine <= line &&
+                  (excerpt.from == lineBegin || lineBegin - excerpt.from <= 100));
+      EXPECT_TRUE(excerpt.to >= lineEnd && (excerpt.to == lineEnd || excerpt.to - lineEnd <= 200));
+      EXPECT_TRUE(excerpt.to == report.size() ||
+                  report[static_cast<std::size_t>(excerpt.to - 1)] == '\n');
     }
   }
 }
