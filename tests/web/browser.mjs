@@ -138,12 +138,14 @@ export function scratchDir() {
   return fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-web-test-'));
 }
 
-// A valid 24-bit file of pseudo-random pixels, by the benchmark's writer.
-export function trueColorFile(file, width, height) {
+// A valid file of pseudo-random pixels at 1, 4, 8, 16 or 24 bits, by the benchmark's writer.
+export function bitmapFile(file, bits, width, height) {
   execFileSync(`${root}build/bench/quillfen_bench`,
-               ['--write-image', '24', String(width), String(height), file]);
+               ['--write-image', String(bits), String(width), String(height), file]);
   return file;
 }
+
+export const trueColorFile = (file, width, height) => bitmapFile(file, 24, width, height);
 
 // The 54-byte header of a 24-bit file of width x height, as stored; the file may be cut short
 // or made sparse after it.
@@ -269,4 +271,99 @@ export async function inPictureWorker(page, fn) {
     if (!await worker.evaluate(isCore)) return worker.evaluate(fn);
   }
   throw new Error('no picture decoder');
+}
+
+// ---- the inspector
+
+// Waits until the inspector has shown all it was asked to.
+export const inspectorSettled = (page) => page.waitForFunction(
+  () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
+
+// What the inspector shows, read from what is rendered: its hooks, the panel's text as a
+// person reads it, each mark with its text, line and column (counted in the report's text as
+// shown, from its first line), the items drawn as past the end, the focused element.
+export const inspected = (page) => page.evaluate(() => {
+  const panel = document.querySelector('#inspector');
+  const report = document.querySelector('#report');
+  const first = Number(report.firstElementChild?.dataset.line ?? 1);
+  const placeOf = (element) => {
+    const piece = element.closest('#report > span');
+    const range = document.createRange();
+    range.setStart(piece, 0);
+    range.setEnd(element, 0);
+    const before = range.toString();
+    const lines = before.split('\n').length - 1;
+    return {line: Number(piece.dataset.line) + lines,
+            column: before.length - before.lastIndexOf('\n') - 1};
+  };
+  const marks = [...report.querySelectorAll('mark')].map((mark) => ({
+    text: mark.textContent, line: Number(mark.dataset.line), ...placeOf(mark),
+    pastEnd: mark.closest('[data-past-end]') !== null}));
+  return {offset: panel.dataset.offset, bytes: panel.dataset.bytes, x: panel.dataset.x,
+          y: panel.dataset.y, facts: document.querySelector('#facts').innerText, marks,
+          reportText: report.textContent, firstLine: first,
+          note: document.querySelector('#report-note').hidden ? ''
+            : document.querySelector('#report-note').textContent,
+          pixelX: document.querySelector('#pixel-x').value,
+          pixelY: document.querySelector('#pixel-y').value,
+          focused: document.activeElement.id || document.activeElement.tagName};
+});
+
+// Picks a pixel from the keyboard: both fields, then Enter; waits until the inspector is done.
+export async function choosePixel(page, x, y) {
+  await page.$eval('#pixel-x', (input, value) => {
+    input.value = value;
+  }, String(x));
+  await page.$eval('#pixel-y', (input, value) => {
+    input.value = value;
+  }, String(y));
+  await page.focus('#pixel-y');
+  await page.keyboard.press('Enter');
+  await inspectorSettled(page);
+}
+
+// Types an offset into input#go-offset and presses Enter; waits until the inspector is done.
+export async function goToOffset(page, offset) {
+  await page.$eval('#go-offset', (input, value) => {
+    input.value = value;
+  }, String(offset));
+  await page.focus('#go-offset');
+  await page.keyboard.press('Enter');
+  await inspectorSettled(page);
+}
+
+// Clicks the character at line, column of the report, as it is shown (an empty line's line
+// end at column 0).
+export async function clickText(page, line, column) {
+  const point = await page.evaluate((wantLine, wantColumn) => {
+    for (const piece of document.querySelector('#report').children) {
+      let line = Number(piece.dataset.line);
+      let column = 0;
+      const walker = document.createTreeWalker(piece, NodeFilter.SHOW_TEXT);
+      for (let node = walker.nextNode(); node !== null; node = walker.nextNode()) {
+        for (let at = 0; at < node.data.length; at += 1) {
+          if (line === wantLine && column === wantColumn) {
+            // The character in the middle of the window, then where it is drawn.
+            const range = document.createRange();
+            range.setStart(node, at);
+            range.setEnd(node, at + 1);
+            const box = () => range.getClientRects()[0] ?? range.getBoundingClientRect();
+            scrollBy(box().left - innerWidth / 2, box().top - innerHeight / 2);
+            const {left, top, width, height} = box();
+            return {x: left + Math.min(2, width / 2), y: top + height / 2};
+          }
+          if (node.data[at] === '\n') {
+            line += 1;
+            column = 0;
+          } else {
+            column += 1;
+          }
+        }
+      }
+    }
+    return null;
+  }, line, column);
+  if (point === null) throw new Error(`line ${line}, column ${column} is not shown`);
+  await page.mouse.click(point.x, point.y);
+  await inspectorSettled(page);
 }

@@ -8,8 +8,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {nativeReport, peakDuring, pick, root, scratchDir, startSession, testFiles,
-        trueColorFile} from './browser.mjs';
+import {choosePixel as choosePixelIn, clickText as clickTextIn, inspected as inspectedIn,
+        inspectorSettled, nativeReport, peakDuring, pick, root, scratchDir, startSession,
+        testFiles, trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -25,6 +26,11 @@ before(async () => {
 });
 
 after(() => session?.close());
+
+const choosePixel = (x, y) => choosePixelIn(page, x, y);
+const clickText = (line, column) => clickTextIn(page, line, column);
+const inspected = () => inspectedIn(page);
+const settled = () => inspectorSettled(page);
 
 // The header as the format lays it out, read here without the page's help.
 function headerOf(bytes) {
@@ -75,72 +81,6 @@ function dumpKind(lines, line, bits) {
     if (lines[l].startsWith(' === Bitmap Data ===')) return 'triple';
   }
   return null;
-}
-
-// Picks a pixel from the keyboard: both fields, then Enter; waits until the inspector is done.
-async function choosePixel(x, y) {
-  await page.$eval('#pixel-x', (input, value) => {
-    input.value = value;
-  }, String(x));
-  await page.$eval('#pixel-y', (input, value) => {
-    input.value = value;
-  }, String(y));
-  await page.focus('#pixel-y');
-  await page.keyboard.press('Enter');
-  await settled();
-}
-
-const settled = () => page.waitForFunction(
-  () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
-
-// What the inspector shows: its data, and each mark with its text, line and column.
-const inspected = () => page.evaluate(() => {
-  const panel = document.querySelector('#inspector');
-  const report = document.querySelector('#report');
-  const marks = [...report.querySelectorAll('mark')].map((mark) => {
-    const range = document.createRange();
-    range.setStart(report, 0);
-    range.setEnd(mark, 0);
-    const before = range.toString();
-    return {text: mark.textContent, line: Number(mark.dataset.line),
-            column: before.length - before.lastIndexOf('\n') - 1};
-  });
-  return {offset: panel.dataset.offset, bytes: panel.dataset.bytes, x: panel.dataset.x,
-          y: panel.dataset.y, facts: document.querySelector('#facts').innerText, marks,
-          reportText: report.textContent};
-});
-
-// Clicks the character at line, column of the report, as it is shown.
-async function clickText(line, column) {
-  const point = await page.evaluate((line, column) => {
-    const report = document.querySelector('#report');
-    const walker = document.createTreeWalker(report, NodeFilter.SHOW_TEXT);
-    const first = Number(report.firstElementChild.dataset.line);
-    let current = first;
-    let wanted = null;
-    for (let node = walker.nextNode(); node !== null && wanted === null; node = walker.nextNode()) {
-      if (current === line) wanted = {node, offset: column};
-      for (let at = node.data.indexOf('\n'); at >= 0 && wanted === null;
-           at = node.data.indexOf('\n', at + 1)) {
-        current += 1;
-        if (current === line) wanted = {node, offset: at + 1 + column};
-      }
-      if (wanted !== null && wanted.offset >= node.data.length) {
-        // The column lies in a text node after this one: the line goes on past a mark.
-        wanted = null;
-      }
-    }
-    if (wanted === null) return null;
-    wanted.node.parentElement.scrollIntoView({block: 'center'});
-    const range = document.createRange();
-    range.setStart(wanted.node, wanted.offset);
-    range.setEnd(wanted.node, wanted.offset + 1);
-    const box = range.getClientRects()[0];
-    return {x: box.left + box.width / 2, y: box.top + box.height / 2};
-  }, line, column);
-  assert.ok(point !== null, `line ${line}, column ${column} is not shown`);
-  await page.mouse.click(point.x, point.y);
-  await settled();
 }
 
 // A pseudo-random pixel, the same from run to run.
@@ -341,7 +281,7 @@ describe('odd files', () => {
     await choosePixel(0, 0);  // stored in the last row, at 142
     const shown = await inspected();
     assert.deepEqual([shown.offset, shown.bytes], ['142', '']);
-    assert.match(shown.facts, /its bytes lie past the end of the file, which is 130 bytes long/);
+    assert.match(shown.facts, /Missing\sits byte lies past the end of the file, which is 130 bytes long/);
   });
 
   test('a 4-bit file whose walk skips data bytes as padding says so, and marks nothing',
