@@ -19,6 +19,9 @@ import {isAbort} from './workers.js';
 const kExcerptBytes = 256 << 10;
 // The view of the bytes: 16 a line, this many lines before and after the selection's first.
 const kHexContext = 3;
+// Selections past the text shown that come quicker than this, in milliseconds, make one run
+// of the report for their excerpts: a run starts once the selection has held still this long.
+const kExcerptPauseMs = 60;
 // The keys that move the report's cursor (selection.js), with or without Ctrl.
 const kReportKeys = ['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home', 'End'];
 
@@ -276,6 +279,7 @@ export class Inspector {
       if (lines.every((line) => this.view.startShows(line))) {
         this.view.restoreStart();
       } else {
+        await pause(kExcerptPauseMs, signal);
         const ranges = await this.ask({question: 'excerpts', lines, before: kExcerptBytes,
                                        after: kExcerptBytes}, signal);
         const excerpts = await this.requestExcerpts(ranges, signal);
@@ -505,4 +509,15 @@ export class Inspector {
     this.panel.setData(null, null);
     this.panel.show([[label, text]]);
   }
+}
+
+// Resolves after ms milliseconds; rejects with the abort's reason as soon as signal aborts.
+function pause(ms, signal) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(resolve, ms);
+    signal.addEventListener('abort', () => {
+      clearTimeout(timer);
+      reject(signal.reason);
+    }, {once: true});
+  });
 }

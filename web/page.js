@@ -203,11 +203,12 @@ document.addEventListener('drop', (event) => {
     const site = await loadSite();
     picture = new PicturePanel({canvas: $('#picture'), note: $('#picture-note')},
                                site.workerUrl);
-    // The first worker warms the core up while the page waits for a file; one that takes the
-    // place of a stopped run starts at once, for the file picked.
-    core = new WorkerClient(site.workerUrl, {
-      init: {type: 'init', module: site.module, warmUp: true},
-      restartInit: {type: 'init', module: site.module, warmUp: false}, onBroken: broken});
+    // The worker warms the core up while the page waits for a file. Another stands by, warmed
+    // up while nothing else runs, to take the place of one stopped: a file picked while a run
+    // goes on, or while the inspector's excerpts are made, starts at once.
+    core = new WorkerClient(site.workerUrl, {init: {type: 'init', module: site.module,
+                                                    warmUp: true},
+                                             standby: true, onBroken: broken});
     const inspectorCore = new WorkerClient(site.workerUrl, {
       init: {type: 'init', module: site.module, warmUp: false},
       onBroken: (error) => inspector.stopped(error),

@@ -46,50 +46,79 @@ export const isAbort = (error) => error?.name === 'AbortError';
 // bytes that would have to be read again. Requests it had not begun go to the fresh worker.
 export class WorkerClient {
   // init: the message that readies a fresh worker, answered by {type: 'ready'}, or null;
-  // restartInit: the one for a worker started in place of another (init unless given).
-  // onBroken(error): a fresh worker, started in place of one that failed or was stopped,
-  // could not start; every request in flight has failed.
-  constructor(url, {init = null, restartInit = init, onBroken = () => {}} = {}) {
+  // standby: keep a fresh worker ready beside the one in use, started while no request is in
+  // flight, so that one stopped is replaced at once. onBroken(error): a fresh worker, started in place of one that failed or was
+  // stopped, could not start; every request in flight has failed.
+  constructor(url, {init = null, standby = false, onBroken = () => {}} = {}) {
     this.url = url;
     this.init = init;
-    this.restartInit = restartInit;
+    this.standby = standby;
     this.onBroken = onBroken;
     this.worker = null;
+    this.spare = null;  // the worker on standby: {worker, ready, failed}
     this.lastId = 0;
     this.requests = new Map();  // id -> request in flight
     this.lanes = new Map();  // lane -> id of its latest request
   }
 
-  // Starts a fresh worker in place of any other, readied by init; resolves once it is ready,
-  // rejects with its error when it cannot start. Requests in flight and not begun are sent to
-  // it again.
-  start(init = this.init) {
-    this.worker?.terminate();
+  // Starts a fresh worker in place of any other; resolves once it is ready, rejects with its
+  // error when it cannot start. Requests in flight and not begun are sent to it again.
+  start() {
+    return this.use(this.spawn(this.init));
+  }
+
+  // A fresh worker, readied by init; until it is in use it only says whether it is ready.
+  spawn(init) {
     const worker = new Worker(this.url);
-    this.worker = worker;
-    this.isReady = init === null;
-    const ready = new Promise((resolve, reject) => {
-      this.whenReady = {resolve, reject};
-    });
+    const spawned = {worker, ready: init === null, failed: null};
     worker.onmessage = ({data}) => {
       if (worker === this.worker) this.hear(data);
+      else if (data.type === 'ready') spawned.ready = true;
+      else if (data.type === 'failed') spawned.failed = new Error(data.message);
     };
     worker.onerror = (event) => {
       event.preventDefault();
-      if (worker !== this.worker) return;
       const error = new Error(event.message || 'the worker stopped');
-      if (this.isReady) this.lose(error);
+      if (worker !== this.worker) spawned.failed = error;
+      else if (this.isReady) this.lose(error);
       else this.notReady(error);
     };
+    if (init !== null) worker.postMessage(init);
+    return spawned;
+  }
+
+  // Puts a spawned worker in place of the current one; once it is ready and idle, another
+  // stands by.
+  use(spawned) {
+    this.worker?.terminate();
+    this.worker = spawned.worker;
+    this.isReady = spawned.ready;
+    const ready = new Promise((resolve, reject) => {
+      this.whenReady = {resolve, reject};
+    });
+    if (spawned.failed !== null) {
+      this.notReady(spawned.failed);
+      return ready;
+    }
     if (this.isReady) this.whenReady.resolve();
-    else worker.postMessage(init);
     for (const request of this.requests.values()) this.post(request);
-    return ready;
+    return ready.then(() => this.standBy());
+  }
+
+  // Starts the worker that stands by, if there is to be one and none is, once nothing is in
+  // flight: its start takes nothing from the work under way.
+  standBy() {
+    if (this.standby && this.spare === null && this.worker !== null && this.isReady &&
+        this.requests.size === 0) {
+      this.spare = this.spawn(this.init);
+    }
   }
 
   stop() {
     this.worker?.terminate();
+    this.spare?.worker.terminate();
     this.worker = null;
+    this.spare = null;
   }
 
   // options: signal (an AbortSignal), lane (a name: a newer request of the same lane stops
@@ -129,6 +158,7 @@ export class WorkerClient {
   settle(request) {
     this.requests.delete(request.id);
     request.signal?.removeEventListener('abort', request.onAbort);
+    queueMicrotask(() => this.standBy());
   }
 
   abort(id, reason) {
@@ -188,7 +218,8 @@ export class WorkerClient {
     this.restart();
   }
 
-  // A fresh worker in place of this one; requests not begun go to it.
+  // A fresh worker in place of this one, the one standing by if there is one; requests not
+  // begun go to it.
   restart() {
     for (const request of [...this.requests.values()]) {
       if (request.transfer.length > 0) {
@@ -196,7 +227,9 @@ export class WorkerClient {
         request.reject(new Error('the worker was replaced before it took the request'));
       }
     }
-    this.start(this.restartInit).catch((error) => this.onBroken(error));
+    const fresh = this.spare ?? this.spawn(this.init);
+    this.spare = null;
+    this.use(fresh).catch((error) => this.onBroken(error));
   }
 
   // The worker could not start: no other is tried, and every request fails.
