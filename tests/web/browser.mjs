@@ -229,9 +229,10 @@ export async function peakDuring(sample, work, ms = 25) {
 // A worker given the core holds it in core; the picture's decoder never is.
 const isCore = () => core !== null;
 
-// The kinds of the page's workers: 'core' for those that run the core (the report's and the
-// inspector's), 'picture' for the picture's decoder. Waits up to 5 s for them to be expected.
-export async function workerKinds(page, expected = ['core', 'core', 'picture']) {
+// The kinds of the page's workers: 'core' for those that run the core (the report's, the one
+// standing by to take its place, and the inspector's), 'picture' for the picture's decoder.
+// Waits up to 5 s for them to be expected.
+export async function workerKinds(page, expected = ['core', 'core', 'core', 'picture']) {
   let kinds = [];
   for (const started = Date.now(); Date.now() - started < 5000;) {
     kinds = (await Promise.all(page.workers().map((worker) => worker.evaluate(isCore).then(
@@ -265,12 +266,19 @@ export function watchWorkerEnds(page) {
   };
 }
 
-// Runs fn in the page's picture decoder.
+// Runs fn in the page's picture decoder while it decodes: in every worker that is decoding a
+// picture not yet decoded, since one the page has just stopped may not have gone yet.
 export async function inPictureWorker(page, fn) {
+  let found = 0;
   for (const worker of page.workers()) {
-    if (!await worker.evaluate(isCore)) return worker.evaluate(fn);
+    const busy = await worker.evaluate(() => decoding !== null && picture === null)
+                     .catch(() => false);
+    if (busy) {
+      found += 1;
+      await worker.evaluate(fn).catch(() => {});
+    }
   }
-  throw new Error('no picture decoder');
+  if (found === 0) throw new Error('no picture decoder at work');
 }
 
 // ---- the inspector

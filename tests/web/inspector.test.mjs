@@ -8,6 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
+import {checkPixel, headerOf} from './bitmaps.mjs';
 import {choosePixel as choosePixelIn, clickText as clickTextIn, inspected as inspectedIn,
         inspectorSettled, nativeReport, peakDuring, pick, root, scratchDir, startSession,
         testFiles, trueColorFile} from './browser.mjs';
@@ -32,57 +33,6 @@ const clickText = (line, column) => clickTextIn(page, line, column);
 const inspected = () => inspectedIn(page);
 const settled = () => inspectorSettled(page);
 
-// The header as the format lays it out, read here without the page's help.
-function headerOf(bytes) {
-  const u32 = (at) => (at + 4 <= bytes.length ? bytes.readUInt32LE(at) : 0);
-  const i32 = (at) => (at + 4 <= bytes.length ? bytes.readInt32LE(at) : 0);
-  const u16 = (at) => (at + 2 <= bytes.length ? bytes.readUInt16LE(at) : 0);
-  const header = {offBits: u32(10), width: i32(18), height: i32(22), bits: u16(28),
-                  compression: u32(30), clrImportant: u32(50)};
-  header.rowBytes = Math.floor((Math.abs(header.width) * header.bits + 31) / 32) * 4;
-  header.fixed = [1, 2, 4, 8, 16, 24, 32].includes(header.bits) &&
-                 [0, 3, 6].includes(header.compression);
-  return header;
-}
-
-// Where the format stores the pixel at x, y (0, 0 top left), and its bytes.
-function storedPixel(bytes, header, x, y) {
-  const rows = Math.abs(header.height);
-  const row = header.height < 0 ? y : rows - 1 - y;
-  const offset = header.offBits + row * header.rowBytes + Math.floor(x * header.bits / 8);
-  const count = Math.max(1, header.bits / 8);
-  return {offset, bytes: [...bytes.subarray(offset, Math.min(bytes.length, offset + count))]};
-}
-
-// The text a dump prints for the item that reads bytes, by the dump's kind.
-function itemText(kind, bytes, file, header) {
-  const [b0, b1, b2] = bytes;
-  switch (kind) {
-    case 'bits':
-      return Array.from({length: 8}, (_, bit) => (b0 >> bit & 1 ? '8' : ' ')).join('');
-    case 'hex':
-      return `${hex2(b0)} `;
-    case 'triple':
-      return `(${String(b2).padStart(3)}.${String(b1).padStart(3)}.${String(b0).padStart(3)}) `;
-    default: {
-      const entries = {1: 2, 4: 16, 8: header.clrImportant || 256}[header.bits];
-      if (b0 >= Math.min(entries, 256)) return '0x------ ';
-      const entry = [2, 1, 0].map((c) => file[54 + 4 * b0 + c] ?? 0);
-      return `0x${entry.map(hex2).join('')} `;
-    }
-  }
-}
-
-// The kind of dump a line of the native report belongs to, by the section it is in.
-function dumpKind(lines, line, bits) {
-  for (let l = line - 1; l >= 0; l -= 1) {
-    if (lines[l].startsWith(' === Bitmap Data[Indexed data]')) return bits === 1 ? 'bits' : 'hex';
-    if (lines[l].startsWith(' === Bitmap Data[RGB translated]')) return 'colour';
-    if (lines[l].startsWith(' === Bitmap Data ===')) return 'triple';
-  }
-  return null;
-}
-
 // A pseudo-random pixel, the same from run to run.
 function* pixelsOf(width, height) {
   yield [0, 0];
@@ -93,25 +43,6 @@ function* pixelsOf(width, height) {
   for (let i = 0; i < 3; i += 1) {
     seed = (seed * 1103515245 + 12345) % 2 ** 31;
     yield [seed % width, (seed >> 8) % height];
-  }
-}
-
-// Checks the inspector's answer for the pixel at x, y against the file and the native report.
-function checkPixel(shown, bytes, header, native, x, y, where) {
-  const stored = storedPixel(bytes, header, x, y);
-  assert.equal(shown.x, String(x), where);
-  assert.equal(shown.y, String(y), where);
-  assert.equal(shown.offset, String(stored.offset), where);
-  assert.equal(shown.bytes, stored.bytes.map(hex2).join(' '), where);
-  const lines = native.split('\n');
-  for (const mark of shown.marks) {
-    assert.equal(lines[mark.line - 1].substr(mark.column, mark.text.length), mark.text,
-                 `${where}: the mark on line ${mark.line}`);
-    // Past the end of the file an item repeats what was read before it.
-    if (stored.bytes.length < Math.max(1, header.bits / 8)) continue;
-    const kind = dumpKind(lines, mark.line, header.bits);
-    assert.equal(mark.text, itemText(kind, stored.bytes, bytes, header),
-                 `${where}: the ${kind} item on line ${mark.line}`);
   }
 }
 
@@ -222,7 +153,7 @@ describe('the report', () => {
     const line = lines.findIndex((text) => text.startsWith('[')) + 2;
     await clickText(line, 1 + 3 * 14 + 5);
     const shown = await inspected();
-    checkPixel(shown, bytes, header, lines.join('\n'), 3, 3, 'the item clicked');
+    checkPixel(shown, bytes, header, lines.join('\n'), 3, 3, 'the item clicked', {item: true});
     assert.equal(shown.marks.length, 1);
     assert.equal(shown.marks[0].line, line);
     const box = await (await page.$('#picture')).boundingBox();

@@ -130,8 +130,7 @@ describe('the worker client', () => {
   });
 
   test('one begun runs to its end unheard, or its worker is replaced, as asked', async () => {
-    // A worker started in place of another is readied by a message of its own.
-    const client = await readyClient({restartInit: {type: 'init', again: true}});
+    const client = await readyClient();
     const run = async (whenRunning, holding) => {
       const worker = started.at(-1);
       const controller = new AbortController();
@@ -149,7 +148,7 @@ describe('the worker client', () => {
     assert.equal(started.length, 1);
     assert.equal(await run('restart-unless-holding', false), true);
     assert.equal(started.length, 2);
-    assert.deepEqual(started[1].sent, [{type: 'init', again: true}]);
+    assert.deepEqual(started[1].sent, [{type: 'init'}]);
     started[1].say({type: 'ready'});
     assert.equal(await run('restart', true), true);
     assert.equal(started.length, 3);
@@ -248,6 +247,54 @@ describe('the worker client', () => {
     assert.equal((await next).error.message, 'out of memory');
     await tick();
     assert.deepEqual(broken, ['out of memory']);
+  });
+
+  test('a worker on standby takes the place of one stopped at once, and another stands by',
+       async () => {
+    // Not while a request is in flight: its start would take from the work under way.
+    const client = new WorkerClient('worker.js', {init: {type: 'init'}, standby: true});
+    const ready = client.start();
+    const early = client.request({type: 'inspect'});
+    started[0].say({type: 'ready'});
+    await ready;
+    await tick();
+    assert.equal(started.length, 1);
+    started[0].say({type: 'answer', id: 1, answer: 'early'});
+    await early;
+    await tick();
+    assert.equal(started.length, 2);
+    const [first, spare] = started;
+    assert.deepEqual(spare.sent, [{type: 'init'}]);
+    spare.say({type: 'ready'});
+    const controller = new AbortController();
+    client.request({type: 'report'}, {signal: controller.signal, whenRunning: 'restart'})
+        .catch(() => {});
+    const waiting = client.request({type: 'inspect'});
+    first.say({type: 'running', id: 2});
+    controller.abort();
+    assert.equal(first.terminated, true);
+    // The spare was ready: it takes the request not begun, and no init is sent again.
+    assert.deepEqual(spare.sent, [{type: 'init'}, {type: 'inspect', id: 3}]);
+    spare.say({type: 'answer', id: 3, answer: 'at once'});
+    assert.equal(await waiting, 'at once');
+    await tick();
+    assert.equal(started.length, 3);
+    assert.deepEqual(started[2].sent, [{type: 'init'}]);
+    // A spare that failed before it was needed fails what it is given, and says so.
+    started[2].onerror({message: 'spare died', preventDefault() {}});
+    const broken = [];
+    client.onBroken = (error) => broken.push(error.message);
+    const stopping = new AbortController();
+    client.request({type: 'report'}, {signal: stopping.signal, whenRunning: 'restart'})
+        .catch(() => {});
+    const failing = settled(client.request({type: 'inspect'}));
+    spare.say({type: 'running', id: 4});
+    stopping.abort();
+    assert.equal((await failing).error.message, 'spare died');
+    await tick();
+    assert.deepEqual(broken, ['spare died']);
+    client.stop();
+    assert.ok(started.every((worker) => worker.terminated));
   });
 
   test('a request with transferred bytes cannot go to a fresh worker: it fails', async () => {
