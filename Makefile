@@ -44,7 +44,7 @@ package: configure
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # clang-format in check mode; clang-tidy over every source the native build compiles and over
-# the WebAssembly entry point as emscripten compiles it; ESLint over the JavaScript; TypeScript
+# the WebAssembly entry points as emscripten compiles them; ESLint over the JavaScript; TypeScript
 # over the README's use of the npm package, against its declarations. Fails on any finding.
 # clang's count of the warnings it left unshown (those of system headers) is dropped, so that a
 # clean run prints little.
@@ -57,11 +57,11 @@ lint: configure node_modules/.package-lock.json
 	    > $(BUILD_DIR)/clang-tidy.log 2>&1; status=$$?; \
 	  grep -v -E '^[0-9]+ warnings? generated\.$$' $(BUILD_DIR)/clang-tidy.log; exit $$status
 	$(call configure_in,$(WEB_DIR),-DQUILLFEN_TESTS=OFF,$(EMSCRIPTEN_ENV) emcmake)
-	@echo "clang-tidy on app/wasm_main.cpp, as emscripten compiles it"; \
+	@echo "clang-tidy on the WebAssembly entry points, as emscripten compiles them"; \
 	  flags=$$($(EMSCRIPTEN_ENV) em++ --cflags | tr ' ' '\n' | \
 	    grep -v -e '^-mllvm$$' -e 'combiner-global' -e 'emscripten-sjlj' -e 'disable-lsr' | \
 	    sed 's/^/--extra-arg-before=/'); \
-	  clang-tidy -quiet -p $(WEB_DIR) $$flags app/wasm_main.cpp > $(WEB_DIR)/clang-tidy.log 2>&1; \
+	  clang-tidy -quiet -p $(WEB_DIR) $$flags app/wasm_main.cpp app/wasm_filling.cpp > $(WEB_DIR)/clang-tidy.log 2>&1; \
 	  status=$$?; grep -v -E '^[0-9]+ warnings? generated\.$$' $(WEB_DIR)/clang-tidy.log; \
 	  exit $$status
 	npx eslint .

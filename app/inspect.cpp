@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 
 #include "app/json.h"
 #include "bitmap/magic.h"
@@ -93,44 +94,41 @@ void putEntry(Json& json, const report::ReportMap& map, std::uint64_t index) {
   json.number("line", entryLine(map, index));
 }
 
+// The byte question's kinds, in the order of ByteRole::Kind.
+constexpr std::string_view kRoleNames[] = {"field", "pixel", "padding",     "pixel-data",
+                                           "entry", "gap",   "past-pixels", "past-file"};
+static_assert(std::size(kRoleNames) == static_cast<std::size_t>(ByteRole::Kind::kPastFile) + 1);
+
 void putWhat(Json& json, const ByteRole& role, const report::ReportMap& map) {
   json.begin('{', "what");
+  json.text("kind", kRoleNames[static_cast<std::size_t>(role.kind)]);
   switch (role.kind) {
     case ByteRole::Kind::kField:
-      json.text("kind", "field");
       putField(json, map, role.field);
       break;
     case ByteRole::Kind::kPixel:
-      json.text("kind", "pixel");
       json.number("x", role.pixels.x);
       json.number("y", role.pixels.y);
       json.number("count", role.pixels.count);
       json.number("inPixel", role.pixels.inPixel);
       break;
     case ByteRole::Kind::kPadding:
-      json.text("kind", "padding");
       json.number("row", role.pixels.row);
       json.number("y", role.pixels.y);
       break;
-    case ByteRole::Kind::kPixelData:
-      json.text("kind", "pixel-data");
-      break;
     case ByteRole::Kind::kEntry:
-      json.text("kind", "entry");
       putEntry(json, map, role.entry);
       break;
+    case ByteRole::Kind::kPixelData:
     case ByteRole::Kind::kGap:
-      json.text("kind", "gap");
-      break;
     case ByteRole::Kind::kPastPixels:
-      json.text("kind", "past-pixels");
-      break;
     case ByteRole::Kind::kPastFile:
-      json.text("kind", "past-file");
       break;
   }
   json.end('}');
 }
+
+}  // namespace
 
 std::string refusal(std::string_view why) {
   Json json;
@@ -139,8 +137,6 @@ std::string refusal(std::string_view why) {
   json.end('}');
   return json.str();
 }
-
-}  // namespace
 
 ByteRole byteRole(const report::ReportMap& map, const bitmap::PixelLayout& layout,
                   std::uint64_t offset) {
@@ -156,7 +152,7 @@ ByteRole byteRole(const report::ReportMap& map, const bitmap::PixelLayout& layou
   }
   // Pixels come before table entries: a table the report sizes by biClrImportant = 0 runs to
   // 256 entries over the pixels of files whose real table is shorter.
-  if (offset >= layout.start && offset < layout.end) {
+  if (offset >= layout.start && (offset < layout.end || layout.endBeyondAnyFile)) {
     if (!bitmap::hasFixedOffsets(layout)) {
       role.kind = ByteRole::Kind::kPixelData;
       return role;

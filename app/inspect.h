@@ -49,8 +49,10 @@
 //           the file (here, were the file 2 bytes shorter): it prints the last bytes read
 //           again, and every later item does too.
 //
-// pixel {x, y}: the pixel at x, y; x and y whole numbers within width and height, else
-//   {refused: "<why>"}.
+// Any question asked before a file is opened, or that cannot be answered as asked, gets
+// {refused: "<why, in words>"}.
+//
+// pixel {x, y}: the pixel at x, y; x and y whole numbers within width and height.
 //   {x, y, fixedOffsets: false}          compressed, or a depth the format does not define
 //   {x, y, fixedOffsets: true, offset: "1078", count: 1, shift: 4, bits: 4, missing: 0,
 //    row: 3, inRow: "2", bytes: [{offset: "1078", dumps: [<byte in a dump>, ...]}, ...]}
@@ -133,6 +135,9 @@ struct ByteRole {
 
 ByteRole byteRole(const report::ReportMap& map, const bitmap::PixelLayout& layout,
                   std::uint64_t offset);
+
+// The answer to a question that cannot be answered: {refused: why}.
+std::string refusal(std::string_view why);
 
 class Inspection {
  public:

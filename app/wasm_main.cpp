@@ -35,6 +35,13 @@ const char* answerWith(std::string json) {
   return answer.c_str();
 }
 
+// The open file's answer to a question, or a refusal when none is open.
+template <class Question>
+const char* ask(const Question& question) {
+  return answerWith(inspection != nullptr ? question(*inspection)
+                                          : app::refusal("no file is open to inspect"));
+}
+
 // A number from JavaScript as a whole number; UINT64_MAX, which no question accepts, for a
 // fraction, a negative, NaN or one past 64 bits.
 std::uint64_t wholeNumber(double value) {
@@ -115,20 +122,23 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectOpen(const std::uint8_t* head
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectPixel(double x, double y) {
-  return answerWith(inspection->pixel(wholeNumber(x), wholeNumber(y)));
+  return ask(
+      [&](const app::Inspection& file) { return file.pixel(wholeNumber(x), wholeNumber(y)); });
 }
 
 // offset: a decimal number, which may pass what a double holds exactly.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectByte(const char* offset) {
-  return answerWith(inspection->byte(offset));
+  return ask([&](const app::Inspection& file) { return file.byte(offset); });
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectPlace(double line, double column) {
-  return answerWith(inspection->place(wholeNumber(line), wholeNumber(column)));
+  return ask([&](const app::Inspection& file) {
+    return file.place(wholeNumber(line), wholeNumber(column));
+  });
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectEntry(double index) {
-  return answerWith(inspection->entry(wholeNumber(index)));
+  return ask([&](const app::Inspection& file) { return file.entry(wholeNumber(index)); });
 }
 
 // The excerpts of the report around count lines, in any order.
@@ -136,6 +146,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* inspectExcerpts(const double* lines,
                                                             double before, double after) {
   std::vector<std::uint64_t> wanted;
   for (std::size_t i = 0; i < count; ++i) wanted.push_back(wholeNumber(lines[i]));
-  return answerWith(
-      inspection->excerpts(std::move(wanted), wholeNumber(before), wholeNumber(after)));
+  return ask([&](const app::Inspection& file) {
+    return file.excerpts(wanted, wholeNumber(before), wholeNumber(after));
+  });
 }

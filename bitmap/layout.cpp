@@ -98,6 +98,7 @@ BytePixels bytePixels(const PixelLayout& layout, std::uint64_t offset) {
   const std::uint64_t inRow = (offset - layout.start) % layout.rowBytes;
   if (row >= layout.height) return pixels;
   pixels.row = static_cast<std::uint32_t>(row);
+  pixels.y = layout.topDown ? pixels.row : layout.height - 1 - pixels.row;
   // The row's pixel bytes; the rest pads it to a whole number of 32-bit words.
   const std::uint64_t dataBytes = (std::uint64_t{layout.width} * layout.bits + 7) / 8;
   if (inRow >= dataBytes) {
@@ -105,7 +106,6 @@ BytePixels bytePixels(const PixelLayout& layout, std::uint64_t offset) {
     return pixels;
   }
   pixels.kind = BytePixels::Kind::kPixels;
-  pixels.y = layout.topDown ? pixels.row : layout.height - 1 - pixels.row;
   if (layout.bits >= 8) {
     const std::uint32_t bytes = layout.bits / 8u;
     pixels.x = static_cast<std::uint32_t>(inRow / bytes);

@@ -55,12 +55,12 @@ constexpr std::uint32_t missingBytes(std::uint64_t offset, std::uint32_t count,
 
 // The pixels whose bits the byte at offset holds: the first, how many (more than one for
 // pixels smaller than a byte, never past the row's width), which byte of the pixel it is, and
-// the row; only the row for a byte in a row's padding; none for a byte before the pixels or
-// past their rows.
+// its row (as stored, and as y); only the row for a byte in a row's padding; none for a byte
+// before the pixels or past their rows.
 struct BytePixels {
   enum class Kind { kPixels, kPadding, kOutside } kind = Kind::kOutside;
   std::uint32_t x = 0;
-  std::uint32_t y = 0;
+  std::uint32_t y = 0;  // also for padding
   std::uint32_t count = 0;
   std::uint32_t inPixel = 0;  // for pixels of more than one byte, from 0
   std::uint32_t row = 0;      // as stored, from 0

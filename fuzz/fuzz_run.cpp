@@ -3,7 +3,8 @@
 // them), from bytes that arrive while the run reads them (as the page streams a file in) and
 // from a real file through the block reader; the reports (read in tiny blocks where there are
 // blocks) must be identical, the status 0 or -1, and the text within 64 bytes per input byte
-// + 1 MiB.
+// + 1 MiB. The inspector is opened on each input too, and its answers checked against the
+// report (inspect_checks.cpp).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "app/run.h"
 #include "bitmap/source.h"
+#include "fuzz/inspect_checks.h"
 #include "report/sink.h"
 
 namespace {
@@ -61,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   require(memoryStatus == 0 || memoryStatus == -1, "status other than 0 or -1");
   require(fromMemory.size() <= bound, "report larger than 64 x input + 1 MiB");
+  fuzz::checkInspector(data, size, "input.bmp", fromMemory);
 
   for (const bool filling : {false, true}) {
     std::string fromView;

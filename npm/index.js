@@ -13,8 +13,9 @@ const kHighWater = 1 << 20;
 // The core's memory holds 2 GiB at most: more bytes are refused before they are copied to it.
 const kMaxBytes = 2 ** 31;
 
-// A worker whose last run ended cleanly waits here for the next one, without keeping the
-// process alive.
+// A worker whose last run ended cleanly waits here for the next one. Workers keep the process
+// alive only while a stream waits for a block, as a file stream's read does: a stream that is
+// never read, or no longer read, lets the process exit.
 let idle = null;
 
 function startWorker() {
@@ -42,7 +43,6 @@ function takeWorker() {
   const runner = idle ?? startWorker();
   idle = null;
   if (runner.onIdleExit) runner.worker.off('exit', runner.onIdleExit);
-  runner.worker.ref();
   return runner;
 }
 
@@ -91,7 +91,10 @@ function openReport(request) {
     // port hands on messages as long as there are more, and a run that always had its credit
     // would keep timers and I/O waiting.
     read() {
+      worker.ref();
+      // Granted to this run only: one that has ended meanwhile leaves the next run none.
       setImmediate(() => {
+        if (!running) return;
         Atomics.add(credits, 0, 1);
         Atomics.notify(credits, 0);
       });
@@ -109,6 +112,7 @@ function openReport(request) {
   function onMessage(message) {
     if (message.type === 'block') {
       const {block} = message;
+      worker.unref();
       stream.push(Buffer.from(block.buffer, block.byteOffset, block.length));
     } else if (message.type === 'end') {
       stop();
@@ -132,6 +136,8 @@ function openReport(request) {
   worker.on('message', onMessage);
   worker.on('error', onError);
   worker.on('exit', onExit);
+  // A listener for messages holds the process: let go of it until the stream is read.
+  worker.unref();
   worker.postMessage(request);
   return stream;
 }

@@ -28,32 +28,30 @@ struct DumpWalk {
 };
 
 // Bytes an item reads, and characters it prints: as its formatter (dump_items.h) has them.
-constexpr std::uint32_t itemBytes(ItemKind kind) {
+struct ItemSize {
+  std::uint32_t bytes;
+  std::uint32_t chars;
+};
+template <class Item>
+constexpr ItemSize sizeOf() {
+  return {static_cast<std::uint32_t>(Item::kItemBytes),
+          static_cast<std::uint32_t>(Item::kTextBytes)};
+}
+constexpr ItemSize itemSize(ItemKind kind) {
   switch (kind) {
     case ItemKind::kBitPicture:
-      return BitPictureItem::kItemBytes;
+      return sizeOf<BitPictureItem>();
     case ItemKind::kHex:
-      return HexItem::kItemBytes;
+      return sizeOf<HexItem>();
     case ItemKind::kTranslated:
-      return TranslatedItem::kItemBytes;
+      return sizeOf<TranslatedItem>();
     case ItemKind::kTriple:
-      return TripleItem::kItemBytes;
+      return sizeOf<TripleItem>();
   }
-  return 0;
+  return {0, 0};
 }
-constexpr std::uint32_t itemChars(ItemKind kind) {
-  switch (kind) {
-    case ItemKind::kBitPicture:
-      return BitPictureItem::kTextBytes;
-    case ItemKind::kHex:
-      return HexItem::kTextBytes;
-    case ItemKind::kTranslated:
-      return TranslatedItem::kTextBytes;
-    case ItemKind::kTriple:
-      return TripleItem::kTextBytes;
-  }
-  return 0;
-}
+constexpr std::uint32_t itemBytes(ItemKind kind) { return itemSize(kind).bytes; }
+constexpr std::uint32_t itemChars(ItemKind kind) { return itemSize(kind).chars; }
 
 // A dump's section opens with a blank line and its title's line: kTitleOpen, the title,
 // kTitleClose; its rows start on the next line.

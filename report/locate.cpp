@@ -183,7 +183,9 @@ std::uint64_t lineStart(const ReportMap& map, std::uint64_t line) {
   }
   for (std::size_t d = 0; d < map.dumps.size(); ++d) {
     const DumpMap& dump = map.dumps[d];
-    // Its title, and the blank lines before: one after the header report, two after a dump.
+    // Its title's line starts after kTitleOpen's line ends, the blank line between them after
+    // the first; after a dump, whose rows end with a line end, the text starts a blank line too.
+    static_assert(kTitleOpen.rfind('\n') == 1 && kTitleOpen.find('\n') == 0);
     if (line == dump.firstLine - 1) return dump.textStart + 2;
     if (line == dump.firstLine - 2) return dump.textStart + 1;
     if (d > 0 && line == dump.firstLine - 3) return dump.textStart;

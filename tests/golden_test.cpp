@@ -140,9 +140,18 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
   for (const std::string name : {"view.bmp", "two\nlines.bmp"}) {
     bitmap::Source view;
     view.openView(c.input.data(), c.input.size());
-    const std::vector<std::string> lines = linesOf(testing_support::runSource(view, name).text);
-    if (c.status != 0) continue;  // refused: no sections to find anything in
+    const std::string text = testing_support::runSource(view, name).text;
+    const std::vector<std::string> lines = linesOf(text);
     const report::ReportMap map = report::mapReport(file, info, c.input.size(), name);
+    if (c.status != 0) {
+      // Refused: the banner and one line, which the map counts, and no sections.
+      EXPECT_TRUE(map.refused);
+      EXPECT_EQ(map.lastLine, lines.size());
+      EXPECT_EQ(map.reportBytes, text.size());
+      EXPECT_EQ(report::lineStart(map, map.lastLine), text.rfind('\n') + 1);
+      EXPECT_EQ(report::targetAt(map, map.lastLine, 1).kind, report::ReportTarget::Kind::kNothing);
+      continue;
+    }
     const auto lineAt = [&](std::uint64_t line) {
       return line >= 1 && line <= lines.size() ? lines[static_cast<std::size_t>(line - 1)]
                                                : std::string();
@@ -195,6 +204,26 @@ TEST_P(Golden, EveryByteIsFoundWhereTheReportPrintsIt) {
           EXPECT_EQ(target.item.dump, place.dump);
           EXPECT_EQ(target.item.index, place.index);
         }
+      }
+    }
+    // An item is past the end exactly when its bytes are not all in the file; from the first
+    // such item on, every item prints what the one before it printed (for a byte, the last
+    // byte read; a triple cut by the end keeps the bytes it did not find).
+    for (std::size_t d = 0; d < map.dumps.size(); ++d) {
+      const report::DumpMap& dump = map.dumps[d];
+      const std::uint32_t bytes = report::itemBytes(dump.dump.kind);
+      const std::uint64_t chars = report::itemChars(dump.dump.kind);
+      std::string before;
+      for (std::uint64_t i = 0; i < std::min<std::uint64_t>(dump.extent.printed, 20000); ++i) {
+        const report::ItemPlace place = report::itemPlace(map, d, i);
+        EXPECT_EQ(place.pastEnd, place.offset + bytes > c.input.size()) << "item " << i;
+        const std::string printed =
+            lineAt(place.line)
+                .substr(static_cast<std::size_t>(place.column), static_cast<std::size_t>(chars));
+        if (i >= dump.pastEnd && i > 0 && bytes == 1) {
+          EXPECT_EQ(printed, before) << "item " << i;
+        }
+        before = printed;
       }
     }
     // After the last dump's rows (and its line of items not shown), or the last header line

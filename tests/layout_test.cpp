@@ -76,24 +76,71 @@ TEST(Layout, EveryPixelIsStoredWhereTheFormatSaysAndLeadsBack) {
               << bits << " bits, " << x << ", " << y;
           EXPECT_EQ(pixel.count, std::max(1, bits / 8));
           EXPECT_EQ(pixel.shift, bits < 8 ? 8 - bits - x * bits % 8 : 0);
-          const bitmap::BytePixels back = bitmap::bytePixels(layout, pixel.offset);
-          EXPECT_EQ(back.kind, bitmap::BytePixels::Kind::kPixels);
-          EXPECT_EQ(back.y, y);
-          EXPECT_TRUE(back.x <= x && x < back.x + back.count) << bits << " bits, " << x;
+          EXPECT_EQ(pixel.row, storedRow);
+          EXPECT_EQ(pixel.inRow, x * bits / 8);
+          EXPECT_FALSE(pixel.beyondAnyFile);
+          // Each of its bytes leads back to it; a byte of small pixels holds as many as fit,
+          // never one past the width.
+          for (std::uint32_t b = 0; b < pixel.count; ++b) {
+            const bitmap::BytePixels back = bitmap::bytePixels(layout, pixel.offset + b);
+            EXPECT_EQ(back.kind, bitmap::BytePixels::Kind::kPixels);
+            EXPECT_EQ(back.y, y);
+            EXPECT_EQ(back.row, storedRow);
+            EXPECT_EQ(back.inPixel, b);
+            const std::uint32_t perByte = bits < 8 ? 8u / bits : 1;
+            EXPECT_EQ(back.x, x / perByte * perByte) << bits << " bits, " << x;
+            EXPECT_EQ(back.count, std::min(perByte, 13 - back.x)) << bits << " bits, " << x;
+          }
         }
         // What follows the row's pixels up to the next row is padding.
         const std::uint64_t rowStart = 118 + storedRow * layout.rowBytes;
         for (std::uint64_t at = rowStart + (13u * bits + 7) / 8; at < rowStart + layout.rowBytes;
              ++at) {
-          EXPECT_EQ(bitmap::bytePixels(layout, at).kind, bitmap::BytePixels::Kind::kPadding);
+          const bitmap::BytePixels padding = bitmap::bytePixels(layout, at);
+          EXPECT_EQ(padding.kind, bitmap::BytePixels::Kind::kPadding);
+          EXPECT_EQ(padding.row, storedRow);
+          EXPECT_EQ(padding.y, y);
         }
       }
+      EXPECT_EQ(layout.end, 118 + 3 * layout.rowBytes);
       EXPECT_EQ(bitmap::bytePixels(layout, 117).kind, bitmap::BytePixels::Kind::kOutside);
       EXPECT_EQ(bitmap::bytePixels(layout, 118 + 3 * layout.rowBytes).kind,
                 bitmap::BytePixels::Kind::kOutside);
     }
   }
   EXPECT_FALSE(bitmap::hasFixedOffsets(layoutOf(15, 4, 4)));
+}
+
+// Where the pixels end: after every row, or after biSizeImage bytes of compressed data (the
+// file's end when that is 0); bit fields and alpha bit fields are not compressed.
+TEST(Layout, ThePixelsEndAfterTheirRowsOrTheirCompressedSize) {
+  bitmap::BitmapFileHeader file;
+  file.bfOffBits = 118;
+  bitmap::BitmapInfoHeader info;
+  info.biBitCount = 8;
+  info.biWidth = 8000;
+  info.biHeight = 1000;
+  info.biSizeImage = 500;
+  for (const std::uint32_t compression : {0u, 3u, 6u, 1u, 2u, 4u, 5u}) {
+    info.biCompression = compression;
+    const bitmap::PixelLayout layout = bitmap::pixelLayout(file, info, 1 << 20);
+    const bool compressed = compression != 0 && compression != 3 && compression != 6;
+    EXPECT_EQ(layout.compressed, compressed) << compression;
+    EXPECT_EQ(layout.end, compressed ? 118 + 500 : 118 + 8000 * 1000) << compression;
+    EXPECT_EQ(layout.width, 8000u);
+    EXPECT_EQ(layout.height, 1000u);
+  }
+  info.biSizeImage = 0;
+  EXPECT_EQ(bitmap::pixelLayout(file, info, 4321).end, 4321u);
+  // A 12-pixel 1-bit row: the second byte holds pixels 8 to 11 only.
+  info.biCompression = 0;
+  info.biBitCount = 1;
+  info.biWidth = 12;
+  info.biHeight = 1;
+  const bitmap::PixelLayout bits = bitmap::pixelLayout(file, info, 1 << 20);
+  EXPECT_EQ(bitmap::bytePixels(bits, 119).x, 8u);
+  EXPECT_EQ(bitmap::bytePixels(bits, 119).count, 4u);
+  EXPECT_EQ(bitmap::bytePixels(bits, 120).kind, bitmap::BytePixels::Kind::kPadding);
 }
 
 }  // namespace

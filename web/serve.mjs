@@ -15,9 +15,25 @@ const kTypes = {
   '.png': 'image/png',
 };
 
-// Resolves to the listening server; port 0 lets the system pick one.
+// The page's Content-Security-Policy, from the meta tag of the site's index.html, with what a
+// meta tag cannot say: that no other site may frame the page.
+function pagePolicy(root) {
+  const html = fs.readFileSync(path.join(root, 'index.html'), 'utf8');
+  const meta = /<meta http-equiv="Content-Security-Policy" content="([^"]*)">/.exec(html);
+  if (meta === null) throw new Error(`${root}/index.html has no Content-Security-Policy`);
+  return `${meta[1]}; frame-ancestors 'none'`;
+}
+
+// Resolves to the listening server; port 0 lets the system pick one. Pages go out with their
+// Content-Security-Policy as a header.
 export function serve(dir, port = 0) {
   const root = path.resolve(dir);
+  let policy = null;
+  try {
+    policy = pagePolicy(root);
+  } catch (error) {
+    return Promise.reject(error);
+  }
   const server = http.createServer((request, response) => {
     const notFound = () => response.writeHead(404, {'content-type': 'text/plain'})
                                    .end('not found\n');
@@ -38,10 +54,12 @@ export function serve(dir, port = 0) {
         notFound();
         return;
       }
+      const type = kTypes[path.extname(file)] ?? 'application/octet-stream';
       response.writeHead(200, {
-        'content-type': kTypes[path.extname(file)] ?? 'application/octet-stream',
+        'content-type': type,
         'content-length': status.size,
         'cache-control': 'no-cache',
+        ...(type.startsWith('text/html') ? {'content-security-policy': policy} : {}),
       });
       if (request.method === 'HEAD') response.end();
       else fs.createReadStream(file).pipe(response);

@@ -1,5 +1,6 @@
-// make serve-web as the README shows it: the site on the port asked for, and one clear line
-// when that port is taken.
+// make serve-web as the README shows it: the site on the port asked for, with the page's
+// Content-Security-Policy as a header that also forbids framing, and one clear line when that
+// port is taken.
 import assert from 'node:assert/strict';
 import {spawn} from 'node:child_process';
 import net from 'node:net';
@@ -50,7 +51,14 @@ test('make serve-web PORT=... serves the page there, and says so when the port i
     assert.match(first.output().stdout, new RegExp(`Quillfen's page: http://127\\.0\\.0\\.1:${port}/`));
     const page = await fetch(`http://127.0.0.1:${port}/`);
     assert.equal(page.status, 200);
-    assert.match(await page.text(), /<title>Quillfen/);
+    const html = await page.text();
+    assert.match(html, /<title>Quillfen/);
+    // The header is the page's own policy, which a meta tag cannot make refuse framing.
+    const meta = /<meta http-equiv="Content-Security-Policy" content="([^"]*)">/.exec(html)[1];
+    assert.match(meta, /default-src 'none'/);
+    assert.equal(page.headers.get('content-security-policy'), `${meta}; frame-ancestors 'none'`);
+    assert.equal((await fetch(`http://127.0.0.1:${port}/index.html`))
+                     .headers.get('content-security-policy'), `${meta}; frame-ancestors 'none'`);
 
     const second = serveWeb(port);
     const status = await within(120_000, second.ended, 'make serve-web on a busy port');
