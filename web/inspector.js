@@ -6,7 +6,7 @@
 // the panel's text (panel_text.js), the marks in the report, the outline on the picture, the
 // bytes (inspector_views.js) and the x and y fields.
 
-import {count, parseOffset} from './numbers.js';
+import {count, parseOffset, size} from './numbers.js';
 import {entryIndex, kCounting, panelFacts} from './panel_text.js';
 import {outlineBox, PanelView, showHex} from './inspector_views.js';
 import {byteSelection, emptyModel, entrySelection, fieldSelection, itemSelection,
@@ -15,8 +15,10 @@ import {byteSelection, emptyModel, entrySelection, fieldSelection, itemSelection
 import {isAbort} from './workers.js';
 
 // An excerpt of the report around a line holds up to this many bytes of lines before it, and
-// as many after.
+// as many after; excerpts of more than kMaxExcerptBytes in all, which a line of a very wide
+// picture can make alone, are not shown.
 const kExcerptBytes = 256 << 10;
+const kMaxExcerptBytes = 16 << 20;
 // The view of the bytes: 16 a line, this many lines before and after the selection's first.
 const kHexContext = 3;
 // Selections past the text shown that come quicker than this, in milliseconds, make one run
@@ -275,6 +277,7 @@ export class Inspector {
   async mark(selection, signal) {
     const lines = selection.places.map((place) => place.line);
     if (selection.line !== null) lines.push(selection.line);
+    if (this.view.head === null) this.view.restoreNote();
     if (lines.some((line) => !this.view.shows(line))) {
       if (lines.every((line) => this.view.startShows(line))) {
         this.view.restoreStart();
@@ -282,9 +285,15 @@ export class Inspector {
         await pause(kExcerptPauseMs, signal);
         const ranges = await this.ask({question: 'excerpts', lines, before: kExcerptBytes,
                                        after: kExcerptBytes}, signal);
-        const excerpts = await this.requestExcerpts(ranges, signal);
-        signal.throwIfAborted();
-        this.view.showExcerpts(excerpts, this.describe.report.lastLine);
+        const total = ranges.reduce((sum, {from, to}) => sum + BigInt(to) - BigInt(from), 0n);
+        if (total > BigInt(kMaxExcerptBytes)) {
+          this.view.say(`The report's lines around the selection are ${size(total)} long: too ` +
+                        'long to show here. Save report writes them.');
+        } else {
+          const excerpts = await this.requestExcerpts(ranges, signal);
+          signal.throwIfAborted();
+          this.view.showExcerpts(excerpts, this.describe.report.lastLine);
+        }
       }
     }
     this.markShown(selection);

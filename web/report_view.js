@@ -37,7 +37,8 @@ export class ReportView {
     this.pending = '';  // text after the last line end laid out
     this.nextLine = 1;  // the line the next piece starts with
     this.shownBytes = 0;  // bytes of the report laid out
-    this.head = null;  // the report's start while excerpts are shown: {pieces, note, legend}
+    this.head = null;  // the report's start while excerpts are shown: {pieces, legend}
+    this.reportNote = '';  // the note the report ended with
     this.clearMarks();
   }
 
@@ -64,6 +65,13 @@ export class ReportView {
                `${count(reportLength)}, up to the end of a line. Save report writes all of it.`);
     }
     if (cancelled) this.say('Cancelled: the report stops here, where its run was stopped.');
+    this.reportNote = this.note.hidden ? '' : this.note.textContent;
+  }
+
+  // The note the report ended with, in place of any other.
+  restoreNote() {
+    if (this.reportNote) this.say(this.reportNote);
+    else this.note.hidden = true;
   }
 
   say(text, action = null) {
@@ -117,8 +125,7 @@ export class ReportView {
   // excerpts, the next one's first piece says so, in generated content outside the text.
   showExcerpts(excerpts, lastReportLine) {
     if (this.head === null) {
-      this.head = {pieces: [...this.pre.children], note: this.note.hidden ? '' :
-                   this.note.textContent, legend: this.legend.hidden};
+      this.head = {pieces: [...this.pre.children], legend: this.legend.hidden};
     }
     this.clearMarks();
     this.pre.replaceChildren();
@@ -151,8 +158,7 @@ export class ReportView {
     this.clearMarks();
     this.pre.replaceChildren(...this.head.pieces);
     this.legend.hidden = this.head.legend;
-    if (this.head.note) this.say(this.head.note);
-    else this.note.hidden = true;
+    this.restoreNote();
     this.head = null;
   }
 

@@ -129,8 +129,9 @@ const isItem = (at) => at.target.kind === 'item';
 // Where a key moves the report's cursor from: left and right item by item within a dump's
 // rows, wrapping to the next or previous row; up and down line by line, keeping the column,
 // onto a row's last item where a row is shorter; elsewhere every arrow a line; Home and End to
-// a row's first and last item; with ctrl, Home and End to the report's first and last line. describe is the core's
-// description of the file; ask(line, column) resolves to its answer about that place.
+// a row's first and last item; with ctrl, Home and End to the report's first and last line.
+// describe is the core's description of the file; ask(line, column) resolves to its answer
+// about that place.
 // Resolves to the new cursor, or to from when the key leads nowhere.
 export async function stepCursor(key, ctrl, cursor, describe, ask) {
   const at = async (line, column) => ({line, column, target: await ask(line, column)});

@@ -47,8 +47,9 @@ export const isAbort = (error) => error?.name === 'AbortError';
 export class WorkerClient {
   // init: the message that readies a fresh worker, answered by {type: 'ready'}, or null;
   // standby: keep a fresh worker ready beside the one in use, started while no request is in
-  // flight, so that one stopped is replaced at once. onBroken(error): a fresh worker, started in place of one that failed or was
-  // stopped, could not start; every request in flight has failed.
+  // flight, so that one stopped is replaced at once. onBroken(error): a fresh worker, started
+  // in place of one that failed or was stopped, could not start; every request in flight has
+  // failed.
   constructor(url, {init = null, standby = false, onBroken = () => {}} = {}) {
     this.url = url;
     this.init = init;

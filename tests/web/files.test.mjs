@@ -8,7 +8,7 @@ import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
 import {checkPixel, headerOf} from './bitmaps.mjs';
-import {bitmapFile, choosePixel, inspected, nativeReport, pick, root, scratchDir,
+import {bitmapFile, choosePixel, inspected, nativeReport, peakDuring, pick, root, scratchDir,
         startSession} from './browser.mjs';
 
 const scratch = scratchDir();
@@ -276,5 +276,22 @@ describe('a large 8-bit file', () => {
     const widths = await page.$$eval('#report mark', (marks) => marks.map((mark) =>
       Number(mark.closest('#report > span').dataset.item)));
     assert.deepEqual(widths, shown.marks.map((mark) => mark.text.length));
+  });
+});
+
+describe('a picture six million pixels wide', () => {
+  test('whose lines are too long to show says so, and the page\'s memory stays bounded',
+       async () => {
+    // One row: the indexed dump's line is 18 MB long, the translated one's 54 MB.
+    const bmp = bitmapFile(file('very-wide.bmp'), 8, 6_000_000, 1);
+    await open(bmp);
+    const [, heap] = await peakDuring(async () => (await page.metrics()).JSHeapUsedSize,
+                                      () => choosePixel(page, 0, 0), 20);
+    const shown = await inspected(page);
+    assert.equal(shown.offset, String(headerOf(fs.readFileSync(bmp)).offBits));
+    assert.deepEqual(shown.marks, []);
+    assert.match(shown.note, /^The report's lines around the selection are \d+ MB long: too long to show here\. Save report writes them\.$/);
+    assert.match(shown.facts, /^Bitmap Data\[Indexed data\]\nline 286 \(from 1\), item 0 of the row/m);
+    assert.ok(heap < 96e6, `JS heap reached ${heap} bytes`);
   });
 });
