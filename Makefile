@@ -5,7 +5,7 @@ GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
 .PHONY: configure run test bench fuzz install package lint sanitize clean cross windows \
-        windows-test windows-package web serve-web web-test web-bench web-unit mutate npm-package \
+        windows-test windows-package web serve-web web-test web-bench mutate npm-package \
         npm-test
 
 # Configures the build folder $(1) with the arguments $(2), run behind $(3) (emcmake): the
@@ -139,15 +139,11 @@ serve-web: web
 node_modules/.package-lock.json: package-lock.json
 	npm ci
 
-# Drives the page in Debian's Chromium, headless, against the native binary's reports.
+# Drives the page in Debian's Chromium, headless, against the native binary's reports; runs
+# the Node tests of the page's pure modules (tests/web/unit/) too.
 web-test: web configure node_modules/.package-lock.json
 	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	node --test tests/web/
-
-# The Node tests of the page's pure modules (selection, panel text, report pieces, numbers,
-# status line, worker client): a second or so, no browser.
-web-unit: node_modules/.package-lock.json
-	node --test tests/web/unit/
 
 # StrykerJS mutates the page's pure modules and runs their Node tests against each mutant;
 # fails below a mutation score of 85 % (stryker.config.mjs). The report: build-mutate/.

@@ -51,5 +51,5 @@ export default [
   // own names.
   {files: ['tests/web/*.mjs', 'bench/*.mjs'],
    languageOptions: {globals: {...globals.node, ...globals.browser, createQuillfen: 'readonly',
-                               core: 'readonly', decoding: 'readonly', picture: 'readonly'}}},
+                               core: 'readonly', decoding: 'readonly'}}},
 ];

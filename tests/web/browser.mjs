@@ -4,6 +4,7 @@ import {execFileSync, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import {after, before} from 'node:test';
 import puppeteer from 'puppeteer-core';
 
 import {serve} from '../../web/serve.mjs';
@@ -21,6 +22,20 @@ export async function serveSite(dir = `${root}build-web/site`) {
       server.close();
     },
   };
+}
+
+// A test file's session on a desktop of 1280 x 900, started before its tests and closed after
+// them: the returned object holds server, browser and page once they run, and ready(session)
+// runs once they do (in the same hook: Node's runs its root hooks without waiting in turn).
+export function desktopSession(scratch, ready = () => {}) {
+  const held = {};
+  before(async () => {
+    Object.assign(held, await startSession(scratch, (opened) =>
+      opened.setViewport({width: 1280, height: 900})));
+    await ready(held);
+  });
+  after(() => held.close?.());
+  return held;
 }
 
 // The site served, Chromium launched and the page opened on it, for a test file's tests;
@@ -266,13 +281,12 @@ export function watchWorkerEnds(page) {
   };
 }
 
-// Runs fn in the page's picture decoder while it decodes: in every worker that is decoding a
-// picture not yet decoded, since one the page has just stopped may not have gone yet.
+// Runs fn in the page's picture decoder: in every worker that has decoded, since one the page
+// has just stopped may not have gone yet. Only decoders decode; a core worker never does.
 export async function inPictureWorker(page, fn) {
   let found = 0;
   for (const worker of page.workers()) {
-    const busy = await worker.evaluate(() => decoding !== null && picture === null)
-                     .catch(() => false);
+    const busy = await worker.evaluate(() => decoding !== null).catch(() => false);
     if (busy) {
       found += 1;
       await worker.evaluate(fn).catch(() => {});
@@ -282,6 +296,15 @@ export async function inPictureWorker(page, fn) {
 }
 
 // ---- the inspector
+
+// Picks a file whose report must be done, and waits until the inspector is open on it and its
+// picture is no longer being decoded.
+export async function pickToInspect(page, file) {
+  const outcome = await pick(page, file);
+  if (outcome !== 'done') throw new Error(`${file}: ${outcome}, not done`);
+  await page.waitForFunction(() => !document.querySelector('#go-offset').disabled &&
+                                   document.body.dataset.picture !== 'decoding');
+}
 
 // Waits until the inspector has shown all it was asked to.
 export const inspectorSettled = (page) => page.waitForFunction(
@@ -317,28 +340,24 @@ export const inspected = (page) => page.evaluate(() => {
           focused: document.activeElement.id || document.activeElement.tagName};
 });
 
-// Picks a pixel from the keyboard: both fields, then Enter; waits until the inspector is done.
-export async function choosePixel(page, x, y) {
-  await page.$eval('#pixel-x', (input, value) => {
-    input.value = value;
-  }, String(x));
-  await page.$eval('#pixel-y', (input, value) => {
-    input.value = value;
-  }, String(y));
-  await page.focus('#pixel-y');
+// Fills the fields {selector: value}, presses Enter in the last, and waits until the inspector
+// has shown what they chose.
+async function submitFields(page, fields) {
+  for (const [selector, value] of Object.entries(fields)) {
+    await page.$eval(selector, (input, typed) => {
+      input.value = typed;
+    }, String(value));
+  }
+  await page.focus(Object.keys(fields).at(-1));
   await page.keyboard.press('Enter');
   await inspectorSettled(page);
 }
 
-// Types an offset into input#go-offset and presses Enter; waits until the inspector is done.
-export async function goToOffset(page, offset) {
-  await page.$eval('#go-offset', (input, value) => {
-    input.value = value;
-  }, String(offset));
-  await page.focus('#go-offset');
-  await page.keyboard.press('Enter');
-  await inspectorSettled(page);
-}
+// Picks a pixel from the keyboard: both fields, then Enter.
+export const choosePixel = (page, x, y) => submitFields(page, {'#pixel-x': x, '#pixel-y': y});
+
+// Types an offset into input#go-offset and presses Enter.
+export const goToOffset = (page, offset) => submitFields(page, {'#go-offset': offset});
 
 // Clicks the character at line, column of the report, as it is shown (an empty line's line
 // end at column 0).

@@ -5,30 +5,21 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import {after, before, describe, test} from 'node:test';
+import {describe, test} from 'node:test';
 
 import {checkPixel, headerOf} from './bitmaps.mjs';
-import {bitmapFile, choosePixel, inspected, nativeReport, peakDuring, pick, root, scratchDir,
-        startSession} from './browser.mjs';
+import {bitmapFile, choosePixel, desktopSession, inspected, nativeReport, peakDuring,
+        pickToInspect, root, scratchDir} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
 
-let session;
 let page;
-
-before(async () => {
-  session = await startSession(scratch, (opened) => opened.setViewport({width: 1280,
-                                                                         height: 900}));
-  ({page} = session);
+desktopSession(scratch, (started) => {
+  ({page} = started);
 });
 
-after(() => session?.close());
-
-async function open(bmp) {
-  assert.equal(await pick(page, bmp), 'done');
-  await page.waitForFunction(() => !document.querySelector('#go-offset').disabled);
-}
+const open = (bmp) => pickToInspect(page, bmp);
 
 // A 32-bit header of width x height as stored, with nothing after it.
 function header32(width, height) {

@@ -6,27 +6,21 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import {after, before, describe, test} from 'node:test';
+import {describe, test} from 'node:test';
 
 import {checkPixel, headerOf} from './bitmaps.mjs';
 import {choosePixel as choosePixelIn, clickText as clickTextIn, inspected as inspectedIn,
-        inspectorSettled, nativeReport, peakDuring, pick, root, scratchDir, startSession,
+        inspectorSettled, nativeReport, peakDuring, pick, root, scratchDir, desktopSession,
         testFiles, trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
 const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 
-let session;
 let page;
-
-before(async () => {
-  session = await startSession(scratch, (opened) => opened.setViewport({width: 1280,
-                                                                         height: 900}));
-  ({page} = session);
+desktopSession(scratch, (started) => {
+  ({page} = started);
 });
-
-after(() => session?.close());
 
 const choosePixel = (x, y) => choosePixelIn(page, x, y);
 const clickText = (line, column) => clickTextIn(page, line, column);

@@ -4,25 +4,19 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import {after, before, describe, test} from 'node:test';
+import {describe, test} from 'node:test';
 
-import {bitmapFile, choosePixel, clickText, inspected, inspectorSettled, nativeReport, pick,
-        root, scratchDir, startSession, trueColorFile} from './browser.mjs';
+import {bitmapFile, choosePixel, clickText, desktopSession, inspected, inspectorSettled,
+        nativeReport, pickToInspect, root, scratchDir, trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
 const sample = path.join(root, 'samples/sample.bmp');
 
-let session;
 let page;
-
-before(async () => {
-  session = await startSession(scratch, (opened) => opened.setViewport({width: 1280,
-                                                                         height: 900}));
-  ({page} = session);
+desktopSession(scratch, (started) => {
+  ({page} = started);
 });
-
-after(() => session?.close());
 
 // Presses keys in the report (a key, or [key, modifier]) and waits until the inspector has
 // followed them all.
@@ -46,10 +40,7 @@ async function where() {
           marks: shown.marks, note: shown.note};
 }
 
-async function open(bmp) {
-  assert.equal(await pick(page, bmp), 'done');
-  await page.waitForFunction(() => !document.querySelector('#go-offset').disabled);
-}
+const open = (bmp) => pickToInspect(page, bmp);
 
 describe('the report\'s keys', () => {
   test('move line by line to a dump, then item by item, wrapping rows; Home and End; ' +

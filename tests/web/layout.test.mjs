@@ -6,10 +6,10 @@ import {AxePuppeteer} from '@axe-core/puppeteer';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import {after, before, describe, test} from 'node:test';
+import {describe, test} from 'node:test';
 
-import {bitmapFile, choosePixel, clickText, goToOffset, inspectorSettled, openPage, pick, root,
-        scratchDir, startSession, trueColorFile} from './browser.mjs';
+import {bitmapFile, choosePixel, clickText, desktopSession, goToOffset, inspectorSettled,
+        openPage, pickToInspect, root, scratchDir, trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -17,21 +17,12 @@ const sample = path.join(root, 'samples/sample.bmp');
 const kPhone = {width: 390, height: 844, isMobile: true, hasTouch: true};
 const kDesktop = {width: 1280, height: 900};
 
-let session;
 let page;
-
-before(async () => {
-  session = await startSession(scratch, (opened) => opened.setViewport(kDesktop));
-  ({page} = session);
+const session = desktopSession(scratch, (started) => {
+  ({page} = started);
 });
 
-after(() => session?.close());
-
-async function open(where, bmp) {
-  assert.equal(await pick(where, bmp), 'done');
-  await where.waitForFunction(() => !document.querySelector('#go-offset').disabled &&
-                                    document.body.dataset.picture !== 'decoding');
-}
+const open = pickToInspect;
 
 // The relative luminance of an sRGB colour, and the contrast of two, as WCAG defines them.
 const luminance = (rgb) => {

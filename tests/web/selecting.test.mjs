@@ -4,33 +4,24 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import {after, before, describe, test} from 'node:test';
+import {describe, test} from 'node:test';
 
-import {clickText, goToOffset, inspected, nativeReport, pick, root, scratchDir, startSession,
-        trueColorFile} from './browser.mjs';
+import {clickText, desktopSession, goToOffset, inspected, nativeReport, pick, pickToInspect, root,
+        scratchDir, trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
 const sample = path.join(root, 'samples/sample.bmp');
 const hex2 = (value) => value.toString(16).padStart(2, '0');
 
-let session;
 let page;
-
-before(async () => {
-  session = await startSession(scratch, (opened) => opened.setViewport({width: 1280,
-                                                                         height: 900}));
-  ({page} = session);
-  await session.browser.defaultBrowserContext().overridePermissions(
-    session.server.url, ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+desktopSession(scratch, async (started) => {
+  ({page} = started);
+  await started.browser.defaultBrowserContext().overridePermissions(
+    started.server.url, ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
 });
 
-after(() => session?.close());
-
-async function open(bmp) {
-  assert.equal(await pick(page, bmp), 'done');
-  await page.waitForFunction(() => !document.querySelector('#go-offset').disabled);
-}
+const open = (bmp) => pickToInspect(page, bmp);
 
 // The bytes lit in the bytes view, as it shows them, and the offset of the row of the first.
 const litBytes = () => page.$$eval('#hex .selected', (spans) => spans.map((span) =>

@@ -130,7 +130,8 @@ describe('the picture', () => {
   });
 
   test('a decoder that dies leaves a note, and the page goes on', async () => {
-    const picture = trueColorFile(file('decoded.bmp'), 3000, 2000);
+    // Large enough to take a while to decode: the decoder dies in the middle.
+    const picture = trueColorFile(file('decoded.bmp'), 5000, 5000);
     await pick(page, picture);
     await page.waitForFunction(() => document.body.dataset.picture === 'decoding');
     await inPictureWorker(page, () => setTimeout(() => {
