@@ -93,7 +93,7 @@ export class Inspector {
     try {
       describe = await this.ask({question: 'open', file}, signal);
     } catch (error) {
-      if (!isAbort(error)) this.stopped(error);
+      this.failed(error);
       return;
     }
     this.file = file;
@@ -113,8 +113,12 @@ export class Inspector {
                       'byte by its offset, or click a line of the report.']]);
   }
 
-  ask(question, signal) {
-    return this.client.request({type: 'inspect', ...question}, {signal});
+  // The core's answer to a question; one it refuses to answer ({refused: why}; a file's
+  // description has refused: false) rejects with a RangeError that says why.
+  async ask(question, signal) {
+    const answer = await this.client.request({type: 'inspect', ...question}, {signal});
+    if (typeof answer.refused === 'string') throw new RangeError(answer.refused);
+    return answer;
   }
 
   // The worker stopped, or broke off a question (a file that can no longer be read): a fresh
@@ -124,6 +128,13 @@ export class Inspector {
     this.panel.busy(false);
     this.panel.show([['Stopped', `the inspector stopped (${error.message}). Pick the file ` +
                       'again to inspect it.']]);
+  }
+
+  // What went wrong with a question: nothing to say when it was cancelled; a refusal in words;
+  // anything else stopped the inspector.
+  failed(error) {
+    if (error instanceof RangeError) this.say('Not answered', error.message);
+    else if (!isAbort(error)) this.stopped(error);
   }
 
   busy(step) {
@@ -150,7 +161,7 @@ export class Inspector {
       this.panel.preview('');
       await this.draw(selection, details, signal, how);
     } catch (error) {
-      if (!isAbort(error)) this.stopped(error);
+      this.failed(error);
     } finally {
       this.busy(-1);
     }
@@ -406,7 +417,7 @@ export class Inspector {
       this.panel.setData(selection, details.stored);
       this.placeOutline();
     } catch (error) {
-      if (!isAbort(error)) this.stopped(error);
+      this.failed(error);
     }
   }
 
@@ -478,7 +489,7 @@ export class Inspector {
         }
       }
     } catch (error) {
-      if (!isAbort(error)) this.stopped(error);
+      this.failed(error);
     } finally {
       this.keys = [];
       this.stepping = false;

@@ -151,7 +151,6 @@ export class WorkerClient {
   // Sends a request, not yet begun, to the current worker.
   post(request) {
     request.running = false;
-    request.holding = false;
     this.worker.postMessage({...request.message, id: request.id}, request.transfer);
   }
 

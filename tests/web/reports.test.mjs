@@ -81,8 +81,8 @@ describe('reports', () => {
 
 describe('the bound on files read whole', () => {
   // The page reads files of up to 128 MiB whole, streamed into the core's memory, and larger
-  // ones in 16 MiB windows as the report needs them. These files' pixels are their last 32
-  // bytes: a file read whole shows progress all the way, one read in windows two steps.
+  // ones in 16 MiB file windows as the report needs them. These files' pixels are their last 32
+  // bytes: a file read whole shows progress all the way, one read in file windows two steps.
   const kBound = 128 * 2 ** 20;
   const sample = fs.readFileSync(path.join(path.dirname(native), '../samples/sample.bmp'));
   const endsInPixels = (name, size) => {

@@ -22,8 +22,8 @@ let page;
 let workerEnds;
 const requests = [];
 
-// A file over the size the page reads whole, so read in windows as the report needs it, whose
-// report runs for seconds: 24-bit pixels up to its end, all zero.
+// A file over the size the page reads whole, so read in file windows as the report needs it,
+// whose report runs for seconds: 24-bit pixels up to its end, all zero.
 let slow;
 
 let session;
@@ -146,8 +146,8 @@ describe('the picture', () => {
 });
 
 describe('runs that stop', () => {
-  test('Cancel stops a run at once, reading whole or in windows, marks where the text stops, ' +
-       'and the next file works', async () => {
+  test('Cancel stops a run at once, reading whole or in file windows, marks where the text ' +
+       'stops, and the next file works', async () => {
     const whole = sparseFile(file('cancel-whole.bmp'), trueColorHeader(4000, 5000), 127e6);
     for (const running of [whole, slow]) {
       await start(page, running);
@@ -257,8 +257,9 @@ describe('runs that stop', () => {
   });
 
   test('a file that disappears while it is read fails, and the next file works', async () => {
-    // One read whole, one read in windows.
-    for (const [name, bytes] of [['doomed-whole.bmp', 127e6], ['doomed-windows.bmp', 200e6]]) {
+    // One read whole, one read in file windows.
+    for (const [name, bytes] of [['doomed-whole.bmp', 127e6],
+                                 ['doomed-file-windows.bmp', 200e6]]) {
       const doomed = sparseFile(file(name), trueColorHeader(4000, 5000), bytes);
       await start(page, doomed);
       await page.waitForFunction(() => document.querySelector('#progress').value > 0,
@@ -297,7 +298,7 @@ describe('saving', () => {
     assert.equal(await text(page, '#status'), `Saving cancelled. ${reported}`);
     assert.equal(await focused(), 'save');
 
-    // A file gone before it is saved: read in windows, the save fails; the report stays.
+    // A file gone before it is saved: read in file windows, the save fails; the report stays.
     const gone = sparseFile(file('gone.bmp'), fs.readFileSync(sample), 200e6);
     assert.equal(await pick(page, gone), 'done');
     const report = await text(page, '#report');
@@ -422,7 +423,7 @@ describe('the page', () => {
       [variant('no-wasm', (dir) => fs.rmSync(`${dir}/quillfen.wasm`)), /quillfen\.wasm: 404\.$/],
       [variant('bad-wasm', (dir) => fs.writeFileSync(`${dir}/quillfen.wasm`, unlinkable)),
        /could not load its report engine: .*Import #0 "env" "nope"/],
-      // A core whose file system is not the one the windowed reads are written for.
+      // A core whose file system is not the one the reads in file windows are written for.
       [variant('other-core', (dir) => {
         const worker = fs.readFileSync(`${dir}/worker.js`, 'utf8');
         fs.writeFileSync(`${dir}/worker.js`,

@@ -165,6 +165,7 @@ describe('the worker client', () => {
     const newer = client.request({type: 'excerpts', n: 3}, {lane: 'excerpts',
                                                             whenRunning: 'restart'});
     assert.ok(isAbort((await older).error));
+    assert.equal((await older).error.message, 'a newer request took its place');
     assert.equal(worker.terminated, true);
     const fresh = started[1];
     assert.deepEqual(fresh.sent, [{type: 'init'}, {type: 'inspect', n: 2, id: 2},
@@ -216,13 +217,16 @@ describe('the worker client', () => {
   test('a request lets go of its signal once it is answered', async () => {
     const client = await readyClient();
     const listening = new Set();
-    const signal = {aborted: false, addEventListener: (type, listener) => listening.add(listener),
-                    removeEventListener: (type, listener) => listening.delete(listener)};
+    const signal = {aborted: false,
+                    addEventListener: (type, listener) => listening.add(`${type}`) &&
+                                                          listening.add(listener),
+                    removeEventListener: (type, listener) => type === 'abort' &&
+                                                             listening.delete(listener)};
     const asked = client.request({type: 'inspect'}, {signal});
-    assert.equal(listening.size, 1);
+    assert.equal(listening.size, 2);
     started[0].say({type: 'answer', id: 1, answer: 'ok'});
     await asked;
-    assert.equal(listening.size, 0);
+    assert.deepEqual([...listening], ['abort']);
   });
 
   test('messages of a replaced worker are not heard; a fresh one that cannot start is said',
@@ -295,6 +299,60 @@ describe('the worker client', () => {
     assert.deepEqual(broken, ['spare died']);
     client.stop();
     assert.ok(started.every((worker) => worker.terminated));
+  });
+
+  test('a worker stands by as soon as the first is ready and idle; never once stopped',
+       async () => {
+    const client = await readyClient({standby: true});
+    await tick();
+    assert.equal(started.length, 2);
+    // A spare whose start failed, said in a message, fails what it is given.
+    started[1].say({type: 'progress', id: 9});
+    started[1].say({type: 'failed', id: null, message: 'no memory for the core'});
+    const stopping = new AbortController();
+    client.request({type: 'report'}, {signal: stopping.signal, whenRunning: 'restart'})
+        .catch(() => {});
+    const failing = settled(client.request({type: 'inspect'}));
+    started[0].say({type: 'running', id: 1});
+    stopping.abort();
+    assert.equal((await failing).error.message, 'no memory for the core');
+    await tick();
+    // No worker is running now: none stands by, and a cancel has nowhere to go.
+    assert.equal(started.length, 2);
+    const late = new AbortController();
+    const never = settled(client.request({type: 'inspect'}, {signal: late.signal}));
+    assert.equal((await never).error.message, 'the worker is not running');
+    late.abort();
+    assert.equal(started.length, 2);
+  });
+
+  test('a spare not yet ready takes the requests, and answers once it is', async () => {
+    const client = await readyClient({standby: true});
+    await tick();
+    const [first, spare] = started;
+    const stopping = new AbortController();
+    client.request({type: 'report'}, {signal: stopping.signal, whenRunning: 'restart'})
+        .catch(() => {});
+    const waiting = client.request({type: 'inspect'});
+    first.say({type: 'running', id: 1});
+    stopping.abort();
+    assert.deepEqual(spare.sent, [{type: 'init'}, {type: 'inspect', id: 2}]);
+    spare.say({type: 'ready'});
+    spare.say({type: 'answer', id: 2, answer: 'once ready'});
+    assert.equal(await waiting, 'once ready');
+    // One that dies before it is ready, whatever it said before, is not replaced in turn.
+    await tick();
+    const third = started[2];
+    third.say({type: 'progress', id: 7});
+    const again = new AbortController();
+    client.request({type: 'report'}, {signal: again.signal, whenRunning: 'restart'})
+        .catch(() => {});
+    const lost = settled(client.request({type: 'inspect'}));
+    spare.say({type: 'running', id: 3});
+    again.abort();
+    third.onerror({message: 'died starting', preventDefault() {}});
+    assert.equal((await lost).error.message, 'died starting');
+    assert.equal(started.length, 3);
   });
 
   test('a request with transferred bytes cannot go to a fresh worker: it fails', async () => {
