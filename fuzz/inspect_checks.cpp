@@ -306,8 +306,9 @@ void checkLines(const Inputs& in, const std::vector<std::uint64_t>& lines, std::
   for (const std::uint64_t line : lines) {
     if (line == 0 || line > in.map.lastLine) continue;
     const std::uint64_t start = report::lineStart(in.map, line);
-    require(start < text.size() && (start == 0 || text[start - 1] == '\n'),
-            "a line's offset is not a line start in the report");
+    require(
+        start < text.size() && (start == 0 || text[static_cast<std::size_t>(start - 1)] == '\n'),
+        "a line's offset is not a line start in the report");
     const std::size_t end = text.find('\n', static_cast<std::size_t>(start));
     require(
         report::lineStart(in.map, line + 1) == (end == std::string::npos ? text.size() : end + 1),
@@ -320,9 +321,10 @@ void checkLines(const Inputs& in, const std::vector<std::uint64_t>& lines, std::
   for (std::size_t i = 0; i < excerpts.size(); ++i) {
     const report::LineExcerpt& excerpt = excerpts[i];
     require(excerpt.from < excerpt.to && excerpt.to <= text.size(), "an excerpt out of the report");
-    require(excerpt.from == report::lineStart(in.map, excerpt.firstLine) &&
-                (excerpt.to == text.size() || text[excerpt.to - 1] == '\n'),
-            "an excerpt of part of a line");
+    require(
+        excerpt.from == report::lineStart(in.map, excerpt.firstLine) &&
+            (excerpt.to == text.size() || text[static_cast<std::size_t>(excerpt.to - 1)] == '\n'),
+        "an excerpt of part of a line");
     require(i == 0 || excerpts[i - 1].to < excerpt.from, "excerpts that meet, or out of order");
   }
   // As much as there is, when more is asked for than the report holds.

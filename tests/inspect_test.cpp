@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,8 +46,7 @@ std::string member(const std::string& json, const std::string& name) {
 
 // A 32-bit header with these dimensions and no pixels: offsets far past any file.
 std::vector<std::uint8_t> huge32(std::int32_t width, std::int32_t height) {
-  std::vector<std::uint8_t> file = makeBmp(32, width, height, {}, {});
-  return file;
+  return makeBmp(32, width, height, {}, {});
 }
 
 TEST(Inspector, DescribesTheSampleExactly) {
@@ -339,7 +339,7 @@ TEST(Inspector, PixelsGiveTheirRowAsStoredAndTheirPlaceInIt) {
       {24, -3, 11, 1, R"("count":3,"shift":0,"bits":24,"missing":0,"row":1,"inRow":"33")"},
   };
   for (const Case& c : cases) {
-    const std::uint64_t rowBytes = (std::uint64_t{12} * c.bits + 31) / 32 * 4;
+    const std::size_t rowBytes = (std::size_t{12} * c.bits + 31) / 32 * 4;
     const app::Inspection in =
         inspect(makeBmp(c.bits, 12, c.height, {}, std::vector<std::uint8_t>(3 * rowBytes, 0)));
     const std::string json = in.pixel(c.x, c.y);
