@@ -5,7 +5,8 @@ GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
 CMAKE_FLAGS ?=
 
 .PHONY: configure run test bench fuzz install package lint sanitize clean cross windows \
-        windows-test windows-package web serve-web web-test web-bench npm-package npm-test
+        windows-test windows-package web serve-web web-test web-bench mutate npm-package \
+        npm-test
 
 # Configures the build folder $(1) with the arguments $(2), run behind $(3) (emcmake): the
 # first time, and again whenever CMAKE_FLAGS is given, so that flags on the command line always
@@ -138,10 +139,16 @@ serve-web: web
 node_modules/.package-lock.json: package-lock.json
 	npm ci
 
-# Drives the page in Debian's Chromium, headless, against the native binary's reports.
+# Drives the page in Debian's Chromium, headless, against the native binary's reports; runs
+# the Node tests of the page's pure modules (tests/web/unit/) too.
 web-test: web configure node_modules/.package-lock.json
 	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
 	node --test tests/web/
+
+# StrykerJS mutates the page's pure modules and runs their Node tests against each mutant;
+# fails below a mutation score of 85 % (stryker.config.mjs). The report: build-mutate/.
+mutate: node_modules/.package-lock.json
+	npx stryker run
 
 # The page's worker, the page path and the Node CLI against the native binary, in one run.
 web-bench: web configure node_modules/.package-lock.json
@@ -168,4 +175,4 @@ npm-test: npm-package configure
 # Every folder the targets above and .ci/run build in.
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) $(WEB_DIR) $(NPM_DIR) \
-	  $(addprefix build-,$(CROSS_ARCHS)) build-nogtest
+	  $(addprefix build-,$(CROSS_ARCHS)) build-nogtest build-mutate

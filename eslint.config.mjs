@@ -47,8 +47,9 @@ export default [
    languageOptions: {sourceType: 'commonjs', globals: globals.node}},
   {files: ['npm/index.mjs', 'web/serve.mjs', 'tests/**/*.mjs', 'bench/*.mjs', 'eslint.config.mjs'],
    languageOptions: {sourceType: 'module', globals: globals.node}},
-  // Tests and benchmarks hand functions to the page and its workers.
+  // Tests and benchmarks hand functions to the page and its workers, which read the workers'
+  // own names.
   {files: ['tests/web/*.mjs', 'bench/*.mjs'],
    languageOptions: {globals: {...globals.node, ...globals.browser, createQuillfen: 'readonly',
-                               core: 'readonly'}}},
+                               core: 'readonly', decoding: 'readonly'}}},
 ];

@@ -1,50 +1,55 @@
-// The inspector: pixels, header fields, table entries and dump items, their bytes and lines.
+// The inspector: what the pointer, the keys and the fields choose, asked of the core and shown.
 
-// Each is linked to the bytes that store it and the report lines that print it, with a view
-// of those bytes. The core answers every question of where; this module only asks and shows.
+// Pixels, header fields, table entries, dump items and offsets are linked to the bytes that
+// store them and the report lines that print them. The core answers every question of where
+// (app/inspect.h); this module asks, holds the one selection (selection.js) and draws it:
+// the panel's text (panel_text.js), the marks in the report, the outline on the picture, the
+// bytes (inspector_views.js) and the x and y fields.
 
-import {count} from './numbers.js';
-import {WorkerClient} from './workers.js';
+import {count, parseOffset, size} from './numbers.js';
+import {entryIndex, kCounting, panelFacts} from './panel_text.js';
+import {outlineBox, PanelView, showHex} from './inspector_views.js';
+import {byteSelection, emptyModel, entrySelection, fieldSelection, itemSelection,
+        lineSelection, pin, pixelSelection, preview, shown, stepCursor, stepPixel,
+        typedPixel} from './selection.js';
+import {isAbort} from './workers.js';
 
-// A window of the report around a place holds up to this many bytes of lines before it, and
-// as many after.
-const kWindowBytes = 256 << 10;
+// An excerpt of the report around a line holds up to this many bytes of lines before it, and
+// as many after; excerpts of more than kMaxExcerptBytes in all, which a line of a very wide
+// picture can make alone, are not shown.
+const kExcerptBytes = 256 << 10;
+const kMaxExcerptBytes = 16 << 20;
 // The view of the bytes: 16 a line, this many lines before and after the selection's first.
 const kHexContext = 3;
-
-const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
-const at = (offset) => `${count(offset)} (0x${offset.toString(16).toUpperCase()})`;
-const colourOf = (rgb) => `#${rgb.map(hex2).join('')}`;
-const plural = (n, one, many = `${one}s`) => `${count(n)} ${n === 1 ? one : many}`;
+// Selections past the text shown that come quicker than this, in milliseconds, make one run
+// of the report for their excerpts: a run starts once the selection has held still this long.
+const kExcerptPauseMs = 60;
+// The keys that move the report's cursor (selection.js), with or without Ctrl.
+const kReportKeys = ['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home', 'End'];
 
 export class Inspector {
-  // elements: panel, facts, hex, form, pixelX, pixelY, frame (the picture's box), canvas,
-  // pixelMark; view and picture: the report view and the picture panel; requestWindows(ranges)
-  // resolves to those runs of the report's lines.
-  constructor(elements, site, {view, picture, requestWindows}) {
-    Object.assign(this, elements);
+  // elements: panel (#inspector), facts, preview, counting, hex, toMark (the link to the
+  // mark), pixelForm, pixelX, pixelY, offsetForm, offset, frame (the picture's box), canvas,
+  // outline. client: the inspector's worker; view: the report view; picture: the picture
+  // panel; requestExcerpts(ranges, signal) resolves to those excerpts of the report.
+  constructor(elements, {client, view, picture, requestExcerpts}) {
+    this.elements = elements;
+    this.client = client;
     this.view = view;
     this.picture = picture;
-    this.requestWindows = requestWindows;
-    this.answers = new Map();
-    this.reads = new Set();
-    this.client = new WorkerClient(site.workerUrl, {
-      onMessage: (data) => this.onAnswer(data),
-      onFailure: (message) => this.onFailure(message),
-      init: {type: 'init', module: site.module, warmUp: false},
-    });
-    this.file = null;
-    this.summary = null;
-    this.token = 0;  // the latest question whose answer is to be shown
-    this.selected = null;  // {kind, x, y} for a pixel; {kind, line, column} for a place
+    this.requestExcerpts = requestExcerpts;
+    this.panel = new PanelView({panel: elements.panel, facts: elements.facts,
+                                preview: elements.preview,
+                                onCopy: (text, button) => this.copy(text, button)});
+    elements.counting.textContent = kCounting;
+    this.busyCount = 0;
+    this.keys = [];  // report keys not yet followed, in order
+    this.stepping = false;
     this.bindPicture();
     this.bindReport();
-    this.form.addEventListener('submit', (event) => {
-      event.preventDefault();
-      this.selectFromFields();
-    });
-    new ResizeObserver(() => this.placePixelMark()).observe(this.canvas);
-    view.onShowStart = () => this.markSelection();
+    this.bindForms();
+    new ResizeObserver(() => this.placeOutline()).observe(elements.canvas);
+    view.onShowStart = () => this.remark();
     this.reset();
   }
 
@@ -52,298 +57,385 @@ export class Inspector {
     return this.client.start();
   }
 
+  // No file: nothing to inspect, nothing asked.
   reset() {
+    this.work?.abort();
+    this.hover?.abort();
     this.file = null;
-    this.summary = null;
-    this.selected = null;
-    this.token += 1;
-    for (const field of [this.pixelX, this.pixelY]) {
+    this.describe = null;
+    this.signal = null;
+    this.model = emptyModel();
+    this.cursor = null;
+    this.pixelCursor = null;
+    this.keys = [];
+    const {pixelX, pixelY, offset, hex, toMark} = this.elements;
+    for (const field of [pixelX, pixelY, offset]) {
       field.value = '';
       field.disabled = true;
     }
-    this.form.querySelector('button').disabled = true;
-    this.pixelMark.hidden = true;
-    this.hex.replaceChildren();
-    this.hex.hidden = true;
-    this.setData({});
-    this.show([['To inspect', 'pick a file: then point at its picture, pick a pixel by its x ' +
-                'and y, or click a line of its report.']]);
+    for (const form of [this.elements.pixelForm, this.elements.offsetForm]) {
+      form.querySelector('button').disabled = true;
+    }
+    hex.replaceChildren();
+    hex.hidden = true;
+    toMark.hidden = true;
+    this.placeOutline();
+    this.panel.setData(null, null);
+    this.panel.preview('');
+    this.panel.show([['To inspect', 'pick a file: then point at its picture, pick a pixel by ' +
+                      'its x and y or a byte by its offset, or click a line of its report.']]);
   }
 
-  // Opens the inspector on file once its report is done.
-  async open(file) {
-    const summary = await this.ask({question: 'open', file});
-    if (summary === null) return;
-    this.file = file;
-    this.summary = summary;
-    this.view.setDumpLines(summary.dumps.map((dump) => dump.firstLine - 1));
-    const usable = summary.width > 0 && summary.height > 0;
-    this.pixelX.max = String(Math.max(0, summary.width - 1));
-    this.pixelY.max = String(Math.max(0, summary.height - 1));
-    for (const field of [this.pixelX, this.pixelY]) field.disabled = !usable;
-    this.form.querySelector('button').disabled = !usable;
-    this.show([['The file', `${count(summary.width)} × ${count(summary.height)} pixels at ` +
-                `${summary.bits} bits`],
-               ['To inspect', 'point at the picture, pick a pixel by its x and y, or click a ' +
-                'line of the report']]);
-  }
-
-  // One question to the core; resolves to its answer, or null once the question is stale.
-  ask(message) {
-    const token = this.token;
-    return new Promise((resolve) => {
-      const id = this.client.request({type: 'inspect', ...message});
-      this.answers.set(id, (answer) => resolve(token === this.token ? answer : null));
-    });
-  }
-
-  onAnswer({type, id, answer, message}) {
-    if (type === 'failed') this.onFailure(message);
-    if (type !== 'inspected') return;
-    this.answers.get(id)?.(answer);
-    this.answers.delete(id);
-  }
-
-  // The worker stopped, or broke off a question (a file that can no longer be read): the
-  // questions asked are dropped, and a fresh worker answers the next.
-  onFailure(message) {
-    for (const answer of this.answers.values()) answer(null);
-    this.answers.clear();
-    this.show([['Stopped', `the inspector stopped (${message}). Pick the file again to ` +
-                'inspect it.']]);
-    this.summary = null;
-    this.client.start();
-  }
-
-  // The bytes of the file from offset on, up to count of them: fewer past its end. Reads under
-  // way are held here, where the collector finds them.
-  async bytesAt(offset, length) {
-    if (offset >= this.file.size) return new Uint8Array(0);
-    const end = Math.min(this.file.size, offset + length);
-    const read = this.file.slice(offset, end).arrayBuffer();
-    this.reads.add(read);
+  // Opens the inspector on file once its report is done; signal aborts when another file is
+  // picked, and with it every question about this one.
+  async open(file, signal) {
+    let describe;
     try {
-      return new Uint8Array(await read);
+      describe = await this.ask({question: 'open', file}, signal);
+    } catch (error) {
+      this.failed(error);
+      return;
+    }
+    this.file = file;
+    this.describe = describe;
+    this.signal = signal;
+    const {pixelX, pixelY, offset, pixelForm, offsetForm} = this.elements;
+    const {width, height} = describe.layout;
+    const usable = width > 0 && height > 0;
+    pixelX.max = String(Math.max(0, width - 1));
+    pixelY.max = String(Math.max(0, height - 1));
+    for (const field of [pixelX, pixelY]) field.disabled = !usable;
+    pixelForm.querySelector('button').disabled = !usable;
+    offset.disabled = false;
+    offsetForm.querySelector('button').disabled = false;
+    this.panel.busy(false);
+    this.panel.show([['To inspect', `point at the picture, pick a pixel by its x and y or a ` +
+                      'byte by its offset, or click a line of the report.']]);
+  }
+
+  // The core's answer to a question; one it refuses to answer ({refused: why}; a file's
+  // description has refused: false) rejects with a RangeError that says why.
+  async ask(question, signal) {
+    const answer = await this.client.request({type: 'inspect', ...question}, {signal});
+    if (typeof answer.refused === 'string') throw new RangeError(answer.refused);
+    return answer;
+  }
+
+  // The worker stopped, or broke off a question (a file that can no longer be read): a fresh
+  // worker answers the next file.
+  stopped(error) {
+    this.describe = null;
+    this.panel.busy(false);
+    this.panel.show([['Stopped', `the inspector stopped (${error.message}). Pick the file ` +
+                      'again to inspect it.']]);
+  }
+
+  // What went wrong with a question: nothing to say when it was cancelled; a refusal in words;
+  // anything else stopped the inspector.
+  failed(error) {
+    if (error instanceof RangeError) this.say('Not answered', error.message);
+    else if (!isAbort(error)) this.stopped(error);
+  }
+
+  busy(step) {
+    this.busyCount += step;
+    this.panel.busy(this.busyCount > 0);
+  }
+
+  // ---- choosing
+
+  // Pins what resolve(signal) finds, in place of any selection under way, and draws it. how:
+  // 'report' when it was chosen in the report, whose mark then comes into view.
+  async choose(resolve, how) {
+    this.work?.abort();
+    const work = new AbortController();
+    this.work = work;
+    const signal = AbortSignal.any([this.signal, work.signal]);
+    this.busy(1);
+    try {
+      const {selection, details} = await resolve(signal);
+      signal.throwIfAborted();
+      this.model = pin(this.model, selection);
+      if (how !== 'report' && selection.cursor !== null) this.cursor = selection.cursor;
+      if (selection.pixel !== null) this.pixelCursor = selection.pixel;
+      this.panel.preview('');
+      await this.draw(selection, details, signal, how);
+    } catch (error) {
+      this.failed(error);
     } finally {
-      this.reads.delete(read);
+      this.busy(-1);
+    }
+  }
+
+  // The pixel at x, y: its answer, its bytes, its table entry and its decoded colour.
+  pixel(x, y, origin) {
+    return async (signal) => {
+      const colour = this.picture.colourAt(x, y, signal);
+      const pixel = await this.ask({question: 'pixel', x, y}, signal);
+      const selection = pixelSelection(pixel, origin);
+      const stored = await this.bytesOf(selection, signal);
+      const index = stored === null ? null : entryIndex(pixel, stored);
+      const entry = index === null || !this.describe.table.listed ? null
+        : await this.entry(index, signal);
+      return {selection, details: {pixel, stored, entry, colour: await colour}};
+    };
+  }
+
+  // A table entry by its index: where the core says it is stored, and its bytes.
+  async entry(index, signal) {
+    const entry = await this.ask({question: 'entry', index}, signal);
+    return {...entry, stored: await this.bytesAt(BigInt(entry.offset), 4, signal)};
+  }
+
+  // What the report prints at a cursor ({line, column} and perhaps the core's answer there).
+  place(cursor) {
+    return async (signal) => {
+      const target = cursor.target ?? await this.ask({question: 'place', line: cursor.line,
+                                                      column: cursor.column}, signal);
+      const at = {...cursor, target};
+      switch (target.kind) {
+        case 'item': {
+          const byte = await this.ask({question: 'byte', offset: target.place.offset}, signal);
+          const selection = itemSelection(target, byte);
+          return {selection, details: {place: target, byte,
+                                       stored: await this.bytesOf(selection, signal)}};
+        }
+        case 'field': {
+          const field = this.describe.fields.find(({name}) => name === target.name);
+          const selection = fieldSelection(field, at);
+          return {selection, details: {field, stored: await this.bytesOf(selection, signal)}};
+        }
+        case 'entry': {
+          const selection = {...entrySelection(target, at.line), cursor: at};
+          return {selection, details: {entryPlace: target,
+                                       stored: await this.bytesOf(selection, signal)}};
+        }
+        default:
+          return {selection: lineSelection(at), details: {stored: null}};
+      }
+    };
+  }
+
+  // What the byte at offset (a BigInt) is: a field, an entry or a pixel is chosen whole.
+  offset(offset) {
+    return async (signal) => {
+      const byte = await this.ask({question: 'byte', offset: String(offset)}, signal);
+      const origin = {kind: 'offset', offset: String(offset)};
+      const {what} = byte;
+      let found;
+      if (what.kind === 'field') {
+        const field = this.describe.fields.find(({name}) => name === what.name);
+        found = {selection: {...fieldSelection(field), origin}, details: {field}};
+      } else if (what.kind === 'entry') {
+        found = {selection: {...entrySelection(what, what.line), origin},
+                 details: {entryPlace: what}};
+      } else if (what.kind === 'pixel') {
+        found = await this.pixel(what.x, what.y, origin)(signal);
+        found.selection.pixel = {x: what.x, y: what.y, count: what.count};
+      } else {
+        found = {selection: byteSelection(byte), details: {}};
+      }
+      found.details.byte = byte;
+      found.details.stored ??= await this.bytesOf(found.selection, signal);
+      return found;
+    };
+  }
+
+  // The selection's bytes that the file holds: fewer past its end, null when it has none.
+  bytesOf(selection, signal) {
+    if (selection.offset === null) return Promise.resolve(null);
+    return this.bytesAt(BigInt(selection.offset), selection.count, signal);
+  }
+
+  // Up to length bytes of the file from offset (a BigInt) on: fewer past its end.
+  async bytesAt(offset, length, signal) {
+    const size = BigInt(this.file.size);
+    if (offset >= size) return new Uint8Array(0);
+    const end = offset + BigInt(length) < size ? offset + BigInt(length) : size;
+    const bytes = new Uint8Array(await this.file.slice(Number(offset), Number(end))
+                                     .arrayBuffer());
+    signal.throwIfAborted();
+    return bytes;
+  }
+
+  // ---- drawing
+
+  // Draws the selection: the panel and its hooks, the x and y fields, the outline, the marks
+  // in the report, the bytes around it; then brings the answer into view.
+  async draw(selection, details, signal, how) {
+    this.panel.show(panelFacts(this.describe, selection, details));
+    this.panel.setData(selection, details.stored);
+    if (selection.pixel !== null) {
+      this.elements.pixelX.value = String(selection.pixel.x);
+      this.elements.pixelY.value = String(selection.pixel.y);
+    }
+    this.placeOutline();
+    await this.mark(selection, signal);
+    await this.showBytes(selection, signal);
+    const mark = this.view.pre.querySelector('mark');
+    const oneColumn = getComputedStyle(this.elements.panel.parentElement).position !== 'sticky';
+    if (oneColumn && how !== 'report') {
+      // On a narrow screen the panel is far from the report: it comes into view, and the
+      // link under it leads to the mark.
+      this.elements.panel.scrollIntoView({block: 'nearest'});
+    } else if (mark !== null) {
+      mark.scrollIntoView({block: how === 'report' ? 'nearest' : 'center', inline: 'nearest'});
+    }
+  }
+
+  // Marks the selection's items in the report and lights its line, showing excerpts of the
+  // report around them where they are not shown.
+  async mark(selection, signal) {
+    const lines = selection.places.map((place) => place.line);
+    if (selection.line !== null) lines.push(selection.line);
+    if (this.view.head === null) this.view.restoreNote();
+    if (lines.some((line) => !this.view.shows(line))) {
+      if (lines.every((line) => this.view.startShows(line))) {
+        this.view.restoreStart();
+      } else {
+        await pause(kExcerptPauseMs, signal);
+        const ranges = await this.ask({question: 'excerpts', lines, before: kExcerptBytes,
+                                       after: kExcerptBytes}, signal);
+        const total = ranges.reduce((sum, {from, to}) => sum + BigInt(to) - BigInt(from), 0n);
+        if (total > BigInt(kMaxExcerptBytes)) {
+          this.view.say(`The report's lines around the selection are ${size(total)} long: too ` +
+                        'long to show here. Save report writes them.');
+        } else {
+          const excerpts = await this.requestExcerpts(ranges, signal);
+          signal.throwIfAborted();
+          this.view.showExcerpts(excerpts, this.describe.report.lastLine);
+        }
+      }
+    }
+    this.markShown(selection);
+  }
+
+  markShown(selection) {
+    this.view.clearMarks();
+    const marks = selection.places.map(({line, column, chars}) =>
+      this.view.mark(line, column, chars)).filter((mark) => mark !== null);
+    if (marks.length > 0) marks[0].id = 'report-mark';
+    this.elements.toMark.hidden = marks.length === 0;
+    if (selection.line !== null) this.view.highlightLine(selection.line);
+  }
+
+  // The report's start came back: the pinned selection's marks come back where it shows them.
+  remark() {
+    if (this.model.pinned !== null) this.markShown(this.model.pinned);
+  }
+
+  async showBytes(selection, signal) {
+    const {hex} = this.elements;
+    if (selection.offset === null || BigInt(selection.offset) >= BigInt(this.file.size)) {
+      hex.hidden = true;
+      return;
+    }
+    const offset = Number(selection.offset);
+    const first = Math.max(0, Math.floor(offset / 16) - kHexContext) * 16;
+    const bytes = await this.bytesAt(BigInt(first), (2 * kHexContext + 1) * 16, signal);
+    showHex(hex, first, bytes, offset, selection.count);
+  }
+
+  // The outline of the shown selection's pixels on the picture, while it is shown.
+  placeOutline() {
+    const {outline, frame} = this.elements;
+    const pixel = this.describe === null ? null : shown(this.model)?.pixel ?? null;
+    if (pixel === null || document.body.dataset.picture !== 'shown') {
+      outline.hidden = true;
+      return;
+    }
+    const drawn = this.drawnRect();
+    const origin = frame.getBoundingClientRect();
+    const box = outlineBox({...drawn, left: drawn.left - origin.left,
+                            top: drawn.top - origin.top}, pixel);
+    Object.assign(outline.style, {left: `${box.left}px`, top: `${box.top}px`,
+                                  width: `${box.width}px`, height: `${box.height}px`});
+    outline.hidden = drawn.width === 0;
+  }
+
+  // Where the picture is drawn in the canvas's box, on screen: it keeps its proportions
+  // (object-fit).
+  drawnRect() {
+    const box = this.elements.canvas.getBoundingClientRect();
+    const {width, height} = this.describe.layout;
+    const scale = Math.min(box.width / width, box.height / height);
+    return {left: box.left + (box.width - width * scale) / 2,
+            top: box.top + (box.height - height * scale) / 2,
+            width: width * scale, height: height * scale, scale};
+  }
+
+  async copy(text, button) {
+    try {
+      await navigator.clipboard.writeText(text);
+      button.textContent = 'Copied';
+    } catch (error) {
+      button.textContent = `Not copied: ${error.message}`;
     }
   }
 
   // ---- the picture
 
   bindPicture() {
-    this.canvas.addEventListener('pointermove', (event) => {
+    const {canvas, frame} = this.elements;
+    canvas.addEventListener('pointermove', (event) => this.hoverAt(this.pixelAt(event)));
+    canvas.addEventListener('pointerleave', () => this.panel.preview(''));
+    canvas.addEventListener('click', (event) => {
       const pixel = this.pixelAt(event);
-      if (pixel !== null && !this.pinned()) this.inspectPixel(pixel.x, pixel.y, false);
+      if (pixel !== null) this.choose(this.pixel(pixel.x, pixel.y), 'picture');
     });
-    this.canvas.addEventListener('click', (event) => {
-      const pixel = this.pixelAt(event);
-      if (pixel !== null) this.selectPixel(pixel.x, pixel.y);
-    });
-    this.frame.addEventListener('keydown', (event) => {
-      const steps = {ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1]};
-      const step = steps[event.key];
-      if (!step || this.summary === null) return;
+    frame.addEventListener('keydown', (event) => {
+      if (this.describe === null) return;
+      const from = this.pixelCursor ?? {x: 0, y: 0};
+      const {width, height} = this.describe.layout;
+      const to = stepPixel(event.key, event.shiftKey, from, width, height);
+      if (to === null) return;
       event.preventDefault();
-      const from = this.selected?.kind === 'pixel' ? this.selected : {x: 0, y: 0};
-      const stride = event.shiftKey ? 10 : 1;
-      const x = Math.min(this.summary.width - 1, Math.max(0, from.x + step[0] * stride));
-      const y = Math.min(this.summary.height - 1, Math.max(0, from.y + step[1] * stride));
-      this.selectPixel(x, y);
+      this.pixelCursor = to;
+      this.choose(this.pixel(to.x, to.y), 'picture');
     });
+  }
+
+  // The pixel under the pointer: beside a pinned selection, one line says which it is; with
+  // none pinned, the panel shows it.
+  async hoverAt(pixel) {
+    if (pixel === null) return;
+    if (this.model.pinned !== null) {
+      this.panel.preview(`Under the pointer: x ${count(pixel.x)}, y ${count(pixel.y)} ` +
+                         '(from 0). Click to choose it.');
+      return;
+    }
+    this.hover?.abort();
+    const hover = new AbortController();
+    this.hover = hover;
+    const signal = AbortSignal.any([this.signal, hover.signal]);
+    try {
+      const {selection, details} = await this.pixel(pixel.x, pixel.y)(signal);
+      signal.throwIfAborted();
+      if (this.model.pinned !== null) return;
+      this.model = preview(this.model, selection);
+      this.panel.show(panelFacts(this.describe, selection, details));
+      this.panel.setData(selection, details.stored);
+      this.placeOutline();
+    } catch (error) {
+      this.failed(error);
+    }
   }
 
   // The picture can be focused, and its pixel outlined, while it is shown.
   onPictureState(state) {
-    if (state === 'shown') this.frame.tabIndex = 0;
-    else this.frame.removeAttribute('tabindex');
-    this.placePixelMark();
-  }
-
-  pinned() {
-    return this.selected?.kind === 'pixel';
-  }
-
-  // Where the picture is drawn in the canvas's box: it keeps its proportions (object-fit).
-  drawnRect() {
-    const box = this.canvas.getBoundingClientRect();
-    const {width, height} = this.summary;
-    const scale = Math.min(box.width / width, box.height / height);
-    return {left: box.left + (box.width - width * scale) / 2,
-            top: box.top + (box.height - height * scale) / 2, scale, box};
+    if (state === 'shown') this.elements.frame.tabIndex = 0;
+    else this.elements.frame.removeAttribute('tabindex');
+    this.placeOutline();
   }
 
   pixelAt(event) {
-    if (this.summary === null || document.body.dataset.picture !== 'shown') return null;
+    if (this.describe === null || document.body.dataset.picture !== 'shown') return null;
     const {left, top, scale} = this.drawnRect();
     const x = Math.floor((event.clientX - left) / scale);
     const y = Math.floor((event.clientY - top) / scale);
-    const inside = x >= 0 && y >= 0 && x < this.summary.width && y < this.summary.height;
+    const {width, height} = this.describe.layout;
+    const inside = x >= 0 && y >= 0 && x < width && y < height;
     return inside ? {x, y} : null;
-  }
-
-  // The selected pixels, outlined on the picture: [x, y, count] in a row.
-  placePixelMark(pixels = this.markedPixels) {
-    this.markedPixels = pixels;
-    if (!pixels || this.summary === null || document.body.dataset.picture !== 'shown') {
-      this.pixelMark.hidden = true;
-      return;
-    }
-    const [x, y, width] = pixels;
-    const {left, top, scale, box} = this.drawnRect();
-    const frame = this.frame.getBoundingClientRect();
-    // At least a few screen pixels, centred on the pixel, however small it is drawn.
-    const size = Math.max(6, scale);
-    const across = Math.max(size, width * scale);
-    const style = this.pixelMark.style;
-    style.left = `${left - frame.left + x * scale + (width * scale - across) / 2}px`;
-    style.top = `${top - frame.top + y * scale + (scale - size) / 2}px`;
-    style.width = `${across}px`;
-    style.height = `${size}px`;
-    this.pixelMark.hidden = box.width === 0;
-  }
-
-  selectFromFields() {
-    if (this.summary === null) return;
-    const x = Number(this.pixelX.value);
-    const y = Number(this.pixelY.value);
-    const {width, height} = this.summary;
-    if (!Number.isInteger(x) || !Number.isInteger(y) || x < 0 || y < 0 || x >= width ||
-        y >= height) {
-      this.show([['Pixel', `x goes from 0 to ${count(width - 1)}, and y from 0 to ` +
-                  `${count(height - 1)}.`]]);
-      return;
-    }
-    this.selectPixel(x, y);
-  }
-
-  // Chooses the pixel at x, y: the panel, the marks in the report and on the picture, and the
-  // bytes around it.
-  async selectPixel(x, y) {
-    this.selected = {kind: 'pixel', x, y};
-    this.pixelX.value = String(x);
-    this.pixelY.value = String(y);
-    await this.busyWhile(() => this.inspectPixel(x, y, true));
-  }
-
-  // The panel is busy while work finds what to show, and no longer once the last work is done.
-  async busyWhile(work) {
-    this.panel.setAttribute('aria-busy', 'true');
-    await work();
-    const token = this.token;
-    await Promise.resolve();
-    if (token === this.token) this.panel.setAttribute('aria-busy', 'false');
-  }
-
-  // Fills the panel for the pixel at x, y; a selected one is marked in the report too, as soon
-  // as the core has said where, while its bytes and colour are read for the panel.
-  async inspectPixel(x, y, selected) {
-    this.token += 1;
-    const token = this.token;
-    const colour = this.picture.colourAt(x, y);
-    const answer = await this.ask({question: 'pixel', x, y});
-    if (answer === null) return;
-    let marking = null;
-    if (selected) {
-      this.markedPixels = [x, y, 1];
-      this.placePixelMark();
-      marking = this.markPlaces(answer.stored ? printedPlaces(answer.bytes[0].dumps) : [], token);
-    }
-    const stored = answer.stored ? await this.bytesAt(answer.offset, answer.count) : null;
-    let entry = null;
-    if (stored !== null && stored.length > 0 && answer.bits <= 8 &&
-        this.summary.table.listed) {
-      const index = stored[0] >> answer.shift & ((1 << answer.bits) - 1);
-      entry = {index, bytes: await this.bytesAt(this.summary.tableOffset + 4 * index, 4)};
-    }
-    const decoded = await colour;
-    if (token !== this.token) return;
-    this.setData({offset: answer.stored ? answer.offset : '', bytes: stored, x, y});
-    this.show(this.pixelFacts(answer, stored, decoded, entry));
-    if (selected) {
-      await marking;
-      if (answer.stored) await this.showBytes(answer.offset, answer.count, token);
-      else this.hex.hidden = true;
-    }
-  }
-
-  pixelFacts(answer, stored, colour, entry) {
-    const {summary} = this;
-    const facts = [['Pixel', `${count(answer.x)}, ${count(answer.y)} (0, 0 is the top left)`]];
-    facts.push(['Decoded colour', colour === null ? 'none: the browser has not decoded the ' +
-                'picture' : {swatch: colourOf(colour)}]);
-    if (!answer.stored) {
-      facts.push(['Stored', summary.compressed
-        ? `nowhere fixed: biCompression marks the pixels as compressed, so they are not at ` +
-          'fixed offsets'
-        : `nowhere fixed: ${summary.bits} bits per pixel is a depth the format does not ` +
-          'define']);
-      return facts;
-    }
-    const past = answer.offset + answer.count - summary.fileLength;
-    facts.push(['Stored at', `${at(answer.offset)}, ${plural(answer.count, 'byte')}`]);
-    if (stored.length > 0) {
-      let bytes = [...stored].map(hex2).join(' ');
-      if (answer.bits < 8) {
-        const value = stored[0] >> answer.shift & ((1 << answer.bits) - 1);
-        const high = answer.shift + answer.bits - 1;
-        bytes += `: bit${answer.bits > 1 ? `s ${high} to ${answer.shift}` : ` ${high}`} of the ` +
-                 `byte, ${value.toString(2).padStart(answer.bits, '0')}`;
-      }
-      facts.push(['Stored bytes', bytes]);
-    }
-    if (past > 0) {
-      facts.push(['Past the end', `${past === answer.count ? 'its bytes lie' : `${plural(past,
-        'of its bytes', 'of its bytes')} lie`} past the end of the file, which is ` +
-        `${plural(summary.fileLength, 'byte')} long`]);
-    }
-    facts.push(['File layout', `row ${count(answer.row)} as stored (rows ` +
-                `${summary.topDown ? 'top-down' : 'bottom-up'}, ${plural(summary.rowBytes,
-                  'byte')} each from ${count(summary.start)}), byte ` +
-                `${count(answer.offset - summary.start - answer.row * summary.rowBytes)} of ` +
-                'its row']);
-    if (entry !== null) {
-      const {index, bytes} = entry;
-      const inTable = index < summary.table.count;
-      facts.push(['Table entry', bytes.length === 4 && inTable
-        ? {swatch: colourOf([bytes[2], bytes[1], bytes[0]]),
-           text: `entry ${index}, stored at ${at(summary.tableOffset + 4 * index)}`}
-        : `entry ${index}: ${inTable ? 'past the end of the file' : `not in the report's ` +
-          `table of ${plural(summary.table.count, 'entry', 'entries')}`}`]);
-    }
-    facts.push(...this.dumpFacts(answer.bytes));
-    return facts;
-  }
-
-  // Where each dump prints the given bytes, or why it does not; and each dump's walk.
-  dumpFacts(bytes) {
-    const {summary} = this;
-    if (summary.dumps.length === 0) {
-      return [['In the report', `no dump: the report prints none at ${summary.bits} bits ` +
-               'per pixel']];
-    }
-    const facts = [];
-    summary.dumps.forEach((dump, d) => {
-      const seen = new Set();
-      const places = [];
-      for (const byte of bytes) {
-        const inDump = byte.dumps[d];
-        if (inDump.why === 'printed') {
-          if (seen.has(inDump.place.index)) continue;
-          seen.add(inDump.place.index);
-          const {rowNumber, inRow, line} = inDump.place;
-          places.push(`row ${count(rowNumber)}, item ${count(inRow + 1)} (line ${count(line)})`);
-        } else {
-          places.push(unprinted(inDump.why, dump));
-        }
-      }
-      facts.push([dump.title, places.join('; ')]);
-    });
-    facts.push(['The dumps\' walk', summary.dumps.map((dump) => `${dump.title} reads ` +
-      `${plural(dump.printed, 'item')} from ${count(dump.start)} in rows of ` +
-      `${count(dump.rowLength)}, skipping ${plural(dump.rowPad, 'byte')} at each break`)
-      .join('; ')]);
-    return facts;
   }
 
   // ---- the report
@@ -351,261 +443,101 @@ export class Inspector {
   bindReport() {
     const report = this.view.pre;
     report.addEventListener('click', (event) => {
+      if (this.describe === null) return;
       const caret = document.caretPositionFromPoint?.(event.clientX, event.clientY);
       const node = caret ? caret.offsetNode : null;
       if (node === null || node.nodeType !== Node.TEXT_NODE) return;
       const place = this.view.position(node, caret.offset);
-      if (place !== null) this.busyWhile(() => this.selectPlace(place.line, place.column));
+      if (place !== null) this.choosePlace(place);
     });
     report.addEventListener('keydown', (event) => {
-      if (this.summary === null || !['ArrowUp', 'ArrowDown', 'ArrowLeft',
-                                     'ArrowRight'].includes(event.key)) {
-        return;
-      }
+      if (this.describe === null || !kReportKeys.includes(event.key)) return;
       event.preventDefault();
-      const from = this.selected?.kind === 'place' ? this.selected
-                                                   : {line: this.view.firstLine, column: 0};
-      const chars = this.selected?.chars ?? 0;
-      const line = from.line + (event.key === 'ArrowDown') - (event.key === 'ArrowUp');
-      let column = from.column;
-      if (event.key === 'ArrowRight') column += chars;
-      if (event.key === 'ArrowLeft') column = Math.max(chars > 0 ? 1 : 0, column - chars);
-      if (line >= 1 && line <= this.summary.lastLine) {
-        this.busyWhile(() => this.selectPlace(line, column));
-      }
+      this.keys.push({key: event.key, ctrl: event.ctrlKey || event.metaKey});
+      if (!this.stepping) this.followKeys();
     });
   }
 
-  // Chooses what the report prints at line, column.
-  async selectPlace(line, column) {
-    if (this.summary === null) return;
-    this.token += 1;
-    const answer = await this.ask({question: 'place', line, column});
-    if (answer === null) return;
-    const token = this.token;
-    this.selected = {kind: 'place', line, column, chars: 0};
-    if (answer.kind === 'field' || answer.kind === 'entry') {
-      const offset = answer.offset;
-      const width = answer.kind === 'field' ? answer.width : 4;
-      const stored = await this.bytesAt(offset, width);
-      if (token !== this.token) return;
-      this.setData({offset, bytes: stored});
-      this.show(answer.kind === 'field' ? this.fieldFacts(answer, stored)
-                                        : this.entryFacts(answer, stored));
-      this.markedPixels = null;
-      this.placePixelMark();
-      this.view.clearMarks();
-      await this.showLine(line, token);
-      await this.showBytes(offset, width, token);
-      return;
-    }
-    if (answer.kind !== 'item') {
-      this.view.clearMarks();
-      this.view.highlightLine(line);
-      this.setData({});
-      this.show([['Report line', `line ${count(line)} prints no header field, table entry ` +
-                  'or pixel byte']]);
-      this.hex.hidden = true;
-      return;
-    }
-    const {place} = answer;
-    this.selected = {kind: 'place', line, column: place.column, chars: place.chars};
-    const [byte, stored] = await Promise.all([this.ask({question: 'byte', offset: place.offset}),
-                                              this.bytesAt(place.offset, place.bytes)]);
-    if (byte === null || token !== this.token) return;
-    this.setData({offset: place.offset, bytes: stored,
-                  ...(byte.pixels.kind === 'pixels' ? {x: byte.pixels.x, y: byte.pixels.y}
-                                                    : {})});
-    this.show(this.itemFacts(place, byte, stored));
-    this.markedPixels = byte.pixels.kind === 'pixels'
-      ? [byte.pixels.x, byte.pixels.y, byte.pixels.count] : null;
-    this.placePixelMark();
-    await this.markPlaces(printedPlaces(byte.dumps), token);
-    await this.showBytes(place.offset, place.bytes, token);
+  choosePlace(cursor) {
+    this.cursor = cursor;
+    this.choose(async (signal) => {
+      const found = await this.place(cursor)(signal);
+      this.cursor = found.selection.cursor;
+      return found;
+    }, 'report');
   }
 
-  fieldFacts({name, offset, width}, stored) {
-    const facts = [['Header field', name],
-                   ['Stored at', `${at(offset)}, ${plural(width, 'byte')}`],
-                   ['Stored bytes', stored.length > 0 ? [...stored].map(hex2).join(' ') +
-                    ' (file order, least significant first)' : 'none: past the end of the file']];
-    if (name === 'bfSize') {
-      facts.push(['Measured length', `the file is ${plural(this.summary.fileLength, 'byte')} ` +
-                  'long']);
-    }
-    return facts;
-  }
-
-  entryFacts({index, offset}, stored) {
-    const facts = [['Table entry', `entry ${count(index)}`],
-                   ['Stored at', `${at(offset)}, 4 bytes: blue, green, red, reserved`]];
-    if (stored.length === 4) {
-      facts.push(['Stored bytes', {swatch: colourOf([stored[2], stored[1], stored[0]]),
-                                   text: [...stored].map(hex2).join(' ')}]);
-    } else {
-      facts.push(['Stored bytes', 'past the end of the file: the report shows zeros']);
-    }
-    return facts;
-  }
-
-  itemFacts(place, byte, stored) {
-    const {summary} = this;
-    const facts = [['Report item', `${place.title}: row ${count(place.rowNumber)}, item ` +
-                    `${count(place.inRow + 1)} (line ${count(place.line)})`],
-                   ['Read at', `${at(place.offset)}, ${plural(place.bytes, 'byte')}`]];
-    if (stored.length < place.bytes) {
-      facts.push(['Stored bytes', `${stored.length > 0 ? [...stored].map(hex2).join(' ') + '; '
-        : ''}past the end of the file, which is ${plural(summary.fileLength, 'byte')} long: ` +
-        `the item repeats what the dump read last`]);
-    } else {
-      facts.push(['Stored bytes', [...stored].map(hex2).join(' ')]);
-    }
-    const {kind, x, y, count: pixels} = byte.pixels;
-    facts.push(['Pixel', kind === 'pixels'
-      ? `${pixels > 1 ? `${count(x)} to ${count(x + pixels - 1)}` : count(x)}, ${count(y)}`
-      : kind === 'padding' ? 'none: the format counts this byte as row padding'
-      : summary.fixedOffsets ? 'none: the byte lies outside the picture\'s stored rows'
-      : 'none: the pixels are not at fixed offsets']);
-    facts.push(...this.dumpFacts([byte]));
-    return facts;
-  }
-
-  // Marks each place in the report, showing a window of it around them where they are not
-  // shown; scrolls to the first.
-  async markPlaces(places, token) {
-    if (places.length === 0) {
-      this.view.clearMarks();
-      return;
-    }
-    const lines = places.map((place) => place.line);
-    if (lines.some((line) => !this.view.shows(line))) {
-      if (!await this.showWindows(lines, token)) return;
-    }
-    this.markShown(places);
-    this.view.pre.querySelector('mark')?.scrollIntoView({block: 'center', inline: 'nearest'});
-  }
-
-  async showLine(line, token) {
-    if (!this.view.shows(line) && !await this.showWindows([line], token)) return;
-    const range = this.view.highlightLine(line);
-    range?.startContainer.parentElement.scrollIntoView({block: 'nearest'});
-  }
-
-  // Shows the report's lines around lines instead of what is shown; false when the selection
-  // has changed meanwhile or the windows could not be made.
-  async showWindows(lines, token) {
-    const ranges = await this.ask({question: 'windows', before: kWindowBytes,
-                                   after: kWindowBytes,
-                                   lines: [...new Set(lines)].sort((a, b) => a - b)});
-    if (ranges === null) return false;
-    const windows = await this.requestWindows(ranges);
-    if (windows === null || token !== this.token) return false;
-    this.view.showWindows(windows, this.summary.lastLine);
-    return true;
-  }
-
-  // After the report's start comes back, the selection's marks come back with it where the
-  // start shows them.
-  async markSelection() {
-    const {selected} = this;
-    if (selected?.kind === 'pixel') {
-      const answer = await this.ask({question: 'pixel', x: selected.x, y: selected.y});
-      if (answer?.stored) this.markShown(printedPlaces(answer.bytes[0].dumps));
-    } else if (selected?.kind === 'place') {
-      const answer = await this.ask({question: 'place', line: selected.line,
-                                     column: selected.column});
-      if (answer?.kind === 'item') {
-        const byte = await this.ask({question: 'byte', offset: answer.place.offset});
-        if (byte !== null) this.markShown(printedPlaces(byte.dumps));
-      } else if (answer !== null) {
-        this.view.highlightLine(selected.line);
+  // Follows the report's keys one after another, each from where the one before led, so that
+  // none is lost however fast they come; the selection follows the cursor.
+  async followKeys() {
+    this.stepping = true;
+    this.busy(1);
+    const {signal} = this;
+    const ask = (line, column) => this.ask({question: 'place', line, column}, signal);
+    try {
+      while (this.keys.length > 0) {
+        const {key, ctrl} = this.keys.shift();
+        // With nothing selected, an arrow, Home or End chooses the first line shown.
+        const from = this.cursor ?? {line: this.view.firstShownLine(), column: 0};
+        const to = this.cursor === null && !ctrl
+          ? {...from, target: await ask(from.line, from.column)}
+          : await stepCursor(key, ctrl, from, this.describe, ask);
+        if (signal.aborted) return;
+        if (to !== from) {
+          this.cursor = to;
+          this.choose(this.place(to), 'report');
+        }
       }
+    } catch (error) {
+      this.failed(error);
+    } finally {
+      this.keys = [];
+      this.stepping = false;
+      this.busy(-1);
     }
   }
 
-  markShown(places) {
+  // ---- the fields
+
+  bindForms() {
+    const {pixelForm, pixelX, pixelY, offsetForm, offset} = this.elements;
+    pixelForm.addEventListener('submit', (event) => {
+      event.preventDefault();
+      if (this.describe === null) return;
+      const {width, height} = this.describe.layout;
+      const typed = typedPixel(pixelX.value, pixelY.value, width, height);
+      if (typed.error !== undefined) this.say('Pixel', typed.error);
+      else this.choose(this.pixel(typed.x, typed.y), 'fields');
+    });
+    offsetForm.addEventListener('submit', (event) => {
+      event.preventDefault();
+      if (this.describe === null) return;
+      const typed = parseOffset(offset.value);
+      if (typed.error !== undefined) this.say('Offset', typed.error);
+      else this.choose(this.offset(typed.offset), 'fields');
+    });
+  }
+
+  // A word about what was typed, in place of any selection.
+  say(label, text) {
+    this.work?.abort();
+    this.model = emptyModel();
     this.view.clearMarks();
-    for (const place of places) this.view.mark(place.line, place.column, place.chars);
-  }
-
-  // ---- the bytes, as xxd shows them
-
-  async showBytes(offset, length, token) {
-    const first = Math.max(0, Math.floor(offset / 16) - kHexContext) * 16;
-    const bytes = await this.bytesAt(first, (2 * kHexContext + 1) * 16);
-    if (token !== this.token) return;
-    const lines = [];
-    for (let line = 0; line * 16 < bytes.length; line += 1) {
-      const start = first + line * 16;
-      const row = bytes.subarray(line * 16, line * 16 + 16);
-      const pieces = [`${start.toString(16).padStart(8, '0')}: `];
-      for (let i = 0; i < 16; i += 1) {
-        const text = i < row.length ? row[i].toString(16).padStart(2, '0') : '  ';
-        const selected = start + i >= offset && start + i < offset + length && i < row.length;
-        pieces.push(selected ? {selected: text} : text);
-        if (i % 2 === 1) pieces.push(' ');
-      }
-      pieces.push(' ', [...row].map((b) => (b >= 0x20 && b < 0x7F ? String.fromCharCode(b)
-                                                               : '.')).join(''), '\n');
-      lines.push(pieces);
-    }
-    const nodes = [];
-    for (const piece of lines.flat()) {
-      if (typeof piece === 'string') {
-        nodes.push(piece);
-      } else {
-        const span = document.createElement('span');
-        span.className = 'selected';
-        span.textContent = piece.selected;
-        nodes.push(span);
-      }
-    }
-    this.hex.replaceChildren(...nodes);
-    this.hex.hidden = bytes.length === 0;
-  }
-
-  // ---- the panel
-
-  setData({offset = '', bytes = null, x = '', y = ''}) {
-    const data = this.panel.dataset;
-    data.offset = String(offset);
-    data.bytes = bytes === null ? '' : [...bytes].map(hex2).join(' ');
-    data.x = String(x);
-    data.y = String(y);
-  }
-
-  // facts: [name, text or {swatch, text}] pairs.
-  show(facts) {
-    const nodes = [];
-    for (const [name, value] of facts) {
-      const term = document.createElement('dt');
-      term.textContent = name;
-      const detail = document.createElement('dd');
-      if (typeof value === 'string') {
-        detail.textContent = value;
-      } else {
-        const swatch = document.createElement('span');
-        swatch.className = 'swatch';
-        swatch.style.background = value.swatch;
-        detail.append(swatch, value.swatch, value.text ? `, ${value.text}` : '');
-      }
-      nodes.push(term, detail);
-    }
-    this.facts.replaceChildren(...nodes);
+    this.elements.hex.hidden = true;
+    this.elements.toMark.hidden = true;
+    this.placeOutline();
+    this.panel.setData(null, null);
+    this.panel.show([[label, text]]);
   }
 }
 
-function printedPlaces(dumps) {
-  return dumps.filter((inDump) => inDump.why === 'printed').map((inDump) => inDump.place);
-}
-
-function unprinted(why, dump) {
-  switch (why) {
-    case 'padding':
-      return 'not printed: the row walk skips this byte as padding';
-    case 'past-count':
-      return `not printed: it lies past the dump's ${plural(dump.printed, 'item')}`;
-    default:
-      return `not printed: it lies before the dump's start at ${count(dump.start)}`;
-  }
+// Resolves after ms milliseconds; rejects with the abort's reason as soon as signal aborts.
+function pause(ms, signal) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(resolve, ms);
+    signal.addEventListener('abort', () => {
+      clearTimeout(timer);
+      reject(signal.reason);
+    }, {once: true});
+  });
 }

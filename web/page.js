@@ -7,10 +7,8 @@ import {Inspector} from './inspector.js';
 import {count} from './numbers.js';
 import {PicturePanel} from './picture.js';
 import {ReportView} from './report_view.js';
-import {loadSite, WorkerClient} from './workers.js';
-
-// The report is shown up to this many bytes; Save report writes all of it.
-const kShownBytes = 4 << 20;
+import {isCut, kShownBytes, refusedText, reportedText} from './status_text.js';
+import {isAbort, loadSite, WorkerClient} from './workers.js';
 
 const $ = (selector) => document.querySelector(selector);
 const ui = {
@@ -21,16 +19,18 @@ const ui = {
   save: $('#save'),
   status: $('#status'),
 };
-const view = new ReportView($('#report'), $('#report-note'), $('#wrap'));
+const view = new ReportView({pre: $('#report'), note: $('#report-note'),
+                             legend: $('#report-legend'), wrapSwitch: $('#wrap')});
 let picture = null;
 let core = null;
 let inspector = null;
 
-// The file being reported on: {file, id, outcome ('done' or 'refused' once reported),
-// decoder, layout}; the save under way: {id}; the windows of the report asked for, by id.
+// The file being reported on: {file, fileId, controller (aborts everything done for it),
+// decoder, describe (the core's description of it), outcome ('done' or 'refused' once
+// reported), said (the status line it ended with)}; the save under way, an AbortController.
 let job = null;
 let saving = null;
-const windowsAsked = new Map();
+let picks = 0;
 
 const describeFile = (file) => `${file.name} (${count(file.size)} bytes)`;
 
@@ -55,154 +55,128 @@ function disable(button) {
   if (focused) [ui.cancel, ui.save, ui.pick].find((next) => !next.disabled)?.focus();
 }
 
-function onCoreMessage(message) {
-  if (saving !== null && message.id === saving.id) onSaveMessage(message);
-  else if (job !== null && message.id === job.id) onReportMessage(message);
-  else if (windowsAsked.has(message.id)) onWindows(message);
-}
-
-// Runs of the report's lines ([{firstLine, from, to}], in bytes), made again by the core:
-// resolves to [{firstLine, text}], or to null when the worker could not make them.
-function requestWindows(ranges) {
-  if (job === null || job.outcome === undefined || core.worker === null) {
-    return Promise.resolve(null);
-  }
-  return new Promise((resolve) => {
-    const id = core.request({type: 'windows', file: job.file, fileId: job.id, ranges});
-    windowsAsked.set(id, resolve);
-  });
-}
-
-// The run that makes windows reports its progress and the file's layout too: only its end
-// counts here.
-function onWindows(message) {
-  if (message.type !== 'windows' && message.type !== 'failed') return;
-  const resolve = windowsAsked.get(message.id);
-  windowsAsked.delete(message.id);
-  if (message.type === 'windows') {
-    resolve(message.windows.map(({firstLine, chunk}) =>
-      ({firstLine, text: new TextDecoder().decode(chunk)})));
-  } else {
-    resolve(null);
-    restartCore();
-  }
-}
-
-// Windows asked of a worker that is gone will not come.
-function dropWindows() {
-  for (const resolve of windowsAsked.values()) resolve(null);
-  windowsAsked.clear();
-}
-
-function onReportMessage(message) {
-  switch (message.type) {
-    case 'started':
-      job.layout = message.bitmap;
-      view.setDumps(message.bitmap.dumps);
-      break;
-    case 'progress':
-      ui.progress.value = message.size > 0 ? message.read / message.size : 1;
-      break;
-    case 'text':
-      view.append(job.decoder.decode(message.chunk, {stream: true}));
-      break;
-    case 'reported':
-      finish(message);
-      break;
-    case 'failed':
-      job = null;
-      view.end();
-      setState('failed', `The report failed: ${message.message}. Pick a file to try again.`);
-      restartCore();
-      break;
-  }
-}
-
-function finish({status, reportLength}) {
-  view.append(job.decoder.decode());
-  view.end({cut: reportLength > kShownBytes, reportLength});
-  ui.progress.value = 1;
-  job.outcome = status === 0 ? 'done' : 'refused';
-  if (status === 0) {
-    setState('done', `Report on ${job.file.name} complete: ${count(reportLength)} bytes.`);
-    picture.show(job.file, job.layout);
-    inspector.open(job.file);
-  } else {
-    setState('refused', `Refused: ${job.file.name} is not a file the tool reports on (exit ` +
-             `status ${status}). What it printed is shown below.`);
-  }
-}
-
-function onSaveMessage(message) {
-  if (message.type === 'progress') {
-    ui.progress.value = message.size > 0 ? message.read / message.size : 1;
-  } else if (message.type === 'saved') {
-    saving = null;
-    const link = document.createElement('a');
-    link.href = URL.createObjectURL(message.report);
-    link.download = `${job.file.name}.txt`;
-    link.click();
-    setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
-    ui.progress.value = 1;
-    setState(job.outcome, `Saved the report as ${link.download}.`);
-  } else if (message.type === 'failed') {
-    saving = null;
-    setState(job.outcome, `Saving failed: ${message.message}. The report shown is complete.`);
-    restartCore();
-  }
-}
-
-// Stops whatever the core's worker does: a fresh one takes its place. The page has said what
-// happened; should no worker start, it says that instead.
-function restartCore() {
-  dropWindows();
-  core.start().catch((error) => {
-    core = null;
-    job = null;
-    saving = null;
-    setState('failed', `The report engine could not start: ${error.message}. Reload the page.`);
-  });
-}
-
-// The worker stopped on an error of its own: the request it was serving failed.
-function onCoreFailure(message) {
-  const running = job !== null && job.outcome === undefined ? job.id : undefined;
-  onCoreMessage({type: 'failed', id: saving?.id ?? running, message});
-  if (core.worker === null) restartCore();
-}
+const showProgress = ({read, size}) => {
+  ui.progress.value = size > 0 ? read / size : 1;
+};
 
 function reportOn(file) {
   if (core === null) return;
-  const busy = saving !== null || (job !== null && job.outcome === undefined);
+  // Everything done for the file before: its report, its excerpts, its save, its picture and
+  // the inspector's questions.
+  job?.controller.abort();
   saving = null;
-  job = {file, decoder: new TextDecoder(), layout: null};
+  picks += 1;
+  const current = {file, fileId: picks, controller: new AbortController(),
+                   decoder: new TextDecoder(), describe: null};
+  job = current;
   view.reset();
   picture.reset();
   inspector.reset();
   ui.progress.value = 0;
   setState('working', `Reading ${describeFile(file)}…`);
-  if (busy) restartCore();
-  job.id = core.request({type: 'report', file, fileId: core.nextId, showBytes: kShownBytes});
+  const onEvent = (message) => {
+    if (message.type === 'started') {
+      current.describe = message.describe;
+      view.describe(message.describe);
+    } else if (message.type === 'progress') {
+      showProgress(message);
+    } else if (message.type === 'text') {
+      view.append(current.decoder.decode(message.chunk, {stream: true}));
+    }
+  };
+  core.request({type: 'report', file, fileId: current.fileId, showBytes: kShownBytes},
+               {signal: current.controller.signal, onEvent, whenRunning: 'restart'})
+      .then((answer) => finish(current, answer), (error) => {
+        if (isAbort(error) || job !== current) return;
+        job = null;
+        view.end();
+        setState('failed', `The report failed: ${error.message}. Pick a file to try again.`);
+      });
+}
+
+function finish(current, {status, reportLength}) {
+  if (job !== current) return;
+  view.append(current.decoder.decode());
+  view.end({cut: isCut(reportLength), reportLength});
+  ui.progress.value = 1;
+  current.outcome = status === 0 ? 'done' : 'refused';
+  const {file, describe, controller: {signal}} = current;
+  if (status === 0) {
+    current.said = reportedText(file.name, reportLength, view.shownBytes);
+    setState('done', current.said);
+    picture.show(file, describe, signal);
+    inspector.open(file, signal);
+  } else {
+    current.said = describe === null
+      ? `Refused: ${file.name} is not a file the tool reports on (exit status ${status}). ` +
+        'What it printed is shown below.'
+      : refusedText(file.name, status, describe);
+    setState('refused', current.said);
+  }
+}
+
+// The report's lines made again around the inspector's selection: excerpts ([{firstLine,
+// from, to}], in bytes of the report) of the current file. A newer request takes the place of
+// one still under way, which stops; resolves to [{firstLine, text}].
+async function requestExcerpts(ranges, signal) {
+  const {file, fileId} = job;
+  const excerpts = await core.request({type: 'excerpts', file, fileId, ranges},
+                                      {signal, lane: 'excerpts',
+                                       whenRunning: 'restart-unless-holding'});
+  const decoder = new TextDecoder();
+  return excerpts.map(({firstLine, chunk}) => ({firstLine, text: decoder.decode(chunk)}));
 }
 
 function save() {
   if (job === null || job.outcome === undefined || saving !== null) return;
+  const current = job;
+  const mine = new AbortController();
+  saving = mine;
   ui.progress.value = 0;
-  setState('saving', `Making the whole report on ${job.file.name} for saving…`);
-  saving = {id: core.request({type: 'save', file: job.file, fileId: job.id})};
+  setState('saving', `Making the whole report on ${current.file.name} for saving…`);
+  core.request({type: 'save', file: current.file, fileId: current.fileId},
+               {signal: AbortSignal.any([current.controller.signal, mine.signal]),
+                onEvent: (message) => {
+                  if (message.type === 'progress') showProgress(message);
+                },
+                whenRunning: 'restart'})
+      .then(({report}) => {
+        const link = document.createElement('a');
+        link.href = URL.createObjectURL(report);
+        link.download = `${current.file.name}.txt`;
+        link.click();
+        setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
+        ui.progress.value = 1;
+        setState(current.outcome, `Saved the report as ${link.download}.`);
+      }, (error) => {
+        if (isAbort(error)) return;
+        setState(current.outcome, `Saving failed: ${error.message}. ${current.said}`);
+      })
+      .finally(() => {
+        if (saving === mine) saving = null;
+      });
 }
 
 function cancel() {
   if (saving !== null) {
+    saving.abort();
     saving = null;
-    setState(job.outcome, 'Saving cancelled. The report shown is complete.');
-    restartCore();
+    setState(job.outcome, `Saving cancelled. ${job.said}`);
   } else if (job !== null && job.outcome === undefined) {
+    job.controller.abort();
     job = null;
     view.end({cancelled: true});
     setState('cancelled', 'Cancelled. Pick a file to start again.');
-    restartCore();
   }
+}
+
+// A worker that took the place of one that stopped could not start.
+function broken(error) {
+  job?.controller.abort();
+  core = null;
+  job = null;
+  saving = null;
+  setState('failed', `The report engine could not start: ${error.message}. Reload the page.`);
 }
 
 ui.pick.addEventListener('click', () => ui.file.click());
@@ -229,14 +203,23 @@ document.addEventListener('drop', (event) => {
     const site = await loadSite();
     picture = new PicturePanel({canvas: $('#picture'), note: $('#picture-note')},
                                site.workerUrl);
-    core = new WorkerClient(site.workerUrl, {onMessage: onCoreMessage, onFailure: onCoreFailure,
-                                           init: {type: 'init', module: site.module,
-                                                  warmUp: true}});
+    // The worker warms the core up while the page waits for a file. Another stands by, warmed
+    // up while nothing else runs, to take the place of one stopped: a file picked while a run
+    // goes on, or while the inspector's excerpts are made, starts at once.
+    core = new WorkerClient(site.workerUrl, {init: {type: 'init', module: site.module,
+                                                    warmUp: true},
+                                             standby: true, onBroken: broken});
+    const inspectorCore = new WorkerClient(site.workerUrl, {
+      init: {type: 'init', module: site.module, warmUp: false},
+      onBroken: (error) => inspector.stopped(error),
+    });
     inspector = new Inspector({
-      panel: $('#inspector'), facts: $('#facts'), hex: $('#hex'), form: $('#pixel'),
-      pixelX: $('#pixel-x'), pixelY: $('#pixel-y'), frame: $('#picture-frame'),
-      canvas: $('#picture'), pixelMark: $('#picture-mark'),
-    }, site, {view, picture, requestWindows});
+      panel: $('#inspector'), facts: $('#facts'), preview: $('#preview'),
+      counting: $('#counting'), hex: $('#hex'), toMark: $('#to-mark'), pixelForm: $('#pixel'),
+      pixelX: $('#pixel-x'), pixelY: $('#pixel-y'), offsetForm: $('#go'),
+      offset: $('#go-offset'), frame: $('#picture-frame'), canvas: $('#picture'),
+      outline: $('#picture-mark'),
+    }, {client: inspectorCore, view, picture, requestExcerpts});
     picture.onState = (state) => inspector.onPictureState(state);
     await Promise.all([core.start(), picture.start(), inspector.start()]);
   } catch (error) {

@@ -3,21 +3,19 @@
 // body[data-picture] is none, decoding, shown, undecodable or too-large.
 
 import {count} from './numbers.js';
-import {WorkerClient} from './workers.js';
+import {isAbort, WorkerClient} from './workers.js';
 
 // Pictures of more pixels than this are not decoded: 128 MiB as RGBA.
-const kMaxPicturePixels = 32 << 20;
+export const kMaxPicturePixels = 32 << 20;
+
+// Whether a picture of width x height pixels is decoded here.
+export const decodable = (width, height) => width * height <= kMaxPicturePixels;
 
 export class PicturePanel {
   constructor({canvas, note}, url) {
     this.canvas = canvas;
     this.note = note;
-    this.pending = null;  // the id of the decode under way
-    this.client = new WorkerClient(url, {
-      onMessage: (data) => this.onMessage(data),
-      onFailure: (message) => this.onFailure(message),
-    });
-    this.colourAnswers = new Map();
+    this.client = new WorkerClient(url);
   }
 
   start() {
@@ -30,10 +28,8 @@ export class PicturePanel {
     this.onState?.(state);
   }
 
-  // No picture, and no decode under way.
+  // No picture. A decode under way stops when the signal it was given aborts.
   reset() {
-    if (this.pending !== null) this.client.start();
-    this.pending = null;
     this.canvas.hidden = true;
     this.canvas.width = 0;
     this.canvas.height = 0;
@@ -42,33 +38,35 @@ export class PicturePanel {
 
   // Decodes the picture of file, whose layout the core read from its header: only the bytes up
   // to the end of its stored pixels, and nothing that would decode to more than the bound.
-  show(file, layout) {
+  // signal stops the decode, and the decoder with it.
+  async show(file, describe, signal) {
     this.reset();
-    const {width, height} = layout;
-    if (width * height > kMaxPicturePixels) {
+    const {width, height, end} = describe.layout;
+    if (!decodable(width, height)) {
       this.setState('too-large', `${count(width)} × ${count(height)} pixels: too large to ` +
                     'show here.');
       return;
     }
     this.setState('decoding', 'Decoding the picture…');
-    const bytes = file.slice(0, Math.min(file.size, layout.end));
-    this.pending = this.client.request({type: 'decode', bytes});
-  }
-
-  onMessage(data) {
-    if (data.type === 'colour') {
-      this.colourAnswers.get(data.id)?.(data.rgb);
-      this.colourAnswers.delete(data.id);
+    // The stored pixels end at end, or past any file (null); a file cut short ends sooner.
+    const last = end !== null && BigInt(end) < BigInt(file.size) ? Number(end) : file.size;
+    let answer;
+    try {
+      answer = await this.client.request({type: 'decode', bytes: file.slice(0, last)},
+                                         {signal, lane: 'decode', whenRunning: 'restart'});
+    } catch (error) {
+      if (isAbort(error)) return;
+      // The decoder died (out of memory, say): a fresh one takes its place for the next file.
+      this.setState('undecodable', `The picture could not be decoded: its decoder stopped ` +
+                    `(${error.message}).`);
       return;
     }
-    if (data.id !== this.pending) return;
-    this.pending = null;
-    if (data.type === 'undecodable') {
+    if (answer.undecodable !== undefined) {
       this.setState('undecodable', 'This browser cannot decode the file as a picture.');
       return;
     }
     // The bitmap moves to the canvas as it is: no copy, and no image for the page to keep.
-    const {width, height, image} = data;
+    const {image} = answer;
     const scaled = image.width !== width;
     this.canvas.width = image.width;
     this.canvas.height = image.height;
@@ -78,24 +76,14 @@ export class PicturePanel {
                   `the file${scaled ? ' (shown scaled down)' : ''}.`);
   }
 
-  // The decoder died (out of memory, say): a fresh one takes its place for the next file. A
-  // picture already shown stays.
-  onFailure(message) {
-    if (this.pending !== null) {
-      this.setState('undecodable', `The picture could not be decoded: its decoder stopped ` +
-                    `(${message}).`);
-    }
-    this.pending = null;
-    for (const answer of this.colourAnswers.values()) answer(null);
-    this.colourAnswers.clear();
-    this.client.start();
-  }
-
   // The colour the browser decoded at x, y: [red, green, blue], or null.
-  colourAt(x, y) {
-    if (document.body.dataset.picture !== 'shown') return Promise.resolve(null);
-    return new Promise((resolve) => {
-      this.colourAnswers.set(this.client.request({type: 'colour', x, y}), resolve);
-    });
+  async colourAt(x, y, signal) {
+    if (document.body.dataset.picture !== 'shown') return null;
+    try {
+      return await this.client.request({type: 'colour', x, y}, {signal});
+    } catch (error) {
+      if (isAbort(error)) throw error;
+      return null;
+    }
   }
 }

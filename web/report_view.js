@@ -1,44 +1,26 @@
-// The report view: the report's text, or windows of its lines, with places found and marked.
+// The report view: the report's text, or excerpts of its lines, with places found and marked.
 
-// Text is laid out in pieces, only when on screen; header lines are kept whole, dump rows
-// wrapped between items when asked; a place is found by line and column, and from a click.
+// Text is laid out in pieces (report_pieces.js), only when on screen; header lines are kept
+// whole, dump rows wrapped between items when asked, items printed past the end of the file
+// drawn apart; a place is found by line and column, and from a click.
 
 import {count} from './numbers.js';
+import {cutPieces, dumpRows, indexInPiece, lastLineOf, placeInPiece,
+        utf8Length} from './report_pieces.js';
 
-// Text is laid out in pieces of about this many characters, each ending at a line end.
-const kPieceChars = 32 << 10;
-// Every dump section starts on the line after this.
-const kDumpStart = '\n === Bitmap Data';
-// The widths of the dumps' items, in characters: hex bytes, bit pictures, translated colours,
-// red.green.blue triples.
+// The widths of the dumps' items, in characters, for which the style sheet has a rule: hex
+// bytes, bit pictures, translated colours, red.green.blue triples.
 const kItemWidths = [3, 8, 9, 14];
 
-// The length of text in UTF-8, without encoding it: the report is ASCII but for file names.
-function utf8Length(text) {
-  let bytes = text.length;
-  for (let i = 0; i < text.length; i += 1) {
-    const code = text.charCodeAt(i);
-    if (code >= 0x80) bytes += code >= 0x800 && (code < 0xD800 || code > 0xDFFF) ? 2 : 1;
-  }
-  return bytes;
-}
-
-function countLineEnds(text, end = text.length) {
-  let ends = 0;
-  for (let at = text.indexOf('\n'); at >= 0 && at < end; at = text.indexOf('\n', at + 1)) {
-    ends += 1;
-  }
-  return ends;
-}
-
 export class ReportView {
-  constructor(pre, note, wrapSwitch) {
+  // pre: #report; note: the note at its foot; legend: the line that explains items drawn as
+  // missing; wrapSwitch: the Wrap long lines checkbox.
+  constructor({pre, note, legend, wrapSwitch}) {
     this.pre = pre;
     this.note = note;
+    this.legend = legend;
     this.wrapSwitch = wrapSwitch;
     this.charWidth = 0;
-    this.head = null;  // the pieces of the report's start while a window is shown
-    this.dumpLines = [];  // the line each dump's title is on, once known
     wrapSwitch.addEventListener('change', () => this.applyWrap());
     new ResizeObserver(() => this.fitRows()).observe(pre);
     this.applyWrap();
@@ -50,55 +32,46 @@ export class ReportView {
     this.pre.removeAttribute('tabindex');
     this.note.replaceChildren();
     this.note.hidden = true;
-    this.pending = '';
-    this.shownBytes = 0;  // bytes of the report laid out
-    this.itemChars = [];
-    this.dumps = 0;  // dump sections begun so far
-    this.firstLine = 1;  // the line the first piece starts with
+    this.legend.hidden = true;
+    this.rows = [];  // the lines of each dump's rows, from the core's description
+    this.pending = '';  // text after the last line end laid out
     this.nextLine = 1;  // the line the next piece starts with
-    this.head = null;
-    this.dumpLines = [];
-    CSS.highlights?.delete('quillfen-line');
+    this.shownBytes = 0;  // bytes of the report laid out
+    this.head = null;  // the report's start while excerpts are shown: {pieces, legend}
+    this.reportNote = '';  // the note the report ended with
+    this.clearMarks();
   }
 
-  // The dumps the core makes of the file ([{itemChars}], in order), as its header says.
-  setDumps(dumps) {
-    this.itemChars = dumps.map((dump) => dump.itemChars);
-  }
-
-  // The lines of the dumps' titles, from the inspector: a window that starts inside a dump
-  // knows its items' width from them.
-  setDumpLines(titleLines) {
-    this.dumpLines = titleLines;
+  // The core's description of the file: which lines are which dump's rows, and its items.
+  describe(describe) {
+    this.rows = dumpRows(describe.dumps);
   }
 
   append(text) {
-    let rest = this.pending + text;
-    for (;;) {
-      const start = rest.indexOf(kDumpStart);
-      if (start < 0) break;
-      this.emitLines(rest.slice(0, start + 1), true);
-      this.dumps += 1;
-      rest = rest.slice(start + 1);
-    }
-    this.pending = this.emitLines(rest, false);
+    const {pieces, rest, nextLine} = cutPieces(this.pending + text, this.nextLine, this.rows,
+                                               false);
+    this.addPieces(pieces);
+    this.pending = rest;
+    this.nextLine = nextLine;
   }
 
   // The run is over. cut: the report went on past what was shown, which then ends at its last
   // whole line; cancelled: it stops where the run was cancelled.
   end({cut = false, cancelled = false, reportLength = 0} = {}) {
+    if (!cut) this.addPieces(cutPieces(this.pending, this.nextLine, this.rows, true).pieces);
+    this.pending = '';
     if (cut) {
-      const lineEnd = this.pending.lastIndexOf('\n') + 1;
-      this.emitLines(this.pending.slice(0, lineEnd), true);
       this.say(`Shown: the first ${count(this.shownBytes)} bytes of the report's ` +
                `${count(reportLength)}, up to the end of a line. Save report writes all of it.`);
-    } else {
-      this.emitLines(this.pending, true);
     }
-    this.pending = '';
-    this.cut = cut;
-    this.endNote = this.note.textContent;
     if (cancelled) this.say('Cancelled: the report stops here, where its run was stopped.');
+    this.reportNote = this.note.hidden ? '' : this.note.textContent;
+  }
+
+  // The note the report ended with, in place of any other.
+  restoreNote() {
+    if (this.reportNote) this.say(this.reportNote);
+    else this.note.hidden = true;
   }
 
   say(text, action = null) {
@@ -113,102 +86,105 @@ export class ReportView {
     this.note.hidden = false;
   }
 
-  // Lays text out in pieces that end at line ends; with whole, the last piece takes what is
-  // left. Returns what is left.
-  emitLines(text, whole) {
-    let from = 0;
-    for (;;) {
-      let cut = text.lastIndexOf('\n', from + kPieceChars) + 1;
-      if (cut <= from) cut = text.indexOf('\n', from + kPieceChars) + 1;
-      if (cut <= from && whole && from < text.length) cut = text.length;
-      if (cut <= from) break;
-      this.addPiece(text.slice(from, cut));
-      from = cut;
+  // Lays pieces out after those shown; an item printed past the end of the file is an element
+  // of its own, marked data-past-end.
+  addPieces(pieces) {
+    const elements = [];
+    for (const {line, text, dump, parts} of pieces) {
+      const piece = document.createElement('span');
+      piece.dataset.line = String(line);
+      if (parts === null) {
+        piece.textContent = text;
+      } else {
+        for (const part of parts) {
+          if (typeof part === 'string') {
+            piece.append(part);
+          } else {
+            const item = document.createElement('span');
+            item.className = 'past-end';
+            item.dataset.pastEnd = '';
+            item.textContent = part.pastEnd;
+            piece.append(item);
+          }
+        }
+        this.legend.hidden = false;
+      }
+      if (dump >= 0) {
+        piece.className = 'dump';
+        piece.dataset.item = String(this.rows[dump].itemChars);
+      }
+      this.shownBytes += utf8Length(text);
+      elements.push(piece);
     }
-    return text.slice(from);
+    this.pre.append(...elements);
+    if (this.pre.firstChild !== null) this.pre.tabIndex = 0;
   }
 
-  addPiece(text) {
-    const piece = document.createElement('span');
-    piece.textContent = text;
-    piece.dataset.line = String(this.nextLine);
-    this.nextLine += countLineEnds(text);
-    this.shownBytes += utf8Length(text);
-    const itemChars = this.dumps > 0 ? this.itemChars[this.dumps - 1] : undefined;
-    if (itemChars !== undefined) {
-      piece.className = 'dump';
-      piece.dataset.item = String(itemChars);
-    }
-    this.pre.append(piece);
-    this.pre.tabIndex = 0;
-  }
-
-  // Windows of the report's lines ([{firstLine, text}], in order) in place of what is shown;
-  // the report's start comes back with showStart(). Where lines are left out between windows,
-  // the next window's first piece says so, in generated content outside the text.
-  showWindows(windows, lastReportLine) {
+  // Excerpts of the report's lines ([{firstLine, text}], in order) in place of what is shown;
+  // the report's start comes back with showStart(). Where lines are left out between
+  // excerpts, the next one's first piece says so, in generated content outside the text.
+  showExcerpts(excerpts, lastReportLine) {
     if (this.head === null) {
-      this.head = [...this.pre.children];
-      this.headNote = this.note.hidden ? '' : this.note.textContent;
+      this.head = {pieces: [...this.pre.children], legend: this.legend.hidden};
     }
+    this.clearMarks();
     this.pre.replaceChildren();
-    this.shownBytes = 0;
+    this.legend.hidden = true;
     const spans = [];
-    for (const {firstLine, text} of windows) {
+    for (const {firstLine, text} of excerpts) {
       const first = this.pre.children.length;
-      this.nextLine = firstLine;
-      this.dumps = this.dumpLines.filter((titleLine) => titleLine <= firstLine).length;
-      this.pending = '';
-      this.append(text);
-      this.emitLines(this.pending, true);
-      this.pending = '';
+      this.addPieces(cutPieces(text, firstLine, this.rows, true).pieces);
       const piece = this.pre.children[first];
-      if (piece !== undefined && first > 0) {
+      if (piece !== undefined && spans.length > 0) {
         piece.classList.add('gap');
         piece.dataset.gap = `lines ${count(spans.at(-1)[1] + 1)} to ${count(firstLine - 1)} ` +
                             'not shown';
       }
-      spans.push([firstLine, this.lastLine()]);
+      if (piece !== undefined) spans.push([firstLine, this.lastLine()]);
     }
-    this.firstLine = spans.length > 0 ? spans[0][0] : 1;
     const shown = spans.map(([from, to]) => `${count(from)} to ${count(to)}`).join(' and ');
     this.say(`Shown: lines ${shown} of the report's ${count(lastReportLine)}, around the ` +
              'selection.', {label: 'Show the report\'s start', run: () => this.showStart()});
   }
 
+  // The report's start again, in place of excerpts, and its selection marked there.
   showStart() {
-    if (this.head === null) return;
-    this.pre.replaceChildren(...this.head);
-    this.head = null;
-    this.firstLine = 1;
-    this.nextLine = 1 + [...this.pre.children].reduce((lines, piece) =>
-      lines + countLineEnds(piece.textContent), 0);
-    if (this.headNote) this.say(this.headNote);
-    else this.note.hidden = true;
+    this.restoreStart();
     this.onShowStart?.();
   }
 
-  // The last line shown in full.
+  restoreStart() {
+    if (this.head === null) return;
+    this.clearMarks();
+    this.pre.replaceChildren(...this.head.pieces);
+    this.legend.hidden = this.head.legend;
+    this.restoreNote();
+    this.head = null;
+  }
+
+  // Whether the report's start, shown or set aside for excerpts, holds line.
+  startShows(line) {
+    if (this.head === null) return this.shows(line);
+    const last = this.head.pieces.at(-1);
+    return last !== undefined && line <= lastLineOf(last.textContent, Number(last.dataset.line));
+  }
+
+  // The first line shown.
+  firstShownLine() {
+    const first = this.pre.firstElementChild;
+    return first === null ? 1 : Number(first.dataset.line);
+  }
+
+  // The last line shown in full or in part.
   lastLine() {
     const last = this.pre.lastElementChild;
-    return last === null || last.textContent.endsWith('\n') ? this.nextLine - 1 : this.nextLine;
+    return last === null ? 0 : lastLineOf(last.textContent, Number(last.dataset.line));
   }
 
-  shows(line) {
-    if (this.pre.children.length === 0 || line < this.firstLine || line > this.lastLine()) {
-      return false;
-    }
-    // Between windows, lines are left out.
-    const piece = this.pieceOf(line);
-    const text = piece.textContent;
-    const lastInPiece = Number(piece.dataset.line) + countLineEnds(text) -
-                        (text.endsWith('\n') ? 1 : 0);
-    return line <= lastInPiece;
-  }
-
-  // The piece that holds line, by the line each starts with.
+  // The piece that holds line, by the line each starts with; null when none can.
   pieceOf(line) {
     const pieces = this.pre.children;
+    if (pieces.length === 0 || line < Number(pieces[0].dataset.line)) return null;
     let low = 0;
     let high = pieces.length - 1;
     while (low < high) {
@@ -219,22 +195,29 @@ export class ReportView {
     return pieces[low];
   }
 
+  shows(line) {
+    const piece = this.pieceOf(line);
+    return piece !== null && line <= lastLineOf(piece.textContent, Number(piece.dataset.line));
+  }
+
   // The text node and offset in it of line's column, or null when the line is not shown.
   locate(line, column) {
-    if (!this.shows(line)) return null;
     const piece = this.pieceOf(line);
-    const text = piece.textContent;
-    let at = 0;
-    for (let l = Number(piece.dataset.line); l < line; l += 1) at = text.indexOf('\n', at) + 1;
-    at += column;
-    for (const node of textNodes(piece)) {
-      if (at <= node.data.length) return {node, offset: at};
+    if (piece === null) return null;
+    let at = indexInPiece(piece.textContent, Number(piece.dataset.line), line, column);
+    if (at < 0) return null;
+    // A place at the end of one text node is the start of the next, unless it is the last.
+    const nodes = textNodes(piece);
+    for (const [i, node] of nodes.entries()) {
+      if (at < node.data.length || (at === node.data.length && i === nodes.length - 1)) {
+        return {node, offset: at};
+      }
       at -= node.data.length;
     }
     return null;
   }
 
-  // The line and column of a point in the text (a node and an offset in it).
+  // The line and column of a point in the text (a node and an offset in it), or null.
   position(node, offset) {
     const piece = node.parentElement?.closest('#report > span');
     if (!piece) return null;
@@ -243,12 +226,11 @@ export class ReportView {
       if (other === node) break;
       at += other.data.length;
     }
-    const text = piece.textContent;
-    const lineStart = text.lastIndexOf('\n', at - 1) + 1;
-    return {line: Number(piece.dataset.line) + countLineEnds(text, lineStart), column: at - lineStart};
+    return placeInPiece(piece.textContent, Number(piece.dataset.line), at);
   }
 
-  // Marks chars characters at line, column: a mark element whose data-line is the line.
+  // Marks chars characters at line, column: a mark element whose data-line is the line; null
+  // when the line is not shown.
   mark(line, column, chars) {
     const from = this.locate(line, column);
     if (from === null) return null;
@@ -263,23 +245,24 @@ export class ReportView {
 
   clearMarks() {
     for (const mark of this.pre.querySelectorAll('mark')) {
-      const piece = mark.parentElement;
+      const parent = mark.parentElement;
       mark.replaceWith(...mark.childNodes);
-      piece.normalize();
+      parent.normalize();
     }
     CSS.highlights?.delete('quillfen-line');
   }
 
   // Lights up a whole line, without changing the text: for header lines and table rows.
+  // Returns the range lit, or null when the line is not shown.
   highlightLine(line) {
     CSS.highlights?.delete('quillfen-line');
     const from = this.locate(line, 0);
-    if (from === null || !CSS.highlights) return null;
+    if (from === null) return null;
     const range = document.createRange();
     range.setStart(from.node, from.offset);
     const end = from.node.data.indexOf('\n', from.offset);
     range.setEnd(from.node, end < 0 ? from.node.data.length : end);
-    CSS.highlights.set('quillfen-line', new Highlight(range));
+    CSS.highlights?.set('quillfen-line', new Highlight(range));
     return range;
   }
 

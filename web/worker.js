@@ -1,64 +1,69 @@
 // The page's workers: the core's loader followed by this script. Given the core, a worker
 // reports (a picked file of up to kHoldBytes is streamed into the core's memory, reported on
 // there and held for the runs that follow; a larger one is mounted as a file of its own name
-// and read in windows; the report leaves in blocks) or answers the inspector's questions.
-// Never given it, a worker decodes pictures, from the bytes the page slices for it, and keeps
-// the last one for questions about its colours.
+// and read in file windows of kFileWindow bytes; the report leaves in blocks) or answers the
+// inspector's questions. Never given it, a worker decodes pictures, from the bytes the page
+// slices for it, and keeps the last one for questions about its colours.
 //
 // Every message the page's workers take and send, one line each:
 // In:  {type: 'init', module, warmUp}             the compiled core (a WebAssembly.Module);
 //                                                 warmUp: run it once first (see kWarmUpSide)
-//      {type: 'report', id, file, fileId, showBytes, windows}
+//      {type: 'report', id, file, fileId, showBytes, alwaysFileWindows}
 //                                                 report on file; post its first showBytes;
-//                                                 windows: read in windows whatever the size
-//                                                 (the benchmark compares the two paths)
+//                                                 alwaysFileWindows: read it in file windows
+//                                                 whatever its size (the benchmark compares
+//                                                 the two paths)
 //      {type: 'save', id, file, fileId}           make the whole report on file, as a Blob
-//      {type: 'windows', id, file, fileId, ranges}
+//      {type: 'excerpts', id, file, fileId, ranges}
 //                                                 make the report on file again, keeping only
 //                                                 the ranges [{firstLine, from, to}] of its
-//                                                 bytes, whole lines the inspector chose
+//                                                 bytes: excerpts of whole lines the inspector
+//                                                 chose
 //      {type: 'inspect', id, question, ...}       the inspector's questions (app/inspect.h):
 //                                                 'open' {file} first, then
 //                                                 'pixel' {x, y}, 'byte' {offset}, 'place'
-//                                                 {line, column} or 'windows' {lines, before,
-//                                                 after}
+//                                                 {line, column}, 'entry' {index} or
+//                                                 'excerpts' {lines, before, after}
 //      {type: 'decode', id, bytes}                decode bytes (a Blob) as the browser decodes
 //                                                 images; no init needed
 //      {type: 'colour', id, x, y}                 the decoded colour at x, y (0, 0 top left)
+//      {type: 'cancel', id}                       drop request id if it has not begun
 //      fileId: the id of the request that first named the file. A worker that holds the bytes
 //      of the file of that id runs on them rather than read the file again.
 // Out: {type: 'ready'}                            the core is ready for requests
-//      {type: 'failed', id, message}              request id broke off (id null: init did);
-//                                                 this worker is spent
-//      {type: 'started', id, bitmap}              what the file's header says: its picture's
-//                                                 layout and its dumps (core.describeHeld)
+//      {type: 'running', id, holding}             request id has begun; holding: this worker
+//                                                 holds the bytes of the file it runs on
+//      {type: 'started', id, describe}            what the file says of itself, the core's
+//                                                 description of it (app/inspect.h)
 //      {type: 'progress', id, read, size}         bytes of the file read so far, of size
 //      {type: 'text', id, chunk}                  the next bytes of the report (Uint8Array)
-//      {type: 'reported', id, status, reportLength, ms, readMs, warmUpMs}
-//                                                 the run's exit status, the report's length in
-//                                                 bytes, its time, the part spent reading, and
-//                                                 the time the core took to warm up
-//      {type: 'saved', id, status, report}        the whole report, a Blob
-//      {type: 'windows', id, windows}             [{firstLine, chunk}]: lines of the report
-//                                                 from firstLine on, chunk a Uint8Array
-//      {type: 'inspected', id, answer}            the answer to a question, as an object
-//      {type: 'decoded', id, width, height, image}
-//                                                 the decoded size, and the picture at most
-//                                                 kPictureSide pixels on its longer side, an
-//                                                 ImageBitmap handed over
-//      {type: 'undecodable', id, message}         the browser cannot decode the bytes
-//      {type: 'colour', id, x, y, rgb}            [red, green, blue], or null outside the
-//                                                 picture
+//      {type: 'answer', id, answer}               request id is done; answer, by its type:
+//                                                 report: {status, reportLength, ms, readMs,
+//                                                 warmUpMs}, the run's exit status, the
+//                                                 report's length in bytes, its time, the part
+//                                                 spent reading, and the core's warm-up time;
+//                                                 save: {status, report}, the report a Blob;
+//                                                 excerpts: [{firstLine, chunk}], lines of the
+//                                                 report from firstLine on, chunk a
+//                                                 Uint8Array; inspect: the core's answer;
+//                                                 decode: {width, height, image}, the decoded
+//                                                 size and the picture at most kPictureSide
+//                                                 pixels on its longer side (an ImageBitmap
+//                                                 handed over), or {undecodable: message};
+//                                                 colour: [red, green, blue], or null outside
+//                                                 the picture
+//      {type: 'failed', id, message}              request id broke off (id null: init did);
+//                                                 this worker is spent
 'use strict';
 
 // Files up to this size are read whole into the core's memory, through the browser's fastest
-// path; larger ones are read in windows as the report needs them.
+// path; larger ones are read in file windows as the report needs them.
 const kHoldBytes = 128 << 20;
 // The stream hands over a file this many bytes at a time.
 const kStreamPiece = 1 << 20;
-// The windowed path reads this many bytes at a time: each read of a File costs far more than
-// the bytes it brings.
-const kWindow = 16 << 20;
+// A file window: the bytes a larger file is read in at a time. Each read of a File costs far
+// more than the bytes it brings.
+const kFileWindow = 16 << 20;
 // A saved report is gathered into a Blob each time this many bytes have come.
 const kBlobPiece = 16 << 20;
 // The core's first runs are slower while the engine compiles its hot loops fully, and while
@@ -73,7 +78,7 @@ let core = null;
 // them, because a read nothing else holds on to can be collected and never settle.
 const inFlight = {reader: null, check: null, request: null};
 // The file of the last request: {fileId, file, pointer}; pointer is where the core holds its
-// bytes, null until they are all there, and for a file read in windows.
+// bytes, null until they are all there, and for a file read in file windows.
 let current = null;
 
 function instantiate(module, warmUp) {
@@ -101,8 +106,8 @@ function instantiate(module, warmUp) {
   });
 }
 
-// The windowed path replaces WORKERFS's read with the window's own, and finds the window as
-// the mounted file's contents: names of emscripten 3.1.6's WORKERFS. A probe file is read
+// Reading in file windows replaces WORKERFS's read with the window's own, and finds the window
+// as the mounted file's contents: names of emscripten 3.1.6's WORKERFS. A probe file is read
 // through them here, so that a core whose file system differs fails at once, never as a short
 // read in a report.
 function checkWorkerFs(FS) {
@@ -112,10 +117,10 @@ function checkWorkerFs(FS) {
   const workerFs = FS.filesystems?.WORKERFS;
   if (typeof workerFs?.stream_ops?.read !== 'function') throw fault('has no stream_ops.read');
   workerFs.stream_ops.read = (stream, buffer, offset, length, position) => {
-    if (typeof stream.node?.contents?.readWindow !== 'function') throw fault('has changed');
-    return stream.node.contents.readWindow(buffer, offset, length, position);
+    if (typeof stream.node?.contents?.readFileWindow !== 'function') throw fault('has changed');
+    return stream.node.contents.readFileWindow(buffer, offset, length, position);
   };
-  const probe = {size: 1, readWindow: (target, offset) => {
+  const probe = {size: 1, readFileWindow: (target, offset) => {
     target[offset] = 0x42;
     return 1;
   }};
@@ -212,20 +217,21 @@ function useFile(file, fileId) {
   current = {fileId, file, pointer: null};
 }
 
-// The file as WORKERFS sees it: read through a window that moves when a read falls outside
-// it. onRead(end) learns how far into the file the reads have gone; readMs counts their time.
-function windowedFile(file, onRead) {
+// The file as WORKERFS sees it: read through a file window that moves when a read falls
+// outside it. onRead(end) learns how far into the file the reads have gone; readMs counts
+// their time.
+function fileInWindows(file, onRead) {
   const reader = new FileReaderSync();
   let start = 0;
   let bytes = new Uint8Array(0);
   return {
     size: file.size,
     readMs: 0,
-    readWindow(target, offset, length, position) {
+    readFileWindow(target, offset, length, position) {
       if (position < start || position + length > start + bytes.length) {
         const started = performance.now();
         start = position;
-        const end = Math.min(file.size, position + Math.max(length, kWindow));
+        const end = Math.min(file.size, position + Math.max(length, kFileWindow));
         bytes = new Uint8Array(reader.readAsArrayBuffer(file.slice(start, end)));
         this.readMs += performance.now() - started;
         onRead(start + bytes.length);
@@ -240,33 +246,37 @@ function windowedFile(file, onRead) {
 
 // One run of the core on file, through whichever path suits its size; onBlock takes each
 // block of the report. Returns {status, readMs}.
-async function run(id, onBlock, windows = false) {
+async function run(id, onBlock, alwaysFileWindows = false) {
   const {file, pointer} = current;
   const onRead = progressPoster(id, file.size);
   if (pointer !== null) {
-    postMessage({type: 'started', id, bitmap: core.describeHeld(pointer, file.size)});
+    postMessage({type: 'started', id, describe: core.describeHeld(pointer, file.size,
+                                                                  file.name)});
     return {status: core.reportHeld(pointer, file.size, file.name, onBlock), readMs: 0};
   }
-  if (file.size <= kHoldBytes && !windows) {
+  if (file.size <= kHoldBytes && !alwaysFileWindows) {
     const started = performance.now();
     let readMs = 0;
     let described = false;
-    const describe = (pointer) => {
+    // Once the header's bytes are there.
+    const describe = (pointer, filled) => {
       if (described) return;
       described = true;
-      postMessage({type: 'started', id, bitmap: core.describeHeld(pointer, file.size)});
+      postMessage({type: 'started', id, describe: core.describeHeld(pointer, file.size,
+                                                                    file.name, filled)});
     };
     const status = await streamAndReport(file, (filled, at) => {
       onRead(filled);
-      if (filled >= Math.min(core.headBytes, file.size)) describe(at);
+      if (filled >= Math.min(core.headBytes, file.size)) describe(at, filled);
       if (filled === file.size) readMs = performance.now() - started;
     }, onBlock);
-    describe(current.pointer);
+    describe(current.pointer, file.size);
     return {status, readMs};
   }
-  postMessage({type: 'started', id, bitmap: core.describeBitmap(headOf(file), file.size)});
+  postMessage({type: 'started', id, describe: core.describe(headOf(file), file.size,
+                                                            file.name)});
   const {FS} = core;
-  const input = windowedFile(file, onRead);
+  const input = fileInWindows(file, onRead);
   FS.mount(FS.filesystems.WORKERFS, {blobs: [{name: file.name, data: input}]}, '/input');
   try {
     return {status: core.runCommandLine(['quillfen', file.name], onBlock),
@@ -276,7 +286,7 @@ async function run(id, onBlock, windows = false) {
   }
 }
 
-async function report({id, file, fileId, showBytes, windows}) {
+async function report({id, file, fileId, showBytes, alwaysFileWindows}) {
   useFile(file, fileId);
   const started = performance.now();
   let shown = 0;
@@ -288,9 +298,9 @@ async function report({id, file, fileId, showBytes, windows}) {
       shown += chunk.length;
       postMessage({type: 'text', id, chunk}, [chunk.buffer]);
     }
-  }, windows);
-  postMessage({type: 'reported', id, status, reportLength, ms: performance.now() - started,
-               readMs, warmUpMs});
+  }, alwaysFileWindows);
+  postMessage({type: 'answer', id, answer: {status, reportLength, ms: performance.now() - started,
+                                            readMs, warmUpMs}});
 }
 
 async function save({id, file, fileId}) {
@@ -308,27 +318,28 @@ async function save({id, file, fileId}) {
     }
   });
   const whole = new Blob(pieces.concat(parts), {type: 'text/plain'});
-  postMessage({type: 'saved', id, status, report: whole});
+  postMessage({type: 'answer', id, answer: {status, report: whole}});
 }
 
-// Runs of the report's bytes ([{firstLine, from, to}], in order, not overlapping): the report
-// is made again, and only those bytes kept.
-async function reportWindows({id, file, fileId, ranges}) {
+// Excerpts of the report's bytes ([{firstLine, from, to}], in order, not overlapping; from and
+// to decimal strings): the report is made again, and only those bytes kept. A report is far
+// shorter than 2^53 bytes, so its offsets are exact as numbers.
+async function reportExcerpts({id, file, fileId, ranges}) {
   useFile(file, fileId);
-  const windows = ranges.map(({firstLine, from, to}) => ({firstLine, from,
-                                                          chunk: new Uint8Array(to - from)}));
+  const excerpts = ranges.map(({firstLine, from, to}) => ({
+    firstLine, from: Number(from), chunk: new Uint8Array(Number(to) - Number(from))}));
   let reportBytes = 0;
   await run(id, (block) => {
     const blockEnd = reportBytes + block.length;
-    for (const {from, chunk} of windows) {
+    for (const {from, chunk} of excerpts) {
       const start = Math.max(from, reportBytes);
       const end = Math.min(from + chunk.length, blockEnd);
       if (start < end) chunk.set(block.subarray(start - reportBytes, end - reportBytes), start - from);
     }
     reportBytes = blockEnd;
   });
-  const answer = windows.map(({firstLine, chunk}) => ({firstLine, chunk}));
-  postMessage({type: 'windows', id, windows: answer}, answer.map(({chunk}) => chunk.buffer));
+  const answer = excerpts.map(({firstLine, chunk}) => ({firstLine, chunk}));
+  postMessage({type: 'answer', id, answer}, answer.map(({chunk}) => chunk.buffer));
 }
 
 // The bytes of file's header records: all the core needs to describe it.
@@ -338,22 +349,28 @@ function headOf(file) {
 
 function inspect({id, question, file, ...asked}) {
   let answer = null;
-  if (question === 'open') answer = core.inspectOpen(headOf(file), file.size, file.name);
+  if (question === 'open') answer = core.describe(headOf(file), file.size, file.name);
   else if (question === 'pixel') answer = core.inspectPixel(asked.x, asked.y);
   else if (question === 'byte') answer = core.inspectByte(asked.offset);
   else if (question === 'place') answer = core.inspectPlace(asked.line, asked.column);
-  else if (question === 'windows') {
-    answer = core.inspectWindows(asked.lines, asked.before, asked.after);
+  else if (question === 'entry') answer = core.inspectEntry(asked.index);
+  else if (question === 'excerpts') {
+    answer = core.inspectExcerpts(asked.lines, asked.before, asked.after);
   }
-  postMessage({type: 'inspected', id, answer});
+  postMessage({type: 'answer', id, answer});
 }
 
 async function handle(data) {
   try {
+    if (data.type !== 'init') {
+      const holding = current !== null && current.pointer !== null &&
+                      current.fileId === data.fileId;
+      postMessage({type: 'running', id: data.id, holding});
+    }
     if (data.type === 'init') await instantiate(data.module, data.warmUp);
     else if (data.type === 'report') await report(data);
     else if (data.type === 'save') await save(data);
-    else if (data.type === 'windows') await reportWindows(data);
+    else if (data.type === 'excerpts') await reportExcerpts(data);
     else if (data.type === 'inspect') inspect(data);
   } catch (error) {
     postMessage({type: 'failed', id: data.id ?? null,
@@ -373,22 +390,23 @@ let decoding = null;
 let probe = null;    // a one-pixel canvas to read colours through
 
 async function decode({id, bytes}) {
+  postMessage({type: 'running', id, holding: false});
   if (picture !== null) picture.close();
   picture = null;
   try {
     decoding = createImageBitmap(bytes);
     picture = await decoding;
-    decoding = preview(id, picture);
+    decoding = preview(picture);
     const answer = await decoding;
-    postMessage(answer, [answer.image]);
+    postMessage({type: 'answer', id, answer}, [answer.image]);
   } catch (error) {
-    postMessage({type: 'undecodable', id, message: String(error.message)});
+    postMessage({type: 'answer', id, answer: {undecodable: String(error.message)}});
   }
 }
 
 // The picture to show, scaled down to at most kPictureSide pixels on its longer side; each of
 // its pixels stays a block of colour, as the page shows pixels.
-async function preview(id, bitmap) {
+async function preview(bitmap) {
   const {width, height} = bitmap;
   const scale = Math.min(1, kPictureSide / Math.max(width, height));
   const image = await createImageBitmap(bitmap, {
@@ -396,7 +414,7 @@ async function preview(id, bitmap) {
     resizeHeight: Math.max(1, Math.round(height * scale)),
     resizeQuality: scale < 1 ? 'medium' : 'pixelated',
   });
-  return {type: 'decoded', id, width, height, image};
+  return {width, height, image};
 }
 
 function colour({id, x, y}) {
@@ -407,19 +425,27 @@ function colour({id, x, y}) {
     probe.drawImage(picture, x, y, 1, 1, 0, 0, 1, 1);
     rgb = Array.from(probe.getImageData(0, 0, 1, 1).data.subarray(0, 3));
   }
-  postMessage({type: 'colour', id, x, y, rgb});
+  postMessage({type: 'answer', id, answer: rgb});
 }
 
 // One request for the core at a time, in order: a run that waits for the file's bytes lets
-// messages in. Questions about pictures are answered at once, while a decode goes on.
+// messages in, and a request cancelled before its turn is dropped. Questions about pictures
+// are answered at once, while a decode goes on.
 let queue = Promise.resolve();
+const waiting = new Set();  // ids of the core's requests not yet begun
+const cancelled = new Set();  // those of them to drop
 onmessage = ({data}) => {
-  if (data.type === 'decode') {
+  if (data.type === 'cancel') {
+    if (waiting.has(data.id)) cancelled.add(data.id);
+  } else if (data.type === 'decode') {
     decode(data);
   } else if (data.type === 'colour') {
     colour(data);
   } else {
+    waiting.add(data.id);
     queue = queue.then(() => {
+      waiting.delete(data.id);
+      if (cancelled.delete(data.id)) return undefined;
       inFlight.request = handle(data);
       return inFlight.request;
     });

@@ -4,6 +4,7 @@ import {execFileSync, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import {after, before} from 'node:test';
 import puppeteer from 'puppeteer-core';
 
 import {serve} from '../../web/serve.mjs';
@@ -21,6 +22,20 @@ export async function serveSite(dir = `${root}build-web/site`) {
       server.close();
     },
   };
+}
+
+// A test file's session on a desktop of 1280 x 900, started before its tests and closed after
+// them: the returned object holds server, browser and page once they run, and ready(session)
+// runs once they do (in the same hook: Node's runs its root hooks without waiting in turn).
+export function desktopSession(scratch, ready = () => {}) {
+  const held = {};
+  before(async () => {
+    Object.assign(held, await startSession(scratch, (opened) =>
+      opened.setViewport({width: 1280, height: 900})));
+    await ready(held);
+  });
+  after(() => held.close?.());
+  return held;
 }
 
 // The site served, Chromium launched and the page opened on it, for a test file's tests;
@@ -138,12 +153,14 @@ export function scratchDir() {
   return fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-web-test-'));
 }
 
-// A valid 24-bit file of pseudo-random pixels, by the benchmark's writer.
-export function trueColorFile(file, width, height) {
+// A valid file of pseudo-random pixels at 1, 4, 8, 16 or 24 bits, by the benchmark's writer.
+export function bitmapFile(file, bits, width, height) {
   execFileSync(`${root}build/bench/quillfen_bench`,
-               ['--write-image', '24', String(width), String(height), file]);
+               ['--write-image', String(bits), String(width), String(height), file]);
   return file;
 }
+
+export const trueColorFile = (file, width, height) => bitmapFile(file, 24, width, height);
 
 // The 54-byte header of a 24-bit file of width x height, as stored; the file may be cut short
 // or made sparse after it.
@@ -227,9 +244,10 @@ export async function peakDuring(sample, work, ms = 25) {
 // A worker given the core holds it in core; the picture's decoder never is.
 const isCore = () => core !== null;
 
-// The kinds of the page's workers: 'core' for those that run the core (the report's and the
-// inspector's), 'picture' for the picture's decoder. Waits up to 5 s for them to be expected.
-export async function workerKinds(page, expected = ['core', 'core', 'picture']) {
+// The kinds of the page's workers: 'core' for those that run the core (the report's, the one
+// standing by to take its place, and the inspector's), 'picture' for the picture's decoder.
+// Waits up to 5 s for them to be expected.
+export async function workerKinds(page, expected = ['core', 'core', 'core', 'picture']) {
   let kinds = [];
   for (const started = Date.now(); Date.now() - started < 5000;) {
     kinds = (await Promise.all(page.workers().map((worker) => worker.evaluate(isCore).then(
@@ -263,10 +281,116 @@ export function watchWorkerEnds(page) {
   };
 }
 
-// Runs fn in the page's picture decoder.
+// Runs fn in the page's picture decoder: in every worker that has decoded, since one the page
+// has just stopped may not have gone yet. Only decoders decode; a core worker never does.
 export async function inPictureWorker(page, fn) {
+  let found = 0;
   for (const worker of page.workers()) {
-    if (!await worker.evaluate(isCore)) return worker.evaluate(fn);
+    const busy = await worker.evaluate(() => decoding !== null).catch(() => false);
+    if (busy) {
+      found += 1;
+      await worker.evaluate(fn).catch(() => {});
+    }
   }
-  throw new Error('no picture decoder');
+  if (found === 0) throw new Error('no picture decoder at work');
+}
+
+// ---- the inspector
+
+// Picks a file whose report must be done, and waits until the inspector is open on it and its
+// picture is no longer being decoded.
+export async function pickToInspect(page, file) {
+  const outcome = await pick(page, file);
+  if (outcome !== 'done') throw new Error(`${file}: ${outcome}, not done`);
+  await page.waitForFunction(() => !document.querySelector('#go-offset').disabled &&
+                                   document.body.dataset.picture !== 'decoding');
+}
+
+// Waits until the inspector has shown all it was asked to.
+export const inspectorSettled = (page) => page.waitForFunction(
+  () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
+
+// What the inspector shows, read from what is rendered: its hooks, the panel's text as a
+// person reads it, each mark with its text, line and column (counted in the report's text as
+// shown, from its first line), the items drawn as past the end, the focused element.
+export const inspected = (page) => page.evaluate(() => {
+  const panel = document.querySelector('#inspector');
+  const report = document.querySelector('#report');
+  const first = Number(report.firstElementChild?.dataset.line ?? 1);
+  const placeOf = (element) => {
+    const piece = element.closest('#report > span');
+    const range = document.createRange();
+    range.setStart(piece, 0);
+    range.setEnd(element, 0);
+    const before = range.toString();
+    const lines = before.split('\n').length - 1;
+    return {line: Number(piece.dataset.line) + lines,
+            column: before.length - before.lastIndexOf('\n') - 1};
+  };
+  const marks = [...report.querySelectorAll('mark')].map((mark) => ({
+    text: mark.textContent, line: Number(mark.dataset.line), ...placeOf(mark),
+    pastEnd: mark.closest('[data-past-end]') !== null}));
+  return {offset: panel.dataset.offset, bytes: panel.dataset.bytes, x: panel.dataset.x,
+          y: panel.dataset.y, facts: document.querySelector('#facts').innerText, marks,
+          reportText: report.textContent, firstLine: first,
+          note: document.querySelector('#report-note').hidden ? ''
+            : document.querySelector('#report-note').textContent,
+          pixelX: document.querySelector('#pixel-x').value,
+          pixelY: document.querySelector('#pixel-y').value,
+          focused: document.activeElement.id || document.activeElement.tagName};
+});
+
+// Fills the fields {selector: value}, presses Enter in the last, and waits until the inspector
+// has shown what they chose.
+async function submitFields(page, fields) {
+  for (const [selector, value] of Object.entries(fields)) {
+    await page.$eval(selector, (input, typed) => {
+      input.value = typed;
+    }, String(value));
+  }
+  await page.focus(Object.keys(fields).at(-1));
+  await page.keyboard.press('Enter');
+  await inspectorSettled(page);
+}
+
+// Picks a pixel from the keyboard: both fields, then Enter.
+export const choosePixel = (page, x, y) => submitFields(page, {'#pixel-x': x, '#pixel-y': y});
+
+// Types an offset into input#go-offset and presses Enter.
+export const goToOffset = (page, offset) => submitFields(page, {'#go-offset': offset});
+
+// Clicks the character at line, column of the report, as it is shown (an empty line's line
+// end at column 0).
+export async function clickText(page, line, column) {
+  const point = await page.evaluate((wantLine, wantColumn) => {
+    for (const piece of document.querySelector('#report').children) {
+      let line = Number(piece.dataset.line);
+      let column = 0;
+      const walker = document.createTreeWalker(piece, NodeFilter.SHOW_TEXT);
+      for (let node = walker.nextNode(); node !== null; node = walker.nextNode()) {
+        for (let at = 0; at < node.data.length; at += 1) {
+          if (line === wantLine && column === wantColumn) {
+            // The character in the middle of the window, then where it is drawn.
+            const range = document.createRange();
+            range.setStart(node, at);
+            range.setEnd(node, at + 1);
+            const box = () => range.getClientRects()[0] ?? range.getBoundingClientRect();
+            scrollBy(box().left - innerWidth / 2, box().top - innerHeight / 2);
+            const {left, top, width, height} = box();
+            return {x: left + Math.min(2, width / 2), y: top + height / 2};
+          }
+          if (node.data[at] === '\n') {
+            line += 1;
+            column = 0;
+          } else {
+            column += 1;
+          }
+        }
+      }
+    }
+    return null;
+  }, line, column);
+  if (point === null) throw new Error(`line ${line}, column ${column} is not shown`);
+  await page.mouse.click(point.x, point.y);
+  await inspectorSettled(page);
 }

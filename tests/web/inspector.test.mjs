@@ -6,143 +6,26 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import {after, before, describe, test} from 'node:test';
+import {describe, test} from 'node:test';
 
-import {nativeReport, peakDuring, pick, root, scratchDir, startSession, testFiles,
-        trueColorFile} from './browser.mjs';
+import {checkPixel, headerOf} from './bitmaps.mjs';
+import {choosePixel as choosePixelIn, clickText as clickTextIn, inspected as inspectedIn,
+        inspectorSettled, nativeReport, peakDuring, pick, root, scratchDir, desktopSession,
+        testFiles, trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
 const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 
-let session;
 let page;
-
-before(async () => {
-  session = await startSession(scratch, (opened) => opened.setViewport({width: 1280,
-                                                                         height: 900}));
-  ({page} = session);
+desktopSession(scratch, (started) => {
+  ({page} = started);
 });
 
-after(() => session?.close());
-
-// The header as the format lays it out, read here without the page's help.
-function headerOf(bytes) {
-  const u32 = (at) => (at + 4 <= bytes.length ? bytes.readUInt32LE(at) : 0);
-  const i32 = (at) => (at + 4 <= bytes.length ? bytes.readInt32LE(at) : 0);
-  const u16 = (at) => (at + 2 <= bytes.length ? bytes.readUInt16LE(at) : 0);
-  const header = {offBits: u32(10), width: i32(18), height: i32(22), bits: u16(28),
-                  compression: u32(30), clrImportant: u32(50)};
-  header.rowBytes = Math.floor((Math.abs(header.width) * header.bits + 31) / 32) * 4;
-  header.fixed = [1, 2, 4, 8, 16, 24, 32].includes(header.bits) &&
-                 [0, 3, 6].includes(header.compression);
-  return header;
-}
-
-// Where the format stores the pixel at x, y (0, 0 top left), and its bytes.
-function storedPixel(bytes, header, x, y) {
-  const rows = Math.abs(header.height);
-  const row = header.height < 0 ? y : rows - 1 - y;
-  const offset = header.offBits + row * header.rowBytes + Math.floor(x * header.bits / 8);
-  const count = Math.max(1, header.bits / 8);
-  return {offset, bytes: [...bytes.subarray(offset, Math.min(bytes.length, offset + count))]};
-}
-
-// The text a dump prints for the item that reads bytes, by the dump's kind.
-function itemText(kind, bytes, file, header) {
-  const [b0, b1, b2] = bytes;
-  switch (kind) {
-    case 'bits':
-      return Array.from({length: 8}, (_, bit) => (b0 >> bit & 1 ? '8' : ' ')).join('');
-    case 'hex':
-      return `${hex2(b0)} `;
-    case 'triple':
-      return `(${String(b2).padStart(3)}.${String(b1).padStart(3)}.${String(b0).padStart(3)}) `;
-    default: {
-      // A 16-bit file has no table: every item is one that names no entry.
-      const entries = {1: 2, 4: 16, 8: header.clrImportant || 256}[header.bits] ?? 0;
-      if (b0 >= Math.min(entries, 256)) return '0x------ ';
-      const entry = [2, 1, 0].map((c) => file[54 + 4 * b0 + c] ?? 0);
-      return `0x${entry.map(hex2).join('')} `;
-    }
-  }
-}
-
-// The kind of dump a line of the native report belongs to, by the section it is in.
-function dumpKind(lines, line, bits) {
-  for (let l = line - 1; l >= 0; l -= 1) {
-    if (lines[l].startsWith(' === Bitmap Data[Indexed data]')) return bits === 1 ? 'bits' : 'hex';
-    if (lines[l].startsWith(' === Bitmap Data[RGB translated]')) return 'colour';
-    if (lines[l].startsWith(' === Bitmap Data ===')) return 'triple';
-  }
-  return null;
-}
-
-// Picks a pixel from the keyboard: both fields, then Enter; waits until the inspector is done.
-async function choosePixel(x, y) {
-  await page.$eval('#pixel-x', (input, value) => {
-    input.value = value;
-  }, String(x));
-  await page.$eval('#pixel-y', (input, value) => {
-    input.value = value;
-  }, String(y));
-  await page.focus('#pixel-y');
-  await page.keyboard.press('Enter');
-  await settled();
-}
-
-const settled = () => page.waitForFunction(
-  () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
-
-// What the inspector shows: its data, and each mark with its text, line and column.
-const inspected = () => page.evaluate(() => {
-  const panel = document.querySelector('#inspector');
-  const report = document.querySelector('#report');
-  const marks = [...report.querySelectorAll('mark')].map((mark) => {
-    const range = document.createRange();
-    range.setStart(report, 0);
-    range.setEnd(mark, 0);
-    const before = range.toString();
-    return {text: mark.textContent, line: Number(mark.dataset.line),
-            column: before.length - before.lastIndexOf('\n') - 1};
-  });
-  return {offset: panel.dataset.offset, bytes: panel.dataset.bytes, x: panel.dataset.x,
-          y: panel.dataset.y, facts: document.querySelector('#facts').innerText, marks,
-          reportText: report.textContent};
-});
-
-// Clicks the character at line, column of the report, as it is shown.
-async function clickText(line, column) {
-  const point = await page.evaluate((line, column) => {
-    const report = document.querySelector('#report');
-    const walker = document.createTreeWalker(report, NodeFilter.SHOW_TEXT);
-    const first = Number(report.firstElementChild.dataset.line);
-    let current = first;
-    let wanted = null;
-    for (let node = walker.nextNode(); node !== null && wanted === null; node = walker.nextNode()) {
-      if (current === line) wanted = {node, offset: column};
-      for (let at = node.data.indexOf('\n'); at >= 0 && wanted === null;
-           at = node.data.indexOf('\n', at + 1)) {
-        current += 1;
-        if (current === line) wanted = {node, offset: at + 1 + column};
-      }
-      if (wanted !== null && wanted.offset >= node.data.length) {
-        // The column lies in a text node after this one: the line goes on past a mark.
-        wanted = null;
-      }
-    }
-    if (wanted === null) return null;
-    wanted.node.parentElement.scrollIntoView({block: 'center'});
-    const range = document.createRange();
-    range.setStart(wanted.node, wanted.offset);
-    range.setEnd(wanted.node, wanted.offset + 1);
-    const box = range.getClientRects()[0];
-    return {x: box.left + box.width / 2, y: box.top + box.height / 2};
-  }, line, column);
-  assert.ok(point !== null, `line ${line}, column ${column} is not shown`);
-  await page.mouse.click(point.x, point.y);
-  await settled();
-}
+const choosePixel = (x, y) => choosePixelIn(page, x, y);
+const clickText = (line, column) => clickTextIn(page, line, column);
+const inspected = () => inspectedIn(page);
+const settled = () => inspectorSettled(page);
 
 // A pseudo-random pixel, the same from run to run.
 function* pixelsOf(width, height) {
@@ -154,25 +37,6 @@ function* pixelsOf(width, height) {
   for (let i = 0; i < 3; i += 1) {
     seed = (seed * 1103515245 + 12345) % 2 ** 31;
     yield [seed % width, (seed >> 8) % height];
-  }
-}
-
-// Checks the inspector's answer for the pixel at x, y against the file and the native report.
-function checkPixel(shown, bytes, header, native, x, y, where) {
-  const stored = storedPixel(bytes, header, x, y);
-  assert.equal(shown.x, String(x), where);
-  assert.equal(shown.y, String(y), where);
-  assert.equal(shown.offset, String(stored.offset), where);
-  assert.equal(shown.bytes, stored.bytes.map(hex2).join(' '), where);
-  const lines = native.split('\n');
-  for (const mark of shown.marks) {
-    assert.equal(lines[mark.line - 1].substr(mark.column, mark.text.length), mark.text,
-                 `${where}: the mark on line ${mark.line}`);
-    // Past the end of the file an item repeats what was read before it.
-    if (stored.bytes.length < Math.max(1, header.bits / 8)) continue;
-    const kind = dumpKind(lines, mark.line, header.bits);
-    assert.equal(mark.text, itemText(kind, stored.bytes, bytes, header),
-                 `${where}: the ${kind} item on line ${mark.line}`);
   }
 }
 
@@ -283,7 +147,7 @@ describe('the report', () => {
     const line = lines.findIndex((text) => text.startsWith('[')) + 2;
     await clickText(line, 1 + 3 * 14 + 5);
     const shown = await inspected();
-    checkPixel(shown, bytes, header, lines.join('\n'), 3, 3, 'the item clicked');
+    checkPixel(shown, bytes, header, lines.join('\n'), 3, 3, 'the item clicked', {item: true});
     assert.equal(shown.marks.length, 1);
     assert.equal(shown.marks[0].line, line);
     const box = await (await page.$('#picture')).boundingBox();
@@ -342,7 +206,7 @@ describe('odd files', () => {
     await choosePixel(0, 0);  // stored in the last row, at 142
     const shown = await inspected();
     assert.deepEqual([shown.offset, shown.bytes], ['142', '']);
-    assert.match(shown.facts, /its bytes lie past the end of the file, which is 130 bytes long/);
+    assert.match(shown.facts, /Missing\sits byte lies past the end of the file, which is 130 bytes long/);
   });
 
   test('a 4-bit file whose walk skips data bytes as padding says so, and marks nothing',

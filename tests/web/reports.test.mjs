@@ -39,6 +39,32 @@ describe('reports', () => {
     }
   });
 
+  test('a refused file says what its first bytes look like, and can be saved', async () => {
+    for (const [name, bytes, looks] of [
+      ['photo.png', '89504e470d0a1a0a0000000d49484452', 'starts with 89 50 4E 47: this looks like ' +
+       'a PNG file'],
+      ['photo.jpg', 'ffd8ffe000104a464946', 'starts with FF D8 FF E0: this looks like a JPEG file'],
+      ['icon.ico', '000001000100101000000000', 'starts with 00 00 01 00: this looks like an ICO ' +
+       'file'],
+      ['array.bmp', '424128000000000000000000', 'starts with 42 41 28 00: this looks like an OS/2 ' +
+       'bitmap array'],
+      ['empty.png', '', 'is empty']]) {
+      const file = path.join(scratch, name);
+      fs.writeFileSync(file, Buffer.from(bytes, 'hex'));
+      assert.equal(await pick(page, file), 'refused', name);
+      assert.equal(await text(page, '#report'), nativeReport(file).text, name);
+      assert.equal(await text(page, '#status'), `Refused: ${name} is not a file the tool ` +
+                   `reports on (exit status -1): it ${looks}. What it printed is shown below.`);
+      assert.equal(await page.$eval('#save', (button) => button.disabled), false, name);
+    }
+    const cdp = await browser.target().createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow',
+                                                  downloadPath: path.join(scratch, 'saved')});
+    await page.click('#save');
+    await page.waitForFunction(() => /^Saved the report as empty\.png\.txt\.$/.test(
+      document.querySelector('#status').textContent), {timeout: 10_000});
+  });
+
   test('files not bitmaps, empty or 10 bytes long end as with the native tool', async () => {
     for (const [name, bytes, outcome] of [['notes.txt', 'not a bitmap at all\n', 'refused'],
                                           ['empty.bmp', '', 'refused'],
@@ -55,8 +81,8 @@ describe('reports', () => {
 
 describe('the bound on files read whole', () => {
   // The page reads files of up to 128 MiB whole, streamed into the core's memory, and larger
-  // ones in 16 MiB windows as the report needs them. These files' pixels are their last 32
-  // bytes: a file read whole shows progress all the way, one read in windows two steps.
+  // ones in 16 MiB file windows as the report needs them. These files' pixels are their last 32
+  // bytes: a file read whole shows progress all the way, one read in file windows two steps.
   const kBound = 128 * 2 ** 20;
   const sample = fs.readFileSync(path.join(path.dirname(native), '../samples/sample.bmp'));
   const endsInPixels = (name, size) => {
@@ -87,6 +113,51 @@ describe('the bound on files read whole', () => {
   }
 });
 
+describe('the bound on what is shown', () => {
+  // A 24-bit file one pixel wide, and a name, whose report is exactly bytes long: each row of
+  // the report is some 27 bytes, and the name makes up the rest.
+  function reportOfLength(bytes) {
+    const lengthOf = (name) => Buffer.byteLength(nativeReport(path.join(scratch, name)).text);
+    let height = Math.floor(bytes / 27);
+    for (;;) {
+      trueColorFile(path.join(scratch, 'n.bmp'), 1, height);
+      const short = bytes - lengthOf('n.bmp');
+      if (short < 0) {
+        height -= Math.ceil(-short / 26);
+      } else if (short > 100) {
+        height += Math.floor(short / 28);
+      } else {
+        const name = `n${'x'.repeat(short)}.bmp`;
+        fs.renameSync(path.join(scratch, 'n.bmp'), path.join(scratch, name));
+        assert.equal(lengthOf(name), bytes);
+        return path.join(scratch, name);
+      }
+    }
+  }
+
+  test('a report of exactly 4 MiB is whole; one byte more is cut, counted in UTF-8 bytes',
+       async () => {
+    const exact = reportOfLength(4 << 20);
+    assert.equal(await pick(page, exact), 'done');
+    assert.equal(await text(page, '#report'), nativeReport(exact).text);
+    assert.equal(await page.$eval('#report-note', (note) => note.hidden), true);
+    assert.equal(await text(page, '#status'),
+                 `Report on ${path.basename(exact)} complete: 4,194,304 bytes.`);
+    // One byte more, by a name whose first letter takes two bytes in UTF-8.
+    const over = path.join(scratch, path.basename(exact).replace(/^n/, 'é'));
+    fs.renameSync(exact, over);
+    const report = nativeReport(over).text;
+    assert.equal(Buffer.byteLength(report), (4 << 20) + 1);
+    assert.equal(await pick(page, over), 'done');
+    const shown = await text(page, '#report');
+    assert.equal(shown, report.slice(0, report.lastIndexOf('\n', report.length - 2) + 1));
+    assert.equal(await text(page, '#report-note'),
+                 `Shown: the first ${Buffer.byteLength(shown).toLocaleString('en')} bytes of ` +
+                 'the report\'s 4,194,305, up to the end of a line. Save report writes all of it.');
+    assert.match(await text(page, '#status'), /: showing the first 4\.1 MB of 4\.1 MB\. /);
+  });
+});
+
 describe('a large file', () => {
   let large;
   let expected;
@@ -115,6 +186,9 @@ describe('a large file', () => {
                  new RegExp(`^Shown: the first ${expected.shown.length.toLocaleString('en')} ` +
                             `bytes of the report's ${expected.bytes.toLocaleString('en')}, up ` +
                             'to the end of a line\\.'));
+    // Where it is seen: the status line says how much of how much, in megabytes rounded down.
+    assert.equal(await text(page, '#status'), 'Report on large.bmp: showing the first 4.1 MB ' +
+                 `of ${Math.floor(expected.bytes / 1e6)} MB. Save report writes all of it.`);
     // Progress moved while the file was read, and had read all of it before the report ended.
     const progress = await page.evaluate(() => window.progress);
     const working = progress.filter(([, during]) => during === 'working').map(([value]) => value);

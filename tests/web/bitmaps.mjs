@@ -1,0 +1,103 @@
+// The format's layout and the native report's items, worked out here from a file's own bytes
+// without the page's help: what the page's tests check the inspector against.
+import assert from 'node:assert/strict';
+
+const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
+
+// The header as the format lays it out, read here without the page's help.
+export function headerOf(bytes) {
+  const u32 = (at) => (at + 4 <= bytes.length ? bytes.readUInt32LE(at) : 0);
+  const i32 = (at) => (at + 4 <= bytes.length ? bytes.readInt32LE(at) : 0);
+  const u16 = (at) => (at + 2 <= bytes.length ? bytes.readUInt16LE(at) : 0);
+  const header = {offBits: u32(10), width: i32(18), height: i32(22), bits: u16(28),
+                  compression: u32(30), clrImportant: u32(50)};
+  header.rowBytes = Math.floor((Math.abs(header.width) * header.bits + 31) / 32) * 4;
+  header.fixed = [1, 2, 4, 8, 16, 24, 32].includes(header.bits) &&
+                 [0, 3, 6].includes(header.compression);
+  return header;
+}
+
+// Where the format stores the pixel at x, y (0, 0 top left), and its bytes.
+export function storedPixel(bytes, header, x, y) {
+  const rows = Math.abs(header.height);
+  const row = header.height < 0 ? y : rows - 1 - y;
+  const offset = header.offBits + row * header.rowBytes + Math.floor(x * header.bits / 8);
+  const count = Math.max(1, header.bits / 8);
+  return {offset, bytes: [...bytes.subarray(offset, Math.min(bytes.length, offset + count))]};
+}
+
+// The text a dump prints for the item that reads bytes, by the dump's kind.
+export function itemText(kind, bytes, file, header) {
+  const [b0, b1, b2] = bytes;
+  switch (kind) {
+    case 'bits':
+      return Array.from({length: 8}, (_, bit) => (b0 >> bit & 1 ? '8' : ' ')).join('');
+    case 'hex':
+      return `${hex2(b0)} `;
+    case 'triple':
+      return `(${String(b2).padStart(3)}.${String(b1).padStart(3)}.${String(b0).padStart(3)}) `;
+    default: {
+      // A 16-bit file has no table: every item is one that names no entry.
+      const entries = {1: 2, 4: 16, 8: header.clrImportant || 256}[header.bits] ?? 0;
+      if (b0 >= Math.min(entries, 256)) return '0x------ ';
+      const entry = [2, 1, 0].map((c) => file[54 + 4 * b0 + c] ?? 0);
+      return `0x${entry.map(hex2).join('')} `;
+    }
+  }
+}
+
+// The kind of dump a line of the native report belongs to, by the section it is in.
+export function dumpKind(lines, line, bits) {
+  for (let l = line - 1; l >= 0; l -= 1) {
+    if (lines[l].startsWith(' === Bitmap Data[Indexed data]')) return bits === 1 ? 'bits' : 'hex';
+    if (lines[l].startsWith(' === Bitmap Data[RGB translated]')) return 'colour';
+    if (lines[l].startsWith(' === Bitmap Data ===')) return 'triple';
+  }
+  return null;
+}
+
+// Checks the inspector's answer for the pixel at x, y against the file and the native report.
+// The panel's stored row and table entry are checked too, unless it shows an item chosen in
+// the report (item), whose panel says other things.
+export function checkPixel(shown, bytes, header, native, x, y, where, {item = false} = {}) {
+  const stored = storedPixel(bytes, header, x, y);
+  assert.equal(shown.x, String(x), where);
+  assert.equal(shown.y, String(y), where);
+  assert.equal(shown.offset, String(stored.offset), where);
+  assert.equal(shown.bytes, stored.bytes.map(hex2).join(' '), where);
+  if (!item) checkPixelFacts(shown, bytes, header, x, y, where);
+  const lines = native.split('\n');
+  for (const mark of shown.marks) {
+    assert.equal(lines[mark.line - 1].substr(mark.column, mark.text.length), mark.text,
+                 `${where}: the mark on line ${mark.line}`);
+    // Past the end of the file an item repeats what was read before it.
+    if (stored.bytes.length < Math.max(1, header.bits / 8)) continue;
+    const kind = dumpKind(lines, mark.line, header.bits);
+    assert.equal(mark.text, itemText(kind, stored.bytes, bytes, header),
+                 `${where}: the ${kind} item on line ${mark.line}`);
+  }
+}
+
+// The panel's row as stored, the first byte's place in that row, and the table entry.
+function checkPixelFacts(shown, bytes, header, x, y, where) {
+  const stored = storedPixel(bytes, header, x, y);
+  const row = header.height < 0 ? y : Math.abs(header.height) - 1 - y;
+  assert.match(shown.facts, new RegExp(`row ${row.toLocaleString('en')} as stored \\(from 0; ` +
+    `rows ${header.height < 0 ? 'top-down' : 'bottom-up'}, .*\\), byte ` +
+    `${Math.floor(x * header.bits / 8).toLocaleString('en')} of the row \\(from 0\\)`), where);
+  // The table entry of a pixel of a depth whose table the report lists, from the file's table.
+  if ([1, 4, 8].includes(header.bits) && stored.bytes.length > 0) {
+    const [byte] = stored.bytes;
+    const index = header.bits === 8 ? byte
+      : byte >> (8 - header.bits - (x * header.bits) % 8) & ((1 << header.bits) - 1);
+    const entries = {1: 2, 4: 16, 8: header.clrImportant || 256}[header.bits];
+    const at = 54 + 4 * index;
+    const expected = index >= entries ? `entry ${index} (from 0): not in the report's table of ` +
+                                        `${entries} ${entries === 1 ? 'entry' : 'entries'}`
+      : at + 4 > bytes.length ? `entry ${index} (from 0): past the end of the file`
+      : `#${[2, 1, 0].map((c) => hex2(bytes[at + c])).join('')}, entry ${index} (from 0), ` +
+        `stored at ${at.toLocaleString('en')} (0x${at.toString(16).toUpperCase()})`;
+    assert.ok(shown.facts.includes(`Table entry\n${expected}`),
+              `${where}: its table entry, ${expected}, in\n${shown.facts}`);
+  }
+}
