@@ -26,20 +26,22 @@ test: configure
 	cmake --build $(BUILD_DIR)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
 
-# Throughput and memory on 4000 x 3000 images against xxd; fails when a target is missed.
+# Throughput and memory on 4000 x 3000 images against xxd, and the comparison against the
+# report; fails when a target is missed.
 bench: configure
-	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
-	./$(BUILD_DIR)/bench/quillfen_bench --quillfen $(BUILD_DIR)/quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare quillfen_bench
+	./$(BUILD_DIR)/bench/quillfen_bench --quillfen $(BUILD_DIR)/quillfen \
+	  --compare $(BUILD_DIR)/quillfen-compare
 
 PREFIX ?= /usr/local
-# Installs bin/quillfen and share/man/man1/quillfen.1 under PREFIX.
+# Installs bin/quillfen, bin/quillfen-compare and their man pages under PREFIX.
 install: configure
-	cmake --build $(BUILD_DIR) --target quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # Builds build/quillfen_<version>_<arch>.deb.
 package: configure
-	cmake --build $(BUILD_DIR) --target quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # clang-format in check mode; clang-tidy over every source the native build compiles and over
