@@ -258,12 +258,17 @@ struct Range {
 // between the first and the last byte that differ; none when the bytes are the same. All n when
 // their bytes are not all in memory in both files (a piece across the end of a block, or of a
 // file).
-Range differingPixels(Decoder& a, Decoder& b, std::uint32_t y, std::uint32_t x, std::uint32_t n) {
+// Bytes before sameUpTo are the same in both files: a piece that lies there at the same offset
+// in both is not read again.
+Range differingPixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, std::uint32_t y,
+                      std::uint32_t x, std::uint32_t n) {
   const std::uint64_t bits = a.format().layout.bits;
   // Pieces start on whole bytes.
   const auto size = static_cast<std::size_t>(((std::uint64_t{x} + n) * bits + 7) / 8 -
                                              std::uint64_t{x} * bits / 8);
-  const decode::Span bytesA = a.reader().at(storedOffset(a, y, x), size);
+  const std::uint64_t offset = storedOffset(a, y, x);
+  if (offset == storedOffset(b, y, x) && offset + size <= sameUpTo) return {};
+  const decode::Span bytesA = a.reader().at(offset, size);
   const decode::Span bytesB = b.reader().at(storedOffset(b, y, x), size);
   if (bytesA.size < size || bytesB.size < size) return {0, n};
   std::size_t first = 0;
@@ -427,7 +432,8 @@ void notDecoded(Decoder& a, Decoder& b, PixelComparison& pixels) {
   if (!b.decodes()) pixels.problemB = formatB.problem;
 }
 
-void comparePixels(Decoder& a, Decoder& b, const Bounds& bounds, PixelComparison& pixels) {
+void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds& bounds,
+                   PixelComparison& pixels) {
   if (!a.decodes() || !b.decodes()) return notDecoded(a, b, pixels);
   pixels.compared = true;
   pixels.width = std::min(a.width(), b.width());
@@ -450,7 +456,7 @@ void comparePixels(Decoder& a, Decoder& b, const Bounds& bounds, PixelComparison
       if (missing[0] && missing[1]) continue;
       Range range{0, n};
       if (bytesFirst) {
-        range = differingPixels(a, b, y, x, n);
+        range = differingPixels(a, b, sameUpTo, y, x, n);
         if (range.from == range.to) continue;
       }
       const std::uint32_t count = range.to - range.from;
@@ -507,7 +513,7 @@ Comparison compareFiles(decode::Input& inputA, decode::Input& inputB, const Boun
   }
   compareFields(a, b, comparison.fields);
   compareTables(a, b, bounds, comparison);
-  comparePixels(a, b, bounds, comparison.pixels);
+  comparePixels(a, b, comparison.firstDifference, bounds, comparison.pixels);
 
   const PixelComparison& pixels = comparison.pixels;
   const bool samePixels = pixels.sameEmbedded || (pixels.compared && pixels.differ == 0);
