@@ -536,7 +536,7 @@ TEST(Decode, SizesAtTheirLimitsStayWithinBounds) {
   Bytes empty = infoFile(24, 0, 5, 0, {}, {1, 2, 3});
   EXPECT_EQ(text(decodeAll(empty)), "");
   // A width of 0 and 2^31 rows: no pixels, in no time.
-  putLE(empty, 22, INT32_MIN, 4);
+  putLE(empty, 22, static_cast<std::uint32_t>(INT32_MIN), 4);
   decode::MemoryInput emptyInput(empty.data(), empty.size());
   decode::Decoder emptyDecoder(emptyInput);
   EXPECT_TRUE(emptyDecoder.decodeImage(rgba.data(), state.data()));
