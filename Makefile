@@ -52,7 +52,7 @@ package: configure
 lint: configure node_modules/.package-lock.json
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 	@sources=$$(sed -n 's/^ *"file": "\(.*\)",*$$/\1/p' $(BUILD_DIR)/compile_commands.json | \
-	  grep -E '/(app|bitmap|decode|report|tests|bench|fuzz)/' | sort -u); \
+	  grep -E '/(app|bitmap|decode|compare|report|tests|bench|fuzz)/' | sort -u); \
 	  echo "clang-tidy on $$(echo "$$sources" | wc -l) sources"; \
 	  echo "$$sources" | xargs -P 2 -n 4 clang-tidy -quiet -p $(BUILD_DIR) \
 	    > $(BUILD_DIR)/clang-tidy.log 2>&1; status=$$?; \

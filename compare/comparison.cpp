@@ -103,6 +103,7 @@ void compareFields(Decoder& a, Decoder& b, std::vector<FieldDifference>& out) {
   const std::vector<decode::Field>& fieldsA = a.format().fields;
   const std::vector<decode::Field>& fieldsB = b.format().fields;
   std::vector<std::string> namesB;
+  namesB.reserve(fieldsB.size());
   for (const decode::Field& field : fieldsB) namesB.push_back(decode::commonFieldName(field.name));
   std::vector<bool> matched(fieldsB.size(), false);
   for (const decode::Field& field : fieldsA) {
