@@ -2,6 +2,8 @@
 // colours as #RRGGBB, and each pixel's source in words.
 #include "compare/lines.h"
 
+#include <algorithm>
+
 #include "decode/rle.h"
 
 namespace compare {
@@ -164,8 +166,10 @@ void pixelLines(const Comparison& comparison, std::vector<std::string>& lines) {
     return;
   }
   if (pixels.differ == 0) {
-    lines.push_back("pixels: same picture (" + grouped(pixels.count) + " pixels)" +
-                    storageFacts(comparison, ", "));
+    // Pictures of different sizes are not the same picture, though the area compared is.
+    lines.push_back((comparison.sizesDiffer ? "pixels: the same over the area compared ("
+                                            : "pixels: same picture (") +
+                    grouped(pixels.count) + " pixels)" + storageFacts(comparison, ", "));
     return;
   }
   std::string text = "pixels: " + grouped(pixels.differ) + " of " + grouped(pixels.count) +
@@ -191,8 +195,8 @@ std::string bytesLine(const Comparison& comparison) {
   const std::uint64_t sizeB = comparison.b.size;
   if (comparison.identicalBytes) return "bytes: identical, " + grouped(sizeA) + " bytes";
   std::string text = "bytes: " + grouped(sizeA) + " vs " + grouped(sizeB) + "; ";
-  if (comparison.firstRegionA.empty() || comparison.firstRegionB.empty()) {
-    const bool aShorter = comparison.firstRegionA.empty();
+  if (comparison.firstDifference >= std::min(sizeA, sizeB)) {
+    const bool aShorter = sizeA < sizeB;
     return text + (aShorter ? "A" : "B") + " is the first " + grouped(comparison.firstDifference) +
            " bytes of " + (aShorter ? "B" : "A");
   }

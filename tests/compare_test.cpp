@@ -249,6 +249,8 @@ TEST(Compare, DifferentSizesSayFirstAndComparePixelsOverTheCommonArea) {
   EXPECT_EQ(unchanged.pixels.differ, 0u);
   EXPECT_EQ(unchanged.verdict, compare::Verdict::kDifferent);
   EXPECT_FALSE(unchanged.same);
+  EXPECT_EQ(compare::comparisonLines(unchanged)[4],
+            "pixels: the same over the area compared (4 pixels)");
 }
 
 TEST(Compare, ATruncatedCopyHasItsMissingPixelsMissingNotBlack) {
