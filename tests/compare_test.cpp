@@ -385,6 +385,20 @@ TEST(Compare, RleAgainstUncompressedTracesThePixelToItsCommand) {
             "pixel (2, 0): #5A5046 (index 3) at 78 [03] in the absolute run at 74 vs #3C3228 "
             "(index 2) at 76 [02]\n"
             "verdict: different pictures\n");
+  // Cut inside the second row's absolute run, which holds one of its three pixels: the rest of
+  // that row is missing, the pixel it holds is not.
+  Bytes cut = testing_support::makeBmp(8, 4, 2, colours, {4, 1, 0, 0, 0, 3, 1});
+  putLE(cut, 30, 1, 4);
+  const compare::Comparison missing = compareBytes(cut, same);
+  EXPECT_EQ(missing.pixels.differ, 3u);
+  EXPECT_EQ(missing.pixels.stateDiffer, 3u);
+  EXPECT_EQ(missing.pixels.box.left, 1u);
+  ASSERT_EQ(missing.pixels.first.size(), 3u);
+  EXPECT_EQ(missing.pixels.first[0].a.source.kind, decode::PixelSource::Kind::kMissing);
+  EXPECT_EQ(compare::comparisonLines(missing)[5],
+            "pixel (1, 0): missing: the file ends its commands at 77 vs #3C3228 (index 2) at 75 "
+            "[02]");
+
   // BMP Suite: the pixels a delta or the end of bitmap skips differ from defined ones.
   const compare::Comparison skips =
       compareBytes(suiteFile("q/pal8rletrns.bmp"), suiteFile("g/pal8.bmp"));
