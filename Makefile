@@ -27,20 +27,22 @@ test: configure
 	cmake --build $(BUILD_DIR)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
 
-# Throughput and memory on 4000 x 3000 images against xxd; fails when a target is missed.
+# Throughput and memory on 4000 x 3000 images against xxd, and the comparison against the
+# report; fails when a target is missed.
 bench: configure
-	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
-	./$(BUILD_DIR)/bench/quillfen_bench --quillfen $(BUILD_DIR)/quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare quillfen_bench
+	./$(BUILD_DIR)/bench/quillfen_bench --quillfen $(BUILD_DIR)/quillfen \
+	  --compare $(BUILD_DIR)/quillfen-compare
 
 PREFIX ?= /usr/local
-# Installs bin/quillfen and share/man/man1/quillfen.1 under PREFIX.
+# Installs bin/quillfen, bin/quillfen-compare and their man pages under PREFIX.
 install: configure
-	cmake --build $(BUILD_DIR) --target quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # Builds build/quillfen_<version>_<arch>.deb.
 package: configure
-	cmake --build $(BUILD_DIR) --target quillfen
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # clang-format in check mode; clang-tidy over every source the native build compiles and over
@@ -51,7 +53,7 @@ package: configure
 lint: configure node_modules/.package-lock.json
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 	@sources=$$(sed -n 's/^ *"file": "\(.*\)",*$$/\1/p' $(BUILD_DIR)/compile_commands.json | \
-	  grep -E '/(app|bitmap|decode|report|tests|bench|fuzz)/' | sort -u); \
+	  grep -E '/(app|bitmap|decode|compare|report|tests|bench|fuzz)/' | sort -u); \
 	  echo "clang-tidy on $$(echo "$$sources" | wc -l) sources"; \
 	  echo "$$sources" | xargs -P 2 -n 4 clang-tidy -quiet -p $(BUILD_DIR) \
 	    > $(BUILD_DIR)/clang-tidy.log 2>&1; status=$$?; \

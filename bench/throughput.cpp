@@ -1,7 +1,7 @@
 // Throughput benchmark: report text per second on large 1- to 24-bit images, against xxd on
 // the same files in the same run, with peak memory; the decoder on the 24-bit image, rows from
-// the top, against the report's time on it; then start-up on small files against xxd and cat.
-// Exits non-zero when a target is missed.
+// the top, and quillfen-compare on copies of it, against the report's time on it; then start-up
+// on small files against xxd and cat. Exits non-zero when a target is missed.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -38,6 +38,7 @@ constexpr int kBatchFiles = 1000;
 
 struct Options {
   std::string quillfen = "build/quillfen";
+  std::string compare = "build/quillfen-compare";
   std::int32_t width = 4000;
   std::int32_t height = 3000;
   int runs = 5;
@@ -151,17 +152,19 @@ struct Measure {
   bool ok = true;
 };
 
-Measure measure(const std::string& self, const std::vector<std::string>& args, int runs) {
+// Runs args once with its output counted and runs times more; ok when each exits with status.
+Measure measure(const std::string& self, const std::vector<std::string>& args, int runs,
+                int status = 0) {
   Measure m;
   const Run counted = spawn(self, args, true);
   m.bytes = counted.bytes;
-  m.ok = counted.status == 0;
+  m.ok = counted.status == status;
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
     const Run run = spawn(self, args, false);
     times.push_back(run.seconds);
     m.maxRssKiB = std::max(m.maxRssKiB, run.maxRssKiB);
-    m.ok = m.ok && run.status == 0;
+    m.ok = m.ok && run.status == status;
   }
   std::sort(times.begin(), times.end());
   m.medianSeconds = times[times.size() / 2];
@@ -223,12 +226,26 @@ int decodeRows(const char* path) {
   return defined ? 0 : 1;
 }
 
-// The bench run as a child: writes one image and exits, taking its memory with it.
-int writeImage(char** argv) {
+// The bench run as a child: writes one image and exits, taking its memory with it. A 24-bit
+// image may be changed first (a sixth argument, which the page's and the package's tests leave
+// out): "block", the blue of every pixel in a rectangle of half the width and half the height,
+// in the middle; "scattered", the blue of every 16th pixel of every row.
+int writeImage(int argc, char** argv) {
   const auto bits = static_cast<std::uint16_t>(std::atoi(argv[2]));
   const std::int32_t width = std::atoi(argv[3]);
   const std::int32_t height = std::atoi(argv[4]);
-  return testing_support::writeFile(argv[5], makeImage(bits, width, height)) ? 0 : 1;
+  std::vector<std::uint8_t> image = makeImage(bits, width, height);
+  const std::string change = argc > 6 ? argv[6] : "none";
+  const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+  for (std::int32_t y = 0; bits == 24 && change != "none" && y < height; ++y) {
+    const bool block = change == "block";
+    if (block && (y < height / 4 || y >= height / 4 * 3)) continue;
+    const std::int32_t from = block ? width / 4 : 0;
+    const std::int32_t to = block ? width / 4 * 3 : width;
+    for (std::int32_t x = from; x < to; x += block ? 1 : 16)
+      image[54 + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 3] ^= 0x10;
+  }
+  return testing_support::writeFile(argv[5], image) ? 0 : 1;
 }
 
 Options parse(int argc, char** argv) {
@@ -246,11 +263,15 @@ Options parse(int argc, char** argv) {
       options.memoryTargets = false;
     } else if (arg == "--quillfen" && i + 1 < argc) {
       options.quillfen = argv[++i];
+    } else if (arg == "--compare" && i + 1 < argc) {
+      options.compare = argv[++i];
     } else if (arg == "--runs" && i + 1 < argc) {
       options.runs = std::max(1, std::atoi(argv[++i]));
     } else {
-      std::fprintf(stderr, "usage: %s [--quillfen PATH] [--runs N] [--smoke] [--sanitized]\n",
-                   argv[0]);
+      std::fprintf(
+          stderr,
+          "usage: %s [--quillfen PATH] [--compare PATH] [--runs N] [--smoke] [--sanitized]\n",
+          argv[0]);
       std::exit(2);
     }
   }
@@ -260,12 +281,14 @@ Options parse(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::string(argv[1]) == "--write-image") return writeImage(argv);
+  if ((argc == 6 || argc == 7) && std::string(argv[1]) == "--write-image")
+    return writeImage(argc, argv);
   if (argc == 3 && std::string(argv[1]) == "--decode") return decodeRows(argv[2]);
   if (argc > 2 && std::string(argv[1]) == "--trampoline") return trampoline(argv + 2);
   const Options options = parse(argc, argv);
   const std::string self = fs::read_symlink("/proc/self/exe").string();
   const std::string quillfen = fs::absolute(options.quillfen).string();
+  const std::string compare = fs::absolute(options.compare).string();
   const std::string xxd = findXxd();
   const fs::path dir = fs::temp_directory_path() / ("quillfen-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
@@ -276,6 +299,7 @@ int main(int argc, char** argv) {
   long smallestRss = 0;
   long largestRss = 0;
   Measure decoded;
+  std::vector<Measure> compared;  // a copy, a block changed, pixels scattered over every row
   double reportSeconds = 0;
   std::string largeName;
   for (const int bits : {1, 4, 8, 16, 24}) {
@@ -284,7 +308,7 @@ int main(int argc, char** argv) {
     const std::string path = (dir / name).string();
     if (spawn(self,
               {self, "--write-image", std::to_string(bits), std::to_string(options.width),
-               std::to_string(options.height), path},
+               std::to_string(options.height), path, "none"},
               false)
             .status != 0) {
       std::printf("cannot write %s\n", path.c_str());
@@ -315,6 +339,21 @@ int main(int argc, char** argv) {
       decoded = measure(self, {self, "--decode", path}, options.runs);
       reportSeconds = ours.medianSeconds;
       largeName = name;
+      // The comparison against a copy of the file, and against the file changed in two ways.
+      for (const char* change : {"none", "block", "scattered"}) {
+        const std::string other = (dir / (std::string(change) + ".bmp")).string();
+        if (spawn(self,
+                  {self, "--write-image", "24", std::to_string(options.width),
+                   std::to_string(options.height), other, change},
+                  false)
+                .status != 0) {
+          std::printf("cannot write %s\n", other.c_str());
+          return 1;
+        }
+        const int status = std::string(change) == "none" ? 0 : 1;
+        compared.push_back(measure(self, {compare, path, other}, options.runs, status));
+        fs::remove(other);
+      }
     }
     fs::remove(path);
   }
@@ -357,6 +396,29 @@ int main(int argc, char** argv) {
     std::printf("  MISSED: decoding within two rows and %ld KiB of its memory on a small file\n",
                 kMaxDecodeBlocksKiB);
     pass = false;
+  }
+
+  // quillfen-compare on the 24-bit file and a copy, and the file with a quarter of its pixels
+  // changed in a block: each within the report's time on one file and the memory target. The
+  // file with every 16th pixel changed is shown: there every row differs throughout, and both
+  // files are decoded whole.
+  std::printf("\n%-28s %9s %9s %7s %8s\n", "compare with the 24-bit file", "median s", "report s",
+              "ratio", "RSS KiB");
+  const char* const comparedNames[] = {"a copy", "a quarter changed, in a block",
+                                       "every 16th pixel changed"};
+  for (std::size_t i = 0; i < compared.size(); ++i) {
+    const Measure& m = compared[i];
+    std::printf("%-28s %9.4f %9.4f %7.2f %8ld\n", comparedNames[i], m.medianSeconds, reportSeconds,
+                m.medianSeconds / reportSeconds, m.maxRssKiB);
+    pass = pass && m.ok;
+    if (!options.smoke && i < 2 && m.medianSeconds > reportSeconds) {
+      std::printf("  MISSED: comparing within the report's time on one file\n");
+      pass = false;
+    }
+    if (options.memoryTargets && m.maxRssKiB > kMaxRssKiB) {
+      std::printf("  MISSED: peak RSS at most %ld KiB\n", kMaxRssKiB);
+      pass = false;
+    }
   }
 
   // Start-up, where small files spend their time: the tool, xxd and cat interleaved on one

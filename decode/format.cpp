@@ -83,6 +83,12 @@ std::string infoName(const char* layoutName, HeaderKind kind) {
   return {layoutName};
 }
 
+// The OS/2 headers' names for the fields of the first 40 bytes, in the layout table's order.
+constexpr const char* kCoreNames[] = {"bcSize", "bcWidth", "bcHeight", "bcPlanes", "bcBitCount"};
+constexpr const char* kOs2Names[] = {
+    "cbFix",   "cx",           "cy",           "cPlanes",  "cBitCount",    "ulCompression",
+    "cbImage", "cxResolution", "cyResolution", "cclrUsed", "cclrImportant"};
+
 constexpr Reading kInfoReadings[] = {Reading::kUnsigned, Reading::kSigned,   Reading::kSigned,
                                      Reading::kUnsigned, Reading::kUnsigned, Reading::kUnsigned,
                                      Reading::kUnsigned, Reading::kSigned,   Reading::kSigned,
@@ -92,15 +98,12 @@ constexpr std::size_t kFirstInfoField = 5;  // biSize's place in bitmap::kFieldL
 std::vector<FieldSpec> headerSpecs(HeaderKind kind) {
   std::vector<FieldSpec> specs;
   if (kind == HeaderKind::kCore) {
-    return {{"bcSize", 4, Reading::kUnsigned},
-            {"bcWidth", 2, Reading::kUnsigned},
-            {"bcHeight", 2, Reading::kUnsigned},
-            {"bcPlanes", 2, Reading::kUnsigned},
-            {"bcBitCount", 2, Reading::kUnsigned}};
+    return {{kCoreNames[0], 4, Reading::kUnsigned},
+            {kCoreNames[1], 2, Reading::kUnsigned},
+            {kCoreNames[2], 2, Reading::kUnsigned},
+            {kCoreNames[3], 2, Reading::kUnsigned},
+            {kCoreNames[4], 2, Reading::kUnsigned}};
   }
-  static const char* const kOs2Names[] = {
-      "cbFix",   "cx",           "cy",           "cPlanes",  "cBitCount",    "ulCompression",
-      "cbImage", "cxResolution", "cyResolution", "cclrUsed", "cclrImportant"};
   for (std::size_t i = kFirstInfoField; i < bitmap::kFieldLayout.size(); ++i) {
     const bitmap::FieldLayout& layout = bitmap::kFieldLayout[i];
     const std::size_t n = i - kFirstInfoField;
@@ -551,6 +554,24 @@ const char* encodingName(Encoding encoding) {
       return "PNG";
   }
   return "";
+}
+
+std::string commonFieldName(std::string_view name) {
+  for (std::size_t i = 0; i < std::size(kOs2Names); ++i) {
+    const char* const info = bitmap::kFieldLayout[kFirstInfoField + i].name;
+    if (name == kOs2Names[i] || (i < std::size(kCoreNames) && name == kCoreNames[i])) return info;
+  }
+  if (name.substr(0, 3) != "bV4" && name.substr(0, 3) != "bV5") return std::string(name);
+  std::string_view suffix = name.substr(3);
+  if (suffix == "V4Compression") suffix = "Compression";
+  // The colour space first came with BITMAPV4HEADER; intent and profile with the V5 header.
+  for (const char* v4 : {"CSType", "Endpoints", "Gamma"}) {
+    if (suffix.substr(0, std::string_view(v4).size()) == v4) return "bV4" + std::string(suffix);
+  }
+  for (const char* v5 : {"Intent", "ProfileData", "ProfileSize", "Reserved"}) {
+    if (suffix == v5) return std::string(name);
+  }
+  return "bi" + std::string(suffix);
 }
 
 Format readFormat(BlockReader& reader) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bitmap/layout.h"
@@ -93,6 +94,11 @@ struct Format {
 
 // Reads the headers, the masks and the colour table.
 Format readFormat(BlockReader& reader);
+
+// A field's name in the earliest header that has it, so that the same field of two header
+// versions compares: biWidth for bcWidth, cx and bV5Width, biRedMask for bV4RedMask (and for the
+// masks after a 40-byte header), bV4CSType for bV5CSType. Other names are their own.
+std::string commonFieldName(std::string_view name);
 
 // The format's names, for text and for the front ends.
 const char* encodingName(Encoding encoding);

@@ -11,6 +11,7 @@
 #include "decode/decoder.h"
 #include "decode/map.h"
 #include "tests/support/bmp_writer.h"
+#include "tests/support/counting_input.h"
 
 namespace {
 
@@ -535,36 +536,14 @@ TEST(Decode, SizesAtTheirLimitsStayWithinBounds) {
   Bytes empty = infoFile(24, 0, 5, 0, {}, {1, 2, 3});
   EXPECT_EQ(text(decodeAll(empty)), "");
   // A width of 0 and 2^31 rows: no pixels, in no time.
-  putLE(empty, 22, INT32_MIN, 4);
+  putLE(empty, 22, static_cast<std::uint32_t>(INT32_MIN), 4);
   decode::MemoryInput emptyInput(empty.data(), empty.size());
   decode::Decoder emptyDecoder(emptyInput);
   EXPECT_TRUE(emptyDecoder.decodeImage(rgba.data(), state.data()));
   EXPECT_NE(mapText(empty).find("54+3 past-pixels bytes past the pixels\n"), std::string::npos);
 }
 
-// An input that counts what is asked of it and claims more bytes than it has: past its
-// content every byte reads as 0x11, as a sparse file's would (as zeros).
-class CountingInput final : public decode::Input {
- public:
-  CountingInput(Bytes head, std::uint64_t size) : head_(std::move(head)), size_(size) {}
-  std::uint64_t size() override { return size_; }
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* dst, std::size_t count) override {
-    ++reads;
-    largest = std::max(largest, count);
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
-    for (std::size_t i = 0; i < n; ++i)
-      dst[i] = offset + i < head_.size() ? head_[static_cast<std::size_t>(offset + i)] : 0x11;
-    total += n;
-    return n;
-  }
-  std::size_t reads = 0;
-  std::size_t largest = 0;
-  std::uint64_t total = 0;
-
- private:
-  Bytes head_;
-  std::uint64_t size_;
-};
+using testing_support::CountingInput;
 
 TEST(Decode, AFiveGigabyteFileIsReadOnlyWhereItsRowsAre) {
   // 24 bits, 100000 x 17000: rows of 300000 bytes across 5 GiB; its top row lies last.

@@ -21,7 +21,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -33,17 +32,8 @@ namespace fs = std::filesystem;
 using testing_support::readText;
 using testing_support::runArgs;
 
-#ifdef _WIN32
-std::string quote(const std::string& word) { return "\"" + word + "\""; }
-// cmd /c drops the first and the last quote of a line that starts with one.
-int shell(const std::string& command) { return std::system(("\"" + command + "\"").c_str()); }
-#else
-std::string quote(const std::string& word) { return "'" + word + "'"; }
-int shell(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-#endif
+using testing_support::quote;
+using testing_support::shell;
 
 // The real binary as a shell command word, behind the emulator in a cross build.
 const std::string kBinary = std::string(QUILLFEN_EMULATOR) + " " + quote(QUILLFEN_BINARY);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,10 @@
 #include "app/run.h"
 #include "report/sink.h"
 #include "tests/support/bmp_writer.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 namespace testing_support {
 namespace fs = std::filesystem;
@@ -84,6 +89,18 @@ RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize) {
   fs::remove(fs::u8path(path));
   return result;
 }
+
+#ifdef _WIN32
+std::string quote(const std::string& word) { return "\"" + word + "\""; }
+// cmd /c drops the first and the last quote of a line that starts with one.
+int shell(const std::string& command) { return std::system(("\"" + command + "\"").c_str()); }
+#else
+std::string quote(const std::string& word) { return "'" + word + "'"; }
+int shell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 std::string testDataPath(const std::string& name) {
   return std::string(QUILLFEN_TEST_DATA) + "/" + name;

@@ -30,6 +30,11 @@ RunResult runSource(bitmap::Source& file, const std::string& name);
 // A folder of its own for the test process, emptied and removed at exit.
 std::string scratchDir();
 
+// A word for the shell, quoted; and a command line run by the shell, with its exit status
+// (-1 when it did not exit).
+std::string quote(const std::string& word);
+int shell(const std::string& command);
+
 // The project's test data folder.
 std::string testDataPath(const std::string& name);
 std::string readText(const std::string& path);
