@@ -203,6 +203,11 @@ TEST(DecodeAnswers, RegionRangesKeepWholeTheRegionsTheyCutAndPageExactly) {
             R"({"regions":[],"more":false,"next":80})");
   EXPECT_EQ(app::regionsAnswer(rle.decoder, 0, UINT64_MAX, 0),
             R"({"regions":[],"more":true,"next":0})");
+  // Counted, not written: the range's four, the whole map's 25, or as far as a bound.
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 65, 74, 100), R"({"count":4})");
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 0, UINT64_MAX, UINT64_MAX), R"({"count":25})");
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 0, UINT64_MAX, 24), R"({"count":24})");
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 80, UINT64_MAX, 9), R"({"count":0})");
   EXPECT_EQ(app::regionAtAnswer(rle.decoder, 67), delta);
   EXPECT_EQ(app::regionAtAnswer(rle.decoder, 79),
             region(78, 2, "end-of-bitmap", "end of bitmap") + "}");
