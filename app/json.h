@@ -116,7 +116,10 @@ class Json {
           *out++ = c;
         } else {
           constexpr char kDigits[] = "0123456789abcdef";
-          std::memcpy(out, "\\u00", 4);
+          out[0] = '\\';
+          out[1] = 'u';
+          out[2] = '0';
+          out[3] = '0';
           out[4] = kDigits[(c >> 4) & 15];
           out[5] = kDigits[c & 15];
           out += 6;
