@@ -216,8 +216,10 @@ std::string regionsAnswer(decode::Decoder& decoder, std::uint64_t from, std::uin
   std::uint64_t listed = 0;
   std::uint64_t next = from;
   bool more = false;
+  // A region holds a byte of the range when it starts before to and ends past from (the walk
+  // gives only those that end past from).
   decode::walkMap(decoder, from, [&](const decode::Region& region) {
-    if (region.offset >= to) return false;
+    if (region.offset >= to || from >= to) return false;
     if (listed == max) {
       more = true;
       return false;
@@ -238,7 +240,7 @@ std::string regionCountAnswer(decode::Decoder& decoder, std::uint64_t from, std:
                               std::uint64_t max) {
   std::uint64_t count = 0;
   decode::walkMap(decoder, from, [&](const decode::Region& region) {
-    if (region.offset >= to || count == max) return false;
+    if (region.offset >= to || from >= to || count == max) return false;
     ++count;
     return true;
   });

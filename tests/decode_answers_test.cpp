@@ -198,7 +198,8 @@ TEST(DecodeAnswers, RegionRangesKeepWholeTheRegionsTheyCutAndPageExactly) {
   EXPECT_EQ(app::regionsAnswer(rle.decoder, 77, 78, 9),
             R"({"regions":[)" + region(77, 1, "run-pad", "pad byte of the absolute run") +
                 R"(}],"more":false,"next":78})");
-  EXPECT_EQ(app::regionsAnswer(rle.decoder, 70, 70, 9), R"({"regions":[],"more":false,"next":70})");
+  EXPECT_EQ(app::regionsAnswer(rle.decoder, 73, 73, 9), R"({"regions":[],"more":false,"next":73})");
+  EXPECT_EQ(app::regionsAnswer(rle.decoder, 74, 73, 9), R"({"regions":[],"more":false,"next":74})");
   EXPECT_EQ(app::regionsAnswer(rle.decoder, 80, UINT64_MAX, 9),
             R"({"regions":[],"more":false,"next":80})");
   EXPECT_EQ(app::regionsAnswer(rle.decoder, 0, UINT64_MAX, 0),
@@ -208,6 +209,7 @@ TEST(DecodeAnswers, RegionRangesKeepWholeTheRegionsTheyCutAndPageExactly) {
   EXPECT_EQ(app::regionCountAnswer(rle.decoder, 0, UINT64_MAX, UINT64_MAX), R"({"count":25})");
   EXPECT_EQ(app::regionCountAnswer(rle.decoder, 0, UINT64_MAX, 24), R"({"count":24})");
   EXPECT_EQ(app::regionCountAnswer(rle.decoder, 80, UINT64_MAX, 9), R"({"count":0})");
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 73, 73, 9), R"({"count":0})");
   EXPECT_EQ(app::regionAtAnswer(rle.decoder, 67), delta);
   EXPECT_EQ(app::regionAtAnswer(rle.decoder, 79),
             region(78, 2, "end-of-bitmap", "end of bitmap") + "}");
