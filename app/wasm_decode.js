@@ -5,11 +5,13 @@
 // The bytes a file held by decoderOpenBytes takes in the core's memory, freed with the file.
 var decoderHeld = 0;
 
-// Closes the open file, and frees the bytes decoderOpenBytes held for it.
+// Closes the open file, frees the bytes decoderOpenBytes held for it, and lets go of the read
+// function decoderOpenReader was given.
 function closeDecoder() {
   _decoderClose();
   if (decoderHeld) _free(decoderHeld);
   decoderHeld = 0;
+  Module.decoderRead = null;
 }
 
 // An answer that refuses the question becomes an error of kind Kind.
