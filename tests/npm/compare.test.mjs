@@ -1,7 +1,8 @@
 // The comparison as installed from the tarball: the package's quillfen-compare against the
-// native one on the same pairs (text, the line on standard error, exit status), compare() giving
-// the native command's differences as data, its failures and the calls after them, and the
-// core's comparison reading both files through functions, as the page reads browser Files.
+// native one on the same pairs (text, the line on standard error, exit status, a full disk),
+// compare() giving the native command's differences as data, its failures and the calls after
+// them, and the core's comparison reading both files through functions, as the page reads
+// browser Files.
 import assert from 'node:assert/strict';
 import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
@@ -84,6 +85,20 @@ describe('the package\'s quillfen-compare', () => {
     for (const {files, status} of pairs) {
       assert.equal(run(packageCompare, files).status, status, files.join(' '));
     }
+    // Output that cannot be written is trouble too, with the same line.
+    const full = (command) => {
+      const out = fs.openSync('/dev/full', 'w');
+      try {
+        const result = spawnSync(command, ['rgb24.bmp', 'g/pal8.bmp'], {
+          cwd: suite, stdio: ['ignore', out, 'pipe'], timeout: 60_000, killSignal: 'SIGKILL'});
+        return [result.status, result.stderr.toString()];
+      } finally {
+        fs.closeSync(out);
+      }
+    };
+    assert.deepEqual(full(packageCompare), [2, 'quillfen-compare: cannot write the comparison: ' +
+                                               'No space left on device\n']);
+    assert.deepEqual(full(packageCompare), full(nativeCompare));
   });
 });
 
