@@ -63,7 +63,8 @@ lint: configure node_modules/.package-lock.json
 	  flags=$$($(EMSCRIPTEN_ENV) em++ --cflags | tr ' ' '\n' | \
 	    grep -v -e '^-mllvm$$' -e 'combiner-global' -e 'emscripten-sjlj' -e 'disable-lsr' | \
 	    sed 's/^/--extra-arg-before=/'); \
-	  clang-tidy -quiet -p $(WEB_DIR) $$flags app/wasm_main.cpp app/wasm_decode.cpp app/wasm_filling.cpp \
+	  clang-tidy -quiet -p $(WEB_DIR) $$flags app/wasm_main.cpp app/wasm_files.cpp app/wasm_decode.cpp \
+	    app/wasm_compare.cpp app/wasm_filling.cpp \
 	    > $(WEB_DIR)/clang-tidy.log 2>&1; \
 	  status=$$?; grep -v -E '^[0-9]+ warnings? generated\.$$' $(WEB_DIR)/clang-tidy.log; \
 	  exit $$status
@@ -169,7 +170,7 @@ npm-package: web
 # installed against the native binary and decoder; the README's install lines run in a folder
 # of their own.
 npm-test: npm-package configure
-	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench decode_dump
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare quillfen_bench decode_dump
 	rm -rf $(NPM_DIR)/prefix
 	npm install --global --prefix $(CURDIR)/$(NPM_DIR)/prefix --no-audit --no-fund \
 	  ./$(NPM_DIR)/quillfen-*.tgz

@@ -90,14 +90,43 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "app/json.h"
 #include "decode/decoder.h"
 
 namespace app {
 
 // The most regions one regions answer lists: about 6 MB of JSON.
 constexpr std::uint64_t kMaxRegionsAnswered = std::uint64_t{1} << 16;
+
+// The names the answers give the decoder's values: "info", "rle8", "defined", "stored",
+// "encoded-run".
+std::string_view headerKindName(decode::HeaderKind kind);
+std::string_view encodingKey(decode::Encoding encoding);
+std::string_view stateName(decode::State state);
+// "" for a pixel outside the picture.
+std::string_view sourceName(decode::PixelSource::Kind kind);
+// The region kind of an RLE command's bytes.
+std::string_view commandKindName(decode::CommandKind kind);
+
+// Where a pixel's value comes from, as a pixel answer writes it after the pixel's offset:
+// "data", the bytes that hold its value, when data is set; "command", the RLE command that set
+// or skipped it, when command is set, its bytes commandHex (null when not given); "index"; and
+// "entry", its offset and, when entrySize is not 0, its size and entryHex. Bytes go under key.
+struct SourceBytes {
+  std::string_view key;
+  bool data = false;
+  std::string dataHex;
+  std::uint64_t fileSize = 0;
+  bool command = false;
+  std::optional<std::string> commandHex;
+  std::uint64_t entrySize = 0;
+  std::string entryHex;
+};
+void putSourceBytes(Json& json, const decode::PixelSource& source, const SourceBytes& bytes);
 
 std::string formatAnswer(const decode::Format& format);
 std::string regionsAnswer(decode::Decoder& decoder, std::uint64_t from, std::uint64_t to,
