@@ -62,7 +62,9 @@ std::string rowsAnswer(decode::Decoder& decoder, std::uint64_t y, std::uint64_t 
         "the picture, at most " +
         std::to_string(kMaxRowPixels) + " pixels at once");
   }
+  // No pixels asked for: no row is decoded, however many rows.
   const auto pixels = static_cast<std::size_t>(count * width);
+  if (pixels == 0) count = 0;
   rows.resize(pixels * 5);
   std::uint8_t* rgba = rows.data();
   std::uint8_t* state = rgba + pixels * 4;

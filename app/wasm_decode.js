@@ -97,8 +97,8 @@ Object.defineProperty(Module, 'decoderRowsLimit', {
 // whole width when x and count are not given): {rgba, state}, views into the core's memory,
 // valid until the next call, 4 bytes a pixel (red, green, blue, alpha) and one (0 defined,
 // 1 skipped, 2 missing, 3 index past the table). At most decoderRowsLimit pixels a call. Throws a
-// RangeError for rows or pixels outside the picture, or too many; an Error when the pixels do
-// not decode.
+// RangeError for rows or pixels outside the picture, or too many, and when the pixels do not
+// decode (its message then starts "not decoded: " and says why).
 Module['decoderRows'] = function (y, rows, x, count) {
   var piece = answerOrThrow(x === undefined ? _decoderRows(y, rows, 0, Infinity)
                                             : _decoderRows(y, rows, x, count), RangeError);

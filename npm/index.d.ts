@@ -116,7 +116,7 @@ export interface Inspection {
 }
 
 export interface InspectOptions {
-  /** The most regions to list (default 1,000,000; Infinity for no bound). */
+  /** The most regions to list (default 250,000; Infinity for no bound). */
   maxRegions?: number;
 }
 
@@ -146,7 +146,7 @@ export interface Decoded {
 }
 
 export interface DecodeOptions {
-  /** The most pixels to decode (default 268,435,456 = 16384 x 16384; at most 2^30). */
+  /** The most pixels to decode (default 33,554,432 = 8192 x 4096; at most 2^30). */
   maxPixels?: number;
 }
 

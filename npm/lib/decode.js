@@ -5,11 +5,13 @@
 
 const {ask, bound, fileOf} = require('./workers.js');
 
-// inspect() lists at most this many regions unless told otherwise: about 120 MB in all.
+// inspect() lists at most this many regions unless told otherwise: about 180 MB in all.
 const kMaxRegions = 250_000;
-// decode() takes at most this many pixels unless told otherwise (16384 x 16384, 1 GiB of
-// RGBA), and never more than kMostPixels (4 GiB of RGBA, the most one Uint8Array holds).
-const kMaxPixels = 2 ** 28;
+// decode() takes at most this many pixels unless told otherwise (8192 x 4096, 128 MiB of
+// RGBA, the page's bound on a picture too), so that a header of a few bytes claiming a huge
+// picture is not given gigabytes by default; never more than kMostPixels (4 GiB of RGBA, the
+// most one Uint8Array holds).
+const kMaxPixels = 2 ** 25;
 const kMostPixels = 2 ** 30;
 
 // Resolves to the format of the file at path, or of bytes (a Uint8Array or Buffer), with every
