@@ -11,7 +11,10 @@ const emscriptenRuntime = {
   _runCommandLine: 'readonly', _reportBytes: 'readonly', _headBytes: 'readonly',
   _inspectOpen: 'readonly', _inspectPixel: 'readonly', _inspectByte: 'readonly',
   _inspectPlace: 'readonly', _inspectEntry: 'readonly', _inspectExcerpts: 'readonly',
-  _warmUp: 'readonly', HEAPF64: 'readonly',
+  _warmUp: 'readonly', HEAPF64: 'readonly', _decoderOpenHeld: 'readonly',
+  _decoderOpenPath: 'readonly', _decoderOpenReader: 'readonly', _decoderFormat: 'readonly',
+  _decoderRegions: 'readonly', _decoderRegionAt: 'readonly', _decoderPixel: 'readonly',
+  _decoderRowsLimit: 'readonly', _decoderRows: 'readonly', _decoderClose: 'readonly',
 };
 
 export default [
@@ -35,11 +38,13 @@ export default [
   },
   // Linked into the core by emscripten, which parses them with its own tools: ES5 style.
   {
-    files: ['app/wasm_api.js', 'app/wasm_filling.js', 'npm/streams.js'],
+    files: ['app/wasm_api.js', 'app/wasm_decode.js', 'app/wasm_filling.js', 'npm/streams.js'],
     languageOptions: {sourceType: 'script', globals: {...globals.node, ...emscriptenRuntime}},
     rules: {'no-var': 'off'},
   },
-  // The page's addition to the face, linked after it: it uses the face's helpers.
+  // The decoder's face and the page's addition, linked after the face: they use its helpers.
+  {files: ['app/wasm_decode.js'],
+   languageOptions: {globals: {answer: 'readonly', newCString: 'readonly'}}},
   {files: ['app/wasm_filling.js'],
    languageOptions: {globals: {deliverTo: 'readonly', newCString: 'readonly'}}},
   // Node: the package, the site's server, the tests and the benchmarks.

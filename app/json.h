@@ -1,4 +1,5 @@
-// The one JSON writer of the core: every answer the inspector gives is built with it.
+// The one JSON writer of the core: every answer the inspector and the decoder give is built
+// with it.
 #pragma once
 
 #include <charconv>
@@ -25,6 +26,12 @@ class Json {
   void number(std::string_view name, std::uint64_t value) {
     member(name);
     putDigits(value);
+  }
+  void signedNumber(std::string_view name, std::int64_t value) {
+    member(name);
+    if (value < 0) text_ += '-';
+    putDigits(value < 0 ? 0 - static_cast<std::uint64_t>(value)
+                        : static_cast<std::uint64_t>(value));
   }
   void decimal(std::string_view name, std::uint64_t value) {
     member(name);

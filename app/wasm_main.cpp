@@ -1,6 +1,7 @@
 // Entry point of the WebAssembly builds (the page's workers and the Node package): runs whose
 // report JavaScript receives block by block, and the inspector's questions, through wasm_api.js.
-// What only the page's build can run lives in wasm_filling.cpp.
+// The decoder's entry points live in wasm_decode.cpp; what only the page's build can run, in
+// wasm_filling.cpp.
 #include <emscripten.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 
 #include "app/inspect.h"
 #include "app/run.h"
+#include "app/wasm_answer.h"
 #include "app/wasm_blocks.h"
 #include "bitmap/records.h"
 
@@ -26,28 +28,35 @@ int app::writeBlockToCaller(const char* data, std::size_t size) { return deliver
 
 namespace {
 
-// The file the inspector asks about, and its last answer, valid until the next call.
-std::unique_ptr<app::Inspection> inspection;
+// The last answer, valid until the next call.
 std::string answer;
 
-const char* answerWith(std::string json) {
+}  // namespace
+
+const char* app::answerWith(std::string json) {
   answer = std::move(json);
   return answer.c_str();
 }
+
+std::uint64_t app::wholeNumber(double value) {
+  constexpr double kPast64Bits = 18446744073709551616.0;
+  if (!(value >= 0 && value < kPast64Bits) || std::floor(value) != value) return UINT64_MAX;
+  return static_cast<std::uint64_t>(value);
+}
+
+namespace {
+
+using app::answerWith;
+using app::wholeNumber;
+
+// The file the inspector asks about.
+std::unique_ptr<app::Inspection> inspection;
 
 // The open file's answer to a question, or a refusal when none is open.
 template <class Question>
 const char* ask(const Question& question) {
   return answerWith(inspection != nullptr ? question(*inspection)
                                           : app::refusal("no file is open to inspect"));
-}
-
-// A number from JavaScript as a whole number; UINT64_MAX, which no question accepts, for a
-// fraction, a negative, NaN or one past 64 bits.
-std::uint64_t wholeNumber(double value) {
-  constexpr double kPast64Bits = 18446744073709551616.0;
-  if (!(value >= 0 && value < kPast64Bits) || std::floor(value) != value) return UINT64_MAX;
-  return static_cast<std::uint64_t>(value);
 }
 
 void putLE(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value,

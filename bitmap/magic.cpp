@@ -28,15 +28,20 @@ constexpr Signature kSignatures[] = {
 
 }  // namespace
 
-std::string magic(const std::uint8_t* head, std::size_t size) {
+std::string hexPairs(const std::uint8_t* bytes, std::size_t size) {
   constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
-  for (std::size_t i = 0; i < std::min(size, kMagicBytes); ++i) {
+  text.reserve(size * 3);
+  for (std::size_t i = 0; i < size; ++i) {
     if (i > 0) text += ' ';
-    text += kDigits[head[i] >> 4];
-    text += kDigits[head[i] & 15];
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 15];
   }
   return text;
+}
+
+std::string magic(const std::uint8_t* head, std::size_t size) {
+  return hexPairs(head, std::min(size, kMagicBytes));
 }
 
 std::string_view looksLike(const std::uint8_t* head, std::size_t size) {

@@ -89,6 +89,14 @@ std::uint64_t Decoder::storedRowOf(std::uint32_t y) const {
   return format_.layout.topDown ? y : std::uint64_t{height()} - 1 - y;
 }
 
+// Where stored row row starts; false when its bytes would pass 2^64 - 1, where no file reaches.
+bool Decoder::storedRowStart(std::uint64_t row, std::uint64_t* start) const {
+  const bitmap::PixelLayout& layout = format_.layout;
+  if (layout.rowBytes != 0 && row > (UINT64_MAX - layout.start) / layout.rowBytes) return false;
+  *start = layout.start + row * layout.rowBytes;
+  return layout.rowBytes <= UINT64_MAX - *start;
+}
+
 // count pixels whose bytes are all at hand, the first at bit firstBit of bytes[0].
 void Decoder::convert(const std::uint8_t* bytes, unsigned firstBit, std::uint32_t count,
                       std::uint8_t* rgba, std::uint8_t* state) const {
@@ -253,7 +261,13 @@ bool Decoder::decodeRow(std::uint32_t y, std::uint32_t x, std::uint32_t count, s
   if (count == 0) return true;  // the buffers of no pixels may be null
   const std::uint64_t row = storedRowOf(y);
   if (!isRle()) {
-    storedRow(format_.layout.start + row * format_.layout.rowBytes, x, count, rgba, state);
+    std::uint64_t start = 0;
+    if (storedRowStart(row, &start)) {
+      storedRow(start, x, count, rgba, state);
+    } else {
+      std::memset(rgba, 0, std::size_t{count} * 4);
+      std::memset(state, kMissing, count);
+    }
     return true;
   }
   std::memset(rgba, 0, std::size_t{count} * 4);
@@ -289,8 +303,13 @@ bool Decoder::decodeImage(std::uint8_t* rgba, std::uint8_t* state) {
   if (!isRle()) {
     for (std::uint64_t row = 0; row < h; ++row) {
       const std::uint64_t y = format_.layout.topDown ? row : h - 1 - row;
-      storedRow(format_.layout.start + row * format_.layout.rowBytes, 0, width(), rgba + y * w * 4,
-                state + y * w);
+      std::uint64_t start = 0;
+      if (storedRowStart(row, &start)) {
+        storedRow(start, 0, width(), rgba + y * w * 4, state + y * w);
+      } else {
+        std::memset(rgba + y * w * 4, 0, static_cast<std::size_t>(w * 4));
+        std::memset(state + y * w, kMissing, static_cast<std::size_t>(w));
+      }
     }
     return true;
   }
@@ -346,9 +365,11 @@ PixelSource Decoder::pixelSource(std::uint32_t x, std::uint32_t y) {
       source.shift = bytes.shift;
       source.bits = format_.bitCount;
     }
-    if (bytes.offset + bytes.count > reader_.size()) {
+    if (bytes.beyondAnyFile || bytes.offset >= reader_.size() ||
+        bytes.count > reader_.size() - bytes.offset) {
       source.kind = PixelSource::Kind::kMissing;
       source.state = kMissing;
+      source.beyondAnyFile = bytes.beyondAnyFile;
       return source;
     }
     source.kind = PixelSource::Kind::kStored;

@@ -70,6 +70,8 @@ struct PixelSource {
   CommandKind command = CommandKind::kCut;  // kCommand and kSkipped
   std::int64_t index = -1;                  // the table index, for indexed pixels
   std::uint64_t entryOffset = 0;            // and its entry
+  // kMissing: its bytes would pass 2^64 - 1, beyond any file; offset means nothing.
+  bool beyondAnyFile = false;
 };
 
 class Decoder {
@@ -105,6 +107,7 @@ class Decoder {
                 std::uint64_t to, std::uint8_t* rgba, std::uint8_t* state);
   const Cursor& checkpointFor(std::uint64_t row);
   std::uint64_t storedRowOf(std::uint32_t y) const;
+  bool storedRowStart(std::uint64_t row, std::uint64_t* start) const;
 
   BlockReader reader_;
   Format format_;

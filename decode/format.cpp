@@ -214,19 +214,6 @@ std::string valueText(std::uint64_t stored, std::uint32_t size, Reading reading)
   return {};
 }
 
-std::string compressionName(std::uint32_t code, HeaderKind kind) {
-  if (kind == HeaderKind::kOs2 && code == kOs2Huffman1D) return "BCA_HUFFMAN1D (OS/2)";
-  if (kind == HeaderKind::kOs2 && code == kOs2Rle24) return "BCA_RLE24 (OS/2)";
-  static const char* const kNames[] = {"BI_RGB",  "BI_RLE8", "BI_RLE4",          "BI_BITFIELDS",
-                                       "BI_JPEG", "BI_PNG",  "BI_ALPHABITFIELDS"};
-  if (code < std::size(kNames)) return kNames[code];
-  if (code >= 11 && code <= 13) {
-    static const char* const kCmyk[] = {"BI_CMYK", "BI_CMYKRLE8", "BI_CMYKRLE4"};
-    return kCmyk[code - 11];
-  }
-  return "a compression the format does not define";
-}
-
 std::string colourSpaceName(std::uint32_t tag) {
   switch (tag) {
     case 0:
@@ -502,6 +489,19 @@ void readProfile(Format& format) {
 }
 
 }  // namespace
+
+std::string compressionName(std::uint32_t code, HeaderKind kind) {
+  if (kind == HeaderKind::kOs2 && code == kOs2Huffman1D) return "BCA_HUFFMAN1D (OS/2)";
+  if (kind == HeaderKind::kOs2 && code == kOs2Rle24) return "BCA_RLE24 (OS/2)";
+  static const char* const kNames[] = {"BI_RGB",  "BI_RLE8", "BI_RLE4",          "BI_BITFIELDS",
+                                       "BI_JPEG", "BI_PNG",  "BI_ALPHABITFIELDS"};
+  if (code < std::size(kNames)) return kNames[code];
+  if (code >= 11 && code <= 13) {
+    static const char* const kCmyk[] = {"BI_CMYK", "BI_CMYKRLE8", "BI_CMYKRLE4"};
+    return kCmyk[code - 11];
+  }
+  return "a compression the format does not define";
+}
 
 const char* headerName(HeaderKind kind) {
   switch (kind) {

@@ -97,5 +97,7 @@ Format readFormat(BlockReader& reader);
 // The format's names, for text and for the front ends.
 const char* encodingName(Encoding encoding);
 const char* headerName(HeaderKind kind);
+// The compression code's name as the header kind defines it: "BI_RLE8", "BCA_RLE24 (OS/2)".
+std::string compressionName(std::uint32_t code, HeaderKind kind);
 
 }  // namespace decode

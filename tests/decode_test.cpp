@@ -542,6 +542,26 @@ TEST(Decode, SizesAtTheirLimitsStayWithinBounds) {
   EXPECT_NE(mapText(empty).find("54+3 past-pixels bytes past the pixels\n"), std::string::npos);
 }
 
+// 64 bits, 1824726041 x -2^31: row 1263665316 would start at 2^64 + 86, which 64-bit
+// arithmetic wraps to 86, where this file holds bytes. Beyond any file, its pixels are missing.
+TEST(Decode, RowsPastTwoToTheSixtyFourAreMissingNeverWrapped) {
+  const Bytes far = infoFile(64, 1824726041, INT32_MIN, 0, {}, Bytes(64, 0x10));
+  decode::MemoryInput input(far.data(), far.size());
+  decode::Decoder decoder(input);
+  const std::uint32_t row = 1263665316;
+  for (const std::uint32_t y : {row, row - 1}) {
+    std::uint8_t rgba[4] = {1, 1, 1, 1};
+    std::uint8_t state = 0;
+    ASSERT_TRUE(decoder.decodeRow(y, 0, 1, rgba, &state));
+    EXPECT_EQ(state, decode::kMissing) << y;
+    EXPECT_EQ(rgba[0] | rgba[1] | rgba[2] | rgba[3], 0) << y;
+    EXPECT_EQ(decoder.pixelSource(0, y).kind, decode::PixelSource::Kind::kMissing) << y;
+  }
+  EXPECT_TRUE(decoder.pixelSource(0, row).beyondAnyFile);
+  // The row before ends short of 2^64, far past the file.
+  EXPECT_FALSE(decoder.pixelSource(0, row - 1).beyondAnyFile);
+}
+
 // An input that counts what is asked of it and claims more bytes than it has: past its
 // content every byte reads as 0x11, as a sparse file's would (as zeros).
 class CountingInput final : public decode::Input {
