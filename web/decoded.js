@@ -43,6 +43,11 @@ export const kRegionGroups = [
   ['other', 'gaps and bytes past the pixels'],
 ];
 
+// A region's name as the map gives it, with what its number counts from: a row's is its y,
+// from 0 at the top; an entry's from 0.
+export const regionName = (name) => name.replace(/\b(row|entry) \d+$/, (named, what) =>
+  `${named} (from 0${what === 'row' ? ', at the top' : ''})`);
+
 const kindOf = (kind) => kRegionKinds[kind] ?? {words: kind, group: 'other'};
 export const kindWords = (kind) => kindOf(kind).words;
 export const kindGroup = (kind) => kindOf(kind).group;
@@ -156,7 +161,7 @@ const pixelsSet = ({x, y, pixels}) => (pixels > 1
 // A region of the file's map, as the format reads the file: what it is, where, its field's
 // value (format: the decoder's format answer), the pixels it sets, its note.
 export function regionFacts(format, region) {
-  const facts = [['In the file\'s map', `${region.name}: ${kindWords(region.kind)}`],
+  const facts = [['In the file\'s map', `${regionName(region.name)}: ${kindWords(region.kind)}`],
                  ['Region', storedAt(region.offset, `, ${plural(region.size, 'byte')}`)]];
   const field = format?.fields.find(({name, offset}) => name === region.name &&
                                                         offset === region.offset);

@@ -4,7 +4,7 @@
 // cuts them to those bytes and gives each its share of the strip's width.
 
 import {count, plural} from './numbers.js';
-import {kindGroup, kindWords, kRegionGroups} from './decoded.js';
+import {kindGroup, kindWords, kRegionGroups, regionName} from './decoded.js';
 
 // The regions that hold the bytes from offset from up to to, each cut to them:
 // [{region, from, to, share, group}], share the part of the strip it takes.
@@ -26,7 +26,8 @@ export function segmentLabel({region}) {
   const last = region.offset + region.size - 1;
   const where = region.size === 1 ? `byte ${count(region.offset)}`
     : `bytes ${count(region.offset)} to ${count(last)}`;
-  return `${region.name}: ${kindWords(region.kind)}, ${where} (${plural(region.size, 'byte')})`;
+  return `${regionName(region.name)}: ${kindWords(region.kind)}, ${where} ` +
+         `(${plural(region.size, 'byte')})`;
 }
 
 // The legend: the groups the segments are drawn in, in the legend's order, [[group, name]].

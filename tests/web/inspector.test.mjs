@@ -248,6 +248,8 @@ describe('odd files', () => {
     checkPixel(shown, bytes, headerOf(bytes), nativeReport(file('undecodable.bmp')).text, 7, 3,
                'undecodable');
     assert.equal(shown.marks.length, 2);
-    assert.match(shown.facts, /Decoded colour\s+none: the browser has not decoded the picture/);
+    assert.match(shown.facts, /Format colour\s+none: bit fields with 8 bits a pixel\n/);
+    assert.match(shown.facts, /Browser colour\s+none: this browser cannot decode the file\n/);
+    assert.equal(await page.$eval('#inspector', (panel) => panel.dataset.formatColour), '');
   });
 });

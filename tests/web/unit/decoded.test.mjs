@@ -177,14 +177,16 @@ describe('regions of the map', () => {
                  'In the file\'s map: biRedMask: a colour mask after the info header\n' +
                  'Region: 54 (0x36), 4 bytes');
     assert.equal(text(regionFacts(null, row)),
-                 'In the file\'s map: row 63: a stored row of pixels\nRegion: 66 (0x42), 254 ' +
+                 'In the file\'s map: row 63 (from 0, at the top): a stored row of pixels\n' +
+                 'Region: 66 (0x42), 254 ' +
                  'bytes\nSets pixels: x 0 to 126, y 63 (from 0)');
     assert.match(text(regionFacts(null, {offset: 1070, size: 2, kind: 'encoded-run',
                                          name: 'encoded run of 1', note: '', x: 5, y: 63,
                                          pixels: 1})),
                  /^Sets pixels: x 5, y 63 \(from 0\)$/m);
     assert.equal(text(regionFacts(null, answers.mmapEntry)),
-                 'In the file\'s map: entry 0: a colour-table entry\nRegion: 54 (0x36), 4 ' +
+                 'In the file\'s map: entry 0 (from 0): a colour-table entry\nRegion: 54 ' +
+                 '(0x36), 4 ' +
                  'bytes\nNote: bytes 54 to 1061 are also claimed by the pixel data; the colour ' +
                  'table wins');
   });

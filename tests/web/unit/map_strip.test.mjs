@@ -38,7 +38,15 @@ describe('segments', () => {
     assert.equal(segmentLabel(first),
                  'bV5ClrUsed: a field of the info header, bytes 46 to 49 (4 bytes)');
     const pad = {region: {offset: 1273, size: 1, kind: 'row-padding', name: 'padding of row 63'}};
-    assert.equal(segmentLabel(pad), 'padding of row 63: row padding, byte 1,273 (1 byte)');
+    assert.equal(segmentLabel(pad), 'padding of row 63 (from 0, at the top): row padding, ' +
+                 'byte 1,273 (1 byte)');
+    const entry = {region: {offset: 138, size: 4, kind: 'colour-entry', name: 'entry 12'}};
+    assert.equal(segmentLabel(entry), 'entry 12 (from 0): a colour-table entry, bytes 138 to ' +
+                 '141 (4 bytes)');
+    // Only a number that ends the name is a row's or an entry's.
+    const run = {region: {offset: 9, size: 2, kind: 'encoded-run', name: 'encoded run of 3'}};
+    assert.equal(segmentLabel(run), 'encoded run of 3: an RLE encoded run, bytes 9 to 10 ' +
+                 '(2 bytes)');
   });
 
   test('the legend lists the groups drawn, in its own order', () => {

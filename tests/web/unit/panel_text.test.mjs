@@ -204,7 +204,8 @@ describe('a region of the map', () => {
     const byte = answers.sampleItemByte;
     assert.equal(text(answers.sample, regionSelection(region, byte), {
       region, format: answers.sampleFormat, byte, stored: bytes(0, 1, 2, 3, 4, 5, 6, 7)}), [
-      'In the file\'s map: row 3: a stored row of pixels', 'Region: 118 (0x76), 8 bytes',
+      'In the file\'s map: row 3 (from 0, at the top): a stored row of pixels',
+      'Region: 118 (0x76), 8 bytes',
       'Sets pixels: x 0 to 7, y 3 (from 0)', 'Stored bytes: 00 01 02 03 04 05 06 07',
       'Bitmap Data[Indexed data]: line 46 (from 1), item 1 of the row (from 0), in the row ' +
       'numbered 1',
