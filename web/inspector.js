@@ -198,8 +198,9 @@ export class Inspector {
         if (error instanceof RangeError) return null;
         throw error;
       };
-      const decoded = await this.ask({question: 'decoded', x, y}, signal).catch(unless);
-      const pixel = await this.ask({question: 'pixel', x, y}, signal).catch(unless);
+      const [decoded, pixel] = await Promise.all([
+        this.ask({question: 'decoded', x, y}, signal).catch(unless),
+        this.ask({question: 'pixel', x, y}, signal).catch(unless)]);
       if (decoded === null && pixel === null) {
         throw new RangeError(`the picture has no pixel x ${count(x)}, y ${count(y)}`);
       }
@@ -406,11 +407,9 @@ export class Inspector {
     const bytes = await this.bytesAt(BigInt(first), (2 * kHexContext + 1) * 16, signal);
     const {regions} = await this.ask({question: 'regions', from: first, to: first + bytes.length,
                                       max: kMaxStripRegions}, signal);
-    const focused = this.elements.mapStrip === document.activeElement;
     showHex(hex, first, bytes, offset, selection.count);
     this.strip.show(stripSegments(regions, first, first + bytes.length), offset,
                     selection.count);
-    if (focused) this.elements.mapStrip.focus();
   }
 
   // The outline of the shown selection's pixels on the picture, while it is shown.

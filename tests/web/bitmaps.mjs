@@ -4,6 +4,29 @@ import assert from 'node:assert/strict';
 
 const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 
+// The file header and info header of a bitmap as stored, to build test files from: width x
+// height at bits per pixel, an info header of infoSize bytes (a V4 or V5 one with masks [red,
+// green, blue, alpha] says sRGB), the pixels from offBits (right after the headers when not
+// given), a bfSize of fileSize and a biSizeImage of imageSize.
+export function bitmapHeader({width, height, bits, infoSize = 40, offBits = 14 + infoSize,
+                              fileSize = offBits, imageSize = 0, masks = null}) {
+  const header = Buffer.alloc(14 + infoSize);
+  header.write('BM', 0, 'latin1');
+  header.writeUInt32LE(fileSize, 2);
+  header.writeUInt32LE(offBits, 10);
+  header.writeUInt32LE(infoSize, 14);
+  header.writeInt32LE(width, 18);
+  header.writeInt32LE(height, 22);
+  header.writeUInt16LE(1, 26);
+  header.writeUInt16LE(bits, 28);
+  header.writeUInt32LE(imageSize, 34);
+  if (masks !== null) {
+    masks.forEach((mask, i) => header.writeUInt32LE(mask, 54 + 4 * i));
+    header.write('BGRs', 70, 'latin1');
+  }
+  return header;
+}
+
 // The header as the format lays it out, read here without the page's help.
 export function headerOf(bytes) {
   const u32 = (at) => (at + 4 <= bytes.length ? bytes.readUInt32LE(at) : 0);

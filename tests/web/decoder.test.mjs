@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {headerOf, rleCommands} from './bitmaps.mjs';
+import {bitmapHeader, headerOf, rleCommands} from './bitmaps.mjs';
 import {bitmapFile, choosePixel, desktopSession, goToOffset, inspected, inspectorSettled,
         nativeReport, pickToInspect, root, scratchDir} from './browser.mjs';
 
@@ -98,15 +98,8 @@ const kCutWidth = 16;
 const kCutHeight = 12;
 const rowColour = (y) => [20 * y, 255 - 20 * y, 0x80];
 function cutTopDown() {
-  const header = Buffer.alloc(54);
-  header.write('BM', 0, 'latin1');
-  header.writeUInt32LE(54 + 48 * kCutHeight, 2);
-  header.writeUInt32LE(54, 10);
-  header.writeUInt32LE(40, 14);
-  header.writeInt32LE(kCutWidth, 18);
-  header.writeInt32LE(-kCutHeight, 22);
-  header.writeUInt16LE(1, 26);
-  header.writeUInt16LE(24, 28);
+  const header = bitmapHeader({width: kCutWidth, height: -kCutHeight, bits: 24,
+                               fileSize: 54 + 48 * kCutHeight});
   const rows = Array.from({length: kCutHeight}, (_, y) => {
     const [red, green, blue] = rowColour(y);
     return Buffer.from(Array.from({length: kCutWidth}, () => [blue, green, red]).flat());
@@ -229,19 +222,9 @@ describe('the format\'s colour beside the browser\'s', () => {
        async () => {
     // A V5 header whose alpha mask Chromium honours for BI_RGB; the format reads BI_RGB's
     // fourth byte as nothing. Rows bottom-up: the top row's alphas are FF and 40.
-    const header = Buffer.alloc(14 + 124);
-    header.write('BM', 0, 'latin1');
-    header.writeUInt32LE(header.length + 16, 2);
-    header.writeUInt32LE(header.length, 10);
-    header.writeUInt32LE(124, 14);
-    header.writeInt32LE(2, 18);
-    header.writeInt32LE(2, 22);
-    header.writeUInt16LE(1, 26);
-    header.writeUInt16LE(32, 28);
-    header.writeUInt32LE(16, 34);
-    [0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000].forEach((mask, i) =>
-      header.writeUInt32LE(mask, 54 + 4 * i));
-    header.write('BGRs', 70, 'latin1');
+    const header = bitmapHeader({width: 2, height: 2, bits: 32, infoSize: 124,
+                                 fileSize: 138 + 16, imageSize: 16,
+                                 masks: [0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000]});
     const pixels = Buffer.from([0x10, 0x20, 0xF0, 0x00, 0x30, 0xC0, 0x40, 0x80,
                                 0xE0, 0x50, 0x60, 0xFF, 0x70, 0x80, 0x90, 0x40]);
     fs.writeFileSync(file('alpha.bmp'), Buffer.concat([header, pixels]));

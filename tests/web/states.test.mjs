@@ -258,10 +258,12 @@ describe('runs that stop', () => {
   });
 
   test('a file that disappears while it is read fails, and the next file works', async () => {
-    // One read whole, one read in file windows.
-    for (const [name, bytes] of [['doomed-whole.bmp', 127e6],
-                                 ['doomed-file-windows.bmp', 200e6]]) {
-      const doomed = sparseFile(file(name), trueColorHeader(4000, 5000), bytes);
+    // One read whole, one read in file windows. The second's pixels fill it, so that its
+    // report reads windows until the end, never all of them before the file goes.
+    for (const [name, bytes, header] of [
+      ['doomed-whole.bmp', 127e6, trueColorHeader(4000, 5000)],
+      ['doomed-file-windows.bmp', 200e6, trueColorHeader(8000, 8000)]]) {
+      const doomed = sparseFile(file(name), header, bytes);
       await start(page, doomed);
       await page.waitForFunction(() => document.querySelector('#progress').value > 0,
                                  {polling: 5});
