@@ -164,9 +164,10 @@ npm-package: web
 	cd $(WEB_DIR)/npm-package && npm pack --pack-destination $(CURDIR)/$(NPM_DIR)
 
 # Installs the packed package into a scratch prefix, as a user would, and tests what is
-# installed against the native binary; the README's install lines run in a folder of their own.
+# installed against the native binary and decoder; the README's install lines run in a folder
+# of their own.
 npm-test: npm-package configure
-	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
+	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench decode_dump
 	rm -rf $(NPM_DIR)/prefix
 	npm install --global --prefix $(CURDIR)/$(NPM_DIR)/prefix --no-audit --no-fund \
 	  ./$(NPM_DIR)/quillfen-*.tgz

@@ -13,8 +13,9 @@ const emscriptenRuntime = {
   _inspectPlace: 'readonly', _inspectEntry: 'readonly', _inspectExcerpts: 'readonly',
   _warmUp: 'readonly', HEAPF64: 'readonly', _decoderOpenHeld: 'readonly',
   _decoderOpenPath: 'readonly', _decoderOpenReader: 'readonly', _decoderFormat: 'readonly',
-  _decoderRegions: 'readonly', _decoderRegionAt: 'readonly', _decoderPixel: 'readonly',
-  _decoderRowsLimit: 'readonly', _decoderRows: 'readonly', _decoderClose: 'readonly',
+  _decoderRegions: 'readonly', _decoderRegionCount: 'readonly', _decoderRegionAt: 'readonly',
+  _decoderPixel: 'readonly', _decoderRowsLimit: 'readonly', _decoderRows: 'readonly',
+  _decoderClose: 'readonly',
 };
 
 export default [

@@ -234,6 +234,21 @@ std::string regionsAnswer(decode::Decoder& decoder, std::uint64_t from, std::uin
   return json.str();
 }
 
+std::string regionCountAnswer(decode::Decoder& decoder, std::uint64_t from, std::uint64_t to,
+                              std::uint64_t max) {
+  std::uint64_t count = 0;
+  decode::walkMap(decoder, from, [&](const decode::Region& region) {
+    if (region.offset >= to || count == max) return false;
+    ++count;
+    return true;
+  });
+  Json json;
+  json.begin('{');
+  json.number("count", count);
+  json.end('}');
+  return json.str();
+}
+
 std::string regionAtAnswer(decode::Decoder& decoder, std::uint64_t offset) {
   if (offset >= decoder.format().fileSize) return "null";
   Json json;

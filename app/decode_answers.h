@@ -58,6 +58,9 @@
 //   kind as decode::regionKindName gives it; x, y and pixels only for a row or a run that sets
 //   pixels: pixels of them from x, y (y from the top).
 //
+// regionCount {from, to, max}: how many regions hold a byte from offset from up to offset to,
+// counted up to max at most, without writing them: {count: 36}.
+//
 // regionAt {offset}: the <region> that holds the byte at offset; null at or past the end.
 //
 // pixel {x, y}: the pixel at x, y as the format defines it, and where it comes from.
@@ -99,6 +102,8 @@ constexpr std::uint64_t kMaxRegionsAnswered = std::uint64_t{1} << 16;
 std::string formatAnswer(const decode::Format& format);
 std::string regionsAnswer(decode::Decoder& decoder, std::uint64_t from, std::uint64_t to,
                           std::uint64_t max);
+std::string regionCountAnswer(decode::Decoder& decoder, std::uint64_t from, std::uint64_t to,
+                              std::uint64_t max);
 std::string regionAtAnswer(decode::Decoder& decoder, std::uint64_t offset);
 std::string pixelAnswer(decode::Decoder& decoder, std::uint64_t x, std::uint64_t y);
 

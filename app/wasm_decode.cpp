@@ -143,6 +143,13 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* decoderRegions(double from, double t
   });
 }
 
+extern "C" EMSCRIPTEN_KEEPALIVE const char* decoderRegionCount(double from, double to, double max) {
+  return ask([&](decode::Decoder& decoder) {
+    return app::regionCountAnswer(decoder, app::wholeNumber(from), app::wholeNumber(to),
+                                  app::wholeNumber(max));
+  });
+}
+
 extern "C" EMSCRIPTEN_KEEPALIVE const char* decoderRegionAt(double offset) {
   return ask([&](decode::Decoder& decoder) {
     return app::regionAtAnswer(decoder, app::wholeNumber(offset));

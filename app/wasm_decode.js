@@ -64,11 +64,20 @@ Module['decoderFormat'] = function () {
   return answer(_decoderFormat());
 };
 
-// The regions that hold a byte from offset from up to offset to (the file's end when not
-// given), whole and in file order, at most max of them (65,536 when not given, and never more).
+// The regions that hold a byte from offset from (0 when not given) up to offset to (the
+// file's end when not given), whole and in file order, at most max of them (65,536 when not
+// given, and never more).
 Module['decoderRegions'] = function (from, to, max) {
-  return answer(_decoderRegions(from, to === undefined ? Infinity : to,
+  return answer(_decoderRegions(from === undefined ? 0 : from, to === undefined ? Infinity : to,
                                 max === undefined ? Infinity : max));
+};
+
+// How many regions hold a byte from offset from up to offset to (as for decoderRegions),
+// counted up to max at most (no bound when not given), without listing them.
+Module['decoderRegionCount'] = function (from, to, max) {
+  return answer(_decoderRegionCount(from === undefined ? 0 : from,
+                                    to === undefined ? Infinity : to,
+                                    max === undefined ? Infinity : max)).count;
 };
 
 // The region that holds the byte at offset; null at or past the end of the file.

@@ -1,3 +1,4 @@
+// The package's API: the report, and the decoder's answers as data.
 import type {Readable} from 'node:stream';
 
 export interface Report {
@@ -25,3 +26,136 @@ export function report(bytes: Uint8Array, name: string): Promise<Report>;
 export function createReportStream(path: string): ReportStream;
 /** The report on bytes, as the content of a file called name, as a stream of bytes. */
 export function createReportStream(bytes: Uint8Array, name: string): ReportStream;
+
+/**
+ * One field of the headers as the file stores it. offset and size are numbers: fields lie in
+ * the first 200 bytes.
+ */
+export interface Field {
+  /** As the format names it: 'bfSize', 'biWidth', 'bcHeight', 'bV5RedMask', 'cbFix'. */
+  name: string;
+  offset: number;
+  size: number;
+  /** As the format reads it: signed where signed, masks in hex, colour spaces as text. */
+  value: string;
+  /** What the value means or what is wrong with it; '' when nothing is. */
+  note: string;
+  /** The stored bytes the file holds, as upper-case hex pairs: '28 00 00 00'. */
+  hex: string;
+}
+
+export type RegionKind =
+  | 'file-header' | 'info-header' | 'header-extra' | 'mask' | 'colour-entry' | 'gap'
+  | 'pixel-row' | 'row-padding' | 'encoded-run' | 'absolute-run' | 'run-pad' | 'end-of-line'
+  | 'end-of-bitmap' | 'delta' | 'cut-command' | 'pixel-data' | 'jpeg' | 'png' | 'icc-profile'
+  | 'profile-name' | 'past-pixels' | 'unread';
+
+/**
+ * A run of the file's bytes and what they are. Regions lie inside the file, so offset and size
+ * are numbers, exact for any file.
+ */
+export interface Region {
+  offset: number;
+  size: number;
+  kind: RegionKind;
+  /** 'bfSize', 'entry 3', 'row 12', 'encoded run of 5', 'delta 2, 1'. */
+  name: string;
+  /** Overlaps, cuts and other remarks; '' when none. */
+  note: string;
+  /** For a row or an RLE run that sets pixels: pixels of them from x, y (y from the top). */
+  x?: number;
+  y?: number;
+  pixels?: number;
+}
+
+/**
+ * What the headers say, every field and the map of the file. Positions and lengths that the
+ * header claims, which may lie past the file and past 2^53, are decimal strings.
+ */
+export interface Inspection {
+  fileLength: number;
+  /** The file starts with 'BM'. */
+  bitmap: boolean;
+  header: {
+    kind: 'none' | 'core' | 'os2' | 'info' | 'info52' | 'info56' | 'v4' | 'v5';
+    /** 'BITMAPINFOHEADER', 'BITMAPCOREHEADER (OS/2 1.x)', ... */
+    name: string;
+    /** biSize as stored. */
+    size: number;
+  };
+  /** Whether decode() decodes the pixels; problem says why not. */
+  decodes: boolean;
+  encoding: 'none' | 'indexed' | 'bit-fields' | 'bgr' | 'bgra64' | 'rle8' | 'rle4' | 'rle24'
+    | 'huffman' | 'jpeg' | 'png';
+  encodingName: string;
+  problem: string | null;
+  width: number;
+  height: number;
+  /** As stored: signed (a negative height is top-down). */
+  storedWidth: number;
+  storedHeight: number;
+  topDown: boolean;
+  bitCount: number;
+  compression: number;
+  /** 'BI_RGB', 'BI_RLE8', 'BI_BITFIELDS', ... */
+  compressionName: string;
+  /** The channels' masks of bit fields (alpha 0: opaque), and where they are stored after a
+   * 40-byte header (offset null and size 0 in a longer header or by default). */
+  masks: {red: number; green: number; blue: number; alpha: number; offset: string | null;
+          size: number} | null;
+  table: {offset: string; entrySize: number; entries: string} | null;
+  /** The pixels from start to end (null past 2^64 - 1), in rows of rowBytes when uncompressed. */
+  pixels: {start: string; end: string | null; rowBytes: string};
+  embedded: {kind: 'jpeg' | 'png'; offset: string; length: string} | null;
+  /** An ICC profile in the file, or (linked) a profile's file name. */
+  profile: {linked: boolean; offset: string; size: string} | null;
+  /** Every field of the headers and masks, in file order. */
+  fields: Field[];
+  /** Every byte of the file in exactly one region, in file order, from 0 to fileLength. */
+  regions: Region[];
+}
+
+export interface InspectOptions {
+  /** The most regions to list (default 1,000,000; Infinity for no bound). */
+  maxRegions?: number;
+}
+
+/**
+ * The format, fields and map of the file at path, or of bytes. Rejects with a RangeError (code
+ * 'ERR_QUILLFEN_TOO_MANY_REGIONS') when the map has more than maxRegions regions, and with
+ * Node's own error (ENOENT, EISDIR, ...) for a path that cannot be opened.
+ */
+export function inspect(pathOrBytes: string | Uint8Array,
+                        options?: InspectOptions): Promise<Inspection>;
+
+/** Pixel states, one byte a pixel. */
+export type PixelState =
+  /** defined */ 0 |
+  /** skipped by an RLE delta, end of line or end of bitmap */ 1 |
+  /** missing: past the end of the file */ 2 |
+  /** its index is past the colour table */ 3;
+
+export interface Decoded {
+  width: number;
+  height: number;
+  /** width x height x 4 bytes: red, green, blue, alpha, rows from the top; 0 0 0 0 where the
+   * pixel is not defined. */
+  rgba: Uint8Array;
+  /** width x height bytes, one PixelState a pixel. */
+  state: Uint8Array;
+}
+
+export interface DecodeOptions {
+  /** The most pixels to decode (default 268,435,456 = 16384 x 16384; at most 2^30). */
+  maxPixels?: number;
+}
+
+/**
+ * The pixels of the file at path, or of bytes, as the format defines them. Rejects with a
+ * RangeError (code 'ERR_QUILLFEN_TOO_MANY_PIXELS') when there are more than maxPixels; with an
+ * Error (code 'ERR_QUILLFEN_NOT_DECODED') whose message says why, for pixels the core does not
+ * decode (embedded JPEG or PNG, OS/2 Huffman, a file that is not a bitmap); and with Node's own
+ * error for a path that cannot be opened.
+ */
+export function decode(pathOrBytes: string | Uint8Array,
+                       options?: DecodeOptions): Promise<Decoded>;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/json.h"
 #include "decode/input.h"
 #include "tests/support/bmp_writer.h"
 
@@ -39,6 +40,35 @@ Bytes rle8() {
                         0x00, 0x01, 0x80, 0x00, 0x00, 0x01});
   putLE(file, 30, 1, 4);
   return file;
+}
+
+// The writer every answer goes through: each kind of value, escapes, nesting, signs and the
+// bounds of 64 bits.
+TEST(DecodeAnswers, TheJsonWriterWritesEachKindOfValue) {
+  app::Json json;
+  json.begin('{');
+  json.text("plain", "row 12");
+  json.text("escaped", std::string("a\"b\\c\x01\x1F\xC3\xA9"
+                                   "d",
+                                   10));
+  json.text("empty", "");
+  json.begin('[', "list");
+  json.number({}, 0);
+  json.number({}, UINT64_MAX);
+  json.signedNumber({}, INT64_MIN);
+  json.signedNumber({}, -2);
+  json.decimal({}, 18446744065119617074u);
+  json.begin('{');
+  json.end('}');
+  json.end(']');
+  json.flag("yes", true);
+  json.flag("no", false);
+  json.null("none");
+  json.end('}');
+  EXPECT_EQ(json.str(),
+            R"({"plain":"row 12","escaped":"a\"b\\c\u0001\u001féd","empty":"",)"
+            R"("list":[0,18446744073709551615,-9223372036854775808,-2,"18446744065119617074",{}],)"
+            R"("yes":true,"no":false,"none":null})");
 }
 
 TEST(DecodeAnswers, TheSampleFormatExactly) {
@@ -173,6 +203,11 @@ TEST(DecodeAnswers, RegionRangesKeepWholeTheRegionsTheyCutAndPageExactly) {
             R"({"regions":[],"more":false,"next":80})");
   EXPECT_EQ(app::regionsAnswer(rle.decoder, 0, UINT64_MAX, 0),
             R"({"regions":[],"more":true,"next":0})");
+  // Counted, not written: the range's four, the whole map's 25, or as far as a bound.
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 65, 74, 100), R"({"count":4})");
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 0, UINT64_MAX, UINT64_MAX), R"({"count":25})");
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 0, UINT64_MAX, 24), R"({"count":24})");
+  EXPECT_EQ(app::regionCountAnswer(rle.decoder, 80, UINT64_MAX, 9), R"({"count":0})");
   EXPECT_EQ(app::regionAtAnswer(rle.decoder, 67), delta);
   EXPECT_EQ(app::regionAtAnswer(rle.decoder, 79),
             region(78, 2, "end-of-bitmap", "end of bitmap") + "}");

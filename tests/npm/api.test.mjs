@@ -4,14 +4,13 @@
 // a string that cannot be, calls that fail followed by calls that work, streams that are not
 // read, the one worker that serves call after call, and the core's own exports.
 import assert from 'node:assert/strict';
-import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import {createRequire} from 'node:module';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {installed, nativeDigest, root, runMeasured, scratchDir, sha256, shell, testFiles,
-        trueColorFile} from './support.mjs';
+import {installed, nativeDigest, root, runCounting, runMeasured, scratchDir, sha256, shell,
+        testFiles, trueColorFile} from './support.mjs';
 
 const scratch = scratchDir();
 after(() => fs.rmSync(scratch, {recursive: true, force: true}));
@@ -218,36 +217,11 @@ describe('calls that fail', () => {
   });
 });
 
-// Runs script (CommonJS) in a Node process of its own, after it replaces worker_threads' Worker
-// with one that counts the workers started; returns what it printed last, as JSON, and how long
-// the process took. One that has not ended within 20 s is killed and fails the test.
-function runCounting(script, limitMs = 20_000) {
-  const started = performance.now();
-  const run = spawnSync(process.execPath, ['-e', `
-    const fs = require('node:fs');
-    const threads = require('node:worker_threads');
-    let workers = 0;
-    threads.Worker = class extends threads.Worker {
-      constructor(...args) {
-        super(...args);
-        workers += 1;
-      }
-    };
-    const quillfen = require(${JSON.stringify(installed)});
-    (async () => {${script}})().then((result) => console.log(JSON.stringify({...result, workers})));
-  `], {cwd: scratch, timeout: limitMs, killSignal: 'SIGKILL'});
-  const ms = performance.now() - started;
-  assert.equal(run.signal, null, `the process did not end within ${limitMs} ms`);
-  assert.equal(run.status, 0, run.stderr.toString());
-  const printed = run.stdout.toString().trim().split('\n').at(-1);
-  return {...(printed ? JSON.parse(printed) : {}), ms};
-}
-
 describe('the process', () => {
   test('exits when a stream is never read, or no longer read, as it does for a file stream',
        (t) => {
     const photo = trueColorFile(path.join(scratch, 'photo.bmp'), 4000, 3000);
-    const fileStream = runCounting(`fs.createReadStream(${JSON.stringify(photo)});`);
+    const fileStream = runCounting(`fs.createReadStream(${JSON.stringify(photo)});`, scratch);
     for (const [what, script] of [
       ['sample, never read', `quillfen.createReportStream(${JSON.stringify(sample)});`],
       ['36 MB file, never read', `quillfen.createReportStream(${JSON.stringify(photo)});`],
@@ -255,7 +229,7 @@ describe('the process', () => {
         const stream = quillfen.createReportStream(${JSON.stringify(photo)});
         stream.once('data', () => stream.pause());`],
     ]) {
-      const {ms} = runCounting(script);
+      const {ms} = runCounting(script, scratch);
       assert.ok(ms < fileStream.ms + 1000, `${what}: ${ms.toFixed(0)} ms, against ` +
                 `${fileStream.ms.toFixed(0)} ms for a file stream`);
       t.diagnostic(`${what}: exited in ${ms.toFixed(0)} ms (file stream ${fileStream.ms.toFixed(0)} ms)`);
@@ -277,7 +251,7 @@ describe('the process', () => {
       stream.destroy();
       await quillfen.report('${sample}');
       return {texts: texts.size, sequential, buffered};
-    `);
+    `, scratch);
     assert.equal(sequential, 1, 'workers started for 30 calls one after another');
     // The stream given up stops its run, and its worker: one more serves the calls after it.
     assert.equal(workers, 2);

@@ -21,7 +21,8 @@ describe('the package', () => {
     const files = execFileSync('tar', ['-tzf', path.join(root, 'build-npm', tarball)])
                       .toString().trim().split('\n').sort();
     const expected = ['LICENSE', 'README.md', 'bin/quillfen.js', 'index.d.ts', 'index.js',
-                      'index.mjs', 'lib/core.js', 'lib/report_worker.js', 'package.json'];
+                      'index.mjs', 'lib/core.js', 'lib/core_worker.js', 'lib/decode.js',
+                      'lib/report.js', 'lib/workers.js', 'package.json'];
     assert.deepEqual(files, expected.map((file) => `package/${file}`));
     const manifest = JSON.parse(fs.readFileSync(path.join(installed, 'package.json')));
     const version = /project\(quillfen VERSION ([0-9.]+)/.exec(

@@ -1,6 +1,6 @@
 // The README's npm commands run exactly as written, in a scratch folder that holds the built
 // tarball and the sample: the global install gives the command, the project install serves the
-// README's example, in both import forms.
+// README's example, in both import forms; and the npm README's install lines and example.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -57,7 +57,7 @@ test('the install lines work as written, and the example runs as the README show
     fs.copyFileSync(path.join(root, 'tests/npm', usage), path.join(project, usage));
     const run = shell(`node ${usage}`, {cwd: project});
     assert.equal(run.status, 0, `${usage}: ${run.stderr}`);
-    assert.equal(run.stdout.toString(), `${expected.length} 0 0 0\n`);
+    assert.equal(run.stdout.toString(), `${expected.length} 0 0 0\n8 18 8 36 150 128 32\n`);
     assert.ok(fs.readFileSync(path.join(project, 'sample.bmp.txt')).equals(expected));
   }
   // The README shows usage.mjs from its first import to its checks.
@@ -86,4 +86,21 @@ test("the npm README's install lines work as written, beside the tarball", () =>
   const run = shell(`node -e "require('quillfen').report('${sample}').then((r) => ` +
                     'process.stdout.write(r.text))"', {cwd: project});
   assert.ok(run.stdout.equals(shell(`'${native}' '${sample}'`).stdout));
+  // The README's example, as written, on a picture.bmp of its own.
+  const example = /```js\n([^]*?)```/.exec(fs.readFileSync(path.join(root, 'npm/README.md'),
+                                                             'utf8'))[1];
+  fs.writeFileSync(path.join(project, 'example.mjs'), example);
+  fs.copyFileSync(sample, path.join(project, 'picture.bmp'));
+  const ran = shell('node example.mjs', {cwd: project});
+  assert.equal(ran.status, 0, ran.stderr);
+  const fields = ['0 bfType BM a BMP file', "2 bfSize 150 the file's length",
+                  '6 bfReserved1 0 ', '8 bfReserved2 0 ', '10 bfOffBits 118 where the pixels start',
+                  '14 biSize 40 BITMAPINFOHEADER', '18 biWidth 8 pixels',
+                  '22 biHeight 4 rows, stored bottom-up', '26 biPlanes 1 ',
+                  '28 biBitCount 8 8 bits a pixel', '30 biCompression 0 BI_RGB',
+                  '34 biSizeImage 32 ', '38 biXPelsPerMeter 2835 ', '42 biYPelsPerMeter 2835 ',
+                  '46 biClrUsed 16 table entries', '50 biClrImportant 16 '];
+  assert.equal(ran.stdout.toString(), ['0', ...fields, ''].join('\n'));
+  assert.ok(fs.readFileSync(path.join(project, 'picture.bmp.txt')).equals(
+    shell("'" + native + "' picture.bmp", {cwd: project}).stdout));
 });

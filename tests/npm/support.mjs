@@ -77,3 +77,28 @@ export function runMeasured(script, dir, limitMs = 120_000) {
   assert.equal(run.status, 0, run.stderr.toString());
   return JSON.parse(run.stdout.toString().trim().split('\n').at(-1));
 }
+
+// Runs script (CommonJS) in a Node process of its own, in dir, after it replaces worker_threads'
+// Worker with one that counts the workers started; returns what it printed last, as JSON, and
+// how long the process took. One that has not ended within limitMs is killed and fails the test.
+export function runCounting(script, dir, limitMs = 20_000) {
+  const started = performance.now();
+  const run = spawnSync(process.execPath, ['-e', `
+    const fs = require('node:fs');
+    const threads = require('node:worker_threads');
+    let workers = 0;
+    threads.Worker = class extends threads.Worker {
+      constructor(...args) {
+        super(...args);
+        workers += 1;
+      }
+    };
+    const quillfen = require(${JSON.stringify(installed)});
+    (async () => {${script}})().then((result) => console.log(JSON.stringify({...result, workers})));
+  `], {cwd: dir, timeout: limitMs, killSignal: 'SIGKILL'});
+  const ms = performance.now() - started;
+  assert.equal(run.signal, null, `the process did not end within ${limitMs} ms`);
+  assert.equal(run.status, 0, run.stderr.toString());
+  const printed = run.stdout.toString().trim().split('\n').at(-1);
+  return {...(printed ? JSON.parse(printed) : {}), ms};
+}
