@@ -105,6 +105,7 @@ function finish(current, {status, reportLength}) {
     current.said = reportedText(file.name, reportLength, view.shownBytes);
     setState('done', current.said);
     // The picture's size is the decoder's, which the inspector asks for when it opens.
+    picture.pending();
     inspector.open(file, signal).then((format) => {
       if (!signal.aborted) picture.show(file, describe, format, signal);
     });
