@@ -77,7 +77,8 @@ describe('the picture', () => {
     assert.equal(await pick(page, file('broken.bmp')), 'done');
     assert.equal(await settledPicture(), 'undecodable');
     assert.equal(await text(page, '#picture-note'),
-                 'This browser cannot decode the file as a picture.');
+                 'Neither this browser nor Quillfen\'s decoder can decode the file as a ' +
+                 'picture: 7 bits a pixel, a depth the format does not define.');
     assert.deepEqual(await rendered('#picture'), none);
 
     fs.writeFileSync(file('refused.bmp'), 'not a bitmap');
@@ -343,8 +344,8 @@ describe('the page', () => {
     await (await chooser).accept([sample]);
     await fresh.waitForFunction(() => document.body.dataset.state === 'done');
     assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'report', 'picture-frame',
-                                        'pixel-x', 'pixel-y', 'show-pixel', 'go-offset',
-                                        'show-offset']);
+                                        'picture-browser', 'pixel-x', 'pixel-y', 'show-pixel',
+                                        'go-offset', 'show-offset']);
     const snapshot = await fresh.accessibility.snapshot({interestingOnly: true});
     const names = JSON.stringify(snapshot);
     assert.match(names, /"name":"Report text"/);
