@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "compare/stored_pixels.h"
 #include "decode/map.h"
 
 namespace compare {
@@ -18,8 +19,6 @@ using decode::Format;
 
 // Pixels decoded and compared at a time: a row of any width is walked in pieces.
 constexpr std::uint32_t kPiecePixels = 16384;
-// Pixels compared by one memcmp before they are looked at one by one.
-constexpr std::uint32_t kChunkPixels = 16;
 // Table entries compared as bytes at a time.
 constexpr std::uint64_t kEntriesAtATime = 4096;
 
@@ -255,26 +254,43 @@ struct Range {
   std::uint32_t to = 0;
 };
 
-// In the same layout the same bytes are the same pixels: of the n pixels from x in row y, those
-// between the first and the last byte that differ; none when the bytes are the same. All n when
-// their bytes are not all in memory in both files (a piece across the end of a block, or of a
-// file).
-// Bytes before sameUpTo are the same in both files: a piece that lies there at the same offset
-// in both is not read again.
-Range differingPixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, std::uint32_t y,
+// The stored bytes of a piece of a row in both files, in the same layout.
+struct PieceBytes {
+  bool same = false;   // known to be the same without reading them again
+  bool whole = false;  // both in memory whole
+  const std::uint8_t* a = nullptr;
+  const std::uint8_t* b = nullptr;
+  std::size_t size = 0;
+};
+
+// The bytes of the n pixels from x in row y; pieces start on whole bytes. Bytes before sameUpTo
+// are the same in both files: a piece that lies there at the same offset in both is not read
+// again. A piece across the end of a block, or of a file, is not whole.
+PieceBytes pieceBytes(Decoder& a, Decoder& b, std::uint64_t sameUpTo, std::uint32_t y,
                       std::uint32_t x, std::uint32_t n) {
   const std::uint64_t bits = a.format().layout.bits;
-  // Pieces start on whole bytes.
-  const auto size = static_cast<std::size_t>(((std::uint64_t{x} + n) * bits + 7) / 8 -
-                                             std::uint64_t{x} * bits / 8);
+  PieceBytes bytes;
+  bytes.size = static_cast<std::size_t>(((std::uint64_t{x} + n) * bits + 7) / 8 -
+                                        std::uint64_t{x} * bits / 8);
   const std::uint64_t offset = storedOffset(a, y, x);
-  if (offset == storedOffset(b, y, x) && offset + size <= sameUpTo) return {};
-  const decode::Span bytesA = a.reader().at(offset, size);
-  const decode::Span bytesB = b.reader().at(storedOffset(b, y, x), size);
-  if (bytesA.size < size || bytesB.size < size) return {0, n};
+  if (offset == storedOffset(b, y, x) && offset + bytes.size <= sameUpTo) {
+    bytes.same = true;
+    return bytes;
+  }
+  const decode::Span spanA = a.reader().at(offset, bytes.size);
+  const decode::Span spanB = b.reader().at(storedOffset(b, y, x), bytes.size);
+  bytes.whole = spanA.size >= bytes.size && spanB.size >= bytes.size;
+  bytes.a = spanA.data;
+  bytes.b = spanB.data;
+  return bytes;
+}
+
+// In the same layout the same bytes are the same pixels: of n pixels whose bytes are whole, those
+// between the first and the last byte that differ; none when the bytes are the same.
+Range differingPixels(const PieceBytes& bytes, std::uint64_t bits, std::uint32_t n) {
   std::size_t first = 0;
   std::size_t last = 0;
-  if (!differingBytes(bytesA.data, bytesB.data, size, &first, &last)) return {};
+  if (!differingBytes(bytes.a, bytes.b, bytes.size, &first, &last)) return {};
   return {static_cast<std::uint32_t>(first * 8 / bits),
           static_cast<std::uint32_t>(std::min<std::uint64_t>(n, (last * 8 + 7) / bits + 1))};
 }
@@ -288,10 +304,6 @@ struct Piece {
 // The largest difference so far of each byte of a chunk's RGBA, kept by byte so that the loop
 // that widens it vectorizes; channel c is the largest of bytes c, c + 4, c + 8, ...
 using Largest = std::array<std::uint8_t, std::size_t{kChunkPixels} * 4>;
-
-std::uint8_t distance(std::uint8_t x, std::uint8_t y) {
-  return static_cast<std::uint8_t>(std::max(x, y) - std::min(x, y));
-}
 
 bool sameWord(const std::uint8_t* a, const std::uint8_t* b) {
   std::uint32_t wordA = 0;
@@ -399,6 +411,34 @@ void comparePiece(PixelComparison& pixels, Largest& largest, const Bounds& bound
   }
 }
 
+// Compares the pixels of range in a piece from x of row y by their stored bytes, then decodes
+// the pixels it lists.
+void compareStoredPiece(Decoder* const decoders[2], const StoredLayout& stored,
+                        const PieceBytes& bytes, Range range, std::uint32_t x, std::uint32_t y,
+                        const Bounds& bounds, StoredLargest& largest,
+                        StoredDifferences& differences, PixelComparison& pixels) {
+  const std::size_t skip = std::size_t{range.from} * stored.bits / 8;
+  compareStored(stored, bytes.a + skip, bytes.b + skip, range.to - range.from,
+                bounds.pixels - pixels.first.size(), largest, differences);
+  if (differences.differ == 0) return;
+  x += range.from;
+  extendBox(pixels, x + differences.first, x + differences.last, y);
+  pixels.differ += differences.differ;
+  pixels.stateDiffer += differences.stateDiffer;
+  for (const std::uint32_t i : differences.listed) {
+    PixelDifference difference;
+    difference.x = x + i;
+    difference.y = y;
+    PixelSide* const sides[2] = {&difference.a, &difference.b};
+    for (std::size_t f = 0; f < 2; ++f) {
+      std::uint8_t state = 0;
+      decoders[f]->decodeRow(y, difference.x, 1, sides[f]->rgba.data(), &state);
+      sides[f]->state = static_cast<decode::State>(state);
+    }
+    pixels.first.push_back(std::move(difference));
+  }
+}
+
 // Where a listed pixel comes from in one file, and the bytes that hold it.
 void trace(Decoder& decoder, std::uint32_t x, std::uint32_t y, PixelSide& side) {
   side.source = decoder.pixelSource(x, y);
@@ -443,6 +483,9 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
   if (pixels.count == 0) return;
   Decoder* const decoders[2] = {&a, &b};
   const bool bytesFirst = sameLayout(a.format(), b.format());
+  const StoredLayout stored = bytesFirst ? storedLayout(a.format(), b.format()) : StoredLayout{};
+  StoredLargest storedLargest;
+  StoredDifferences storedDifferences;
   const std::uint32_t pieceWidth = std::min(pixels.width, kPiecePixels);
   Piece piece;
   for (std::size_t f = 0; f < 2; ++f) {
@@ -457,8 +500,17 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
       if (missing[0] && missing[1]) continue;
       Range range{0, n};
       if (bytesFirst) {
-        range = differingPixels(a, b, sameUpTo, y, x, n);
-        if (range.from == range.to) continue;
+        const PieceBytes bytes = pieceBytes(a, b, sameUpTo, y, x, n);
+        if (bytes.same) continue;
+        if (bytes.whole) {
+          range = differingPixels(bytes, a.format().layout.bits, n);
+          if (range.from == range.to) continue;
+          if (stored.kind != StoredLayout::Kind::kNone) {
+            compareStoredPiece(decoders, stored, bytes, range, x, y, bounds, storedLargest,
+                               storedDifferences, pixels);
+            continue;
+          }
+        }
       }
       const std::uint32_t count = range.to - range.from;
       for (std::size_t f = 0; f < 2; ++f) {
@@ -475,6 +527,9 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
   }
   for (std::size_t i = 0; i < largest.size(); ++i)
     pixels.largest[i % 4] = std::max(pixels.largest[i % 4], largest[i]);
+  const std::array<std::uint8_t, 4> storedChannels = largestChannels(stored, storedLargest);
+  for (std::size_t c = 0; c < 4; ++c)
+    pixels.largest[c] = std::max(pixels.largest[c], storedChannels[c]);
   for (PixelDifference& difference : pixels.first) {
     trace(a, difference.x, difference.y, difference.a);
     trace(b, difference.x, difference.y, difference.b);
