@@ -114,9 +114,9 @@ template <typename Differs>
 void place(std::uint32_t n, std::size_t room, const Differs& differs,
            StoredDifferences& differences) {
   std::uint32_t first = 0;
-  while (!differs(first)) ++first;
+  while (first + 1 < n && !differs(first)) ++first;
   std::uint32_t last = n - 1;
-  while (!differs(last)) --last;
+  while (last > first && !differs(last)) --last;
   differences.first = first;
   differences.last = last;
   for (std::uint32_t p = first; p <= last && differences.listed.size() < room; ++p) {

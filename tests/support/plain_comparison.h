@@ -1,0 +1,32 @@
+// Two files' pixels compared the plain way, for the tests and the fuzz target to hold the
+// comparison to: every row of both decoded whole and compared pixel by pixel.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "decode/input.h"
+
+namespace testing_support {
+
+struct PlainPixels {
+  bool compared = false;  // both decode
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint64_t differ = 0;
+  std::uint64_t stateDiffer = 0;
+  std::uint32_t left = 0;  // the box of the pixels that differ, when any do
+  std::uint32_t top = 0;
+  std::uint32_t right = 0;
+  std::uint32_t bottom = 0;
+  std::array<std::uint8_t, 4> largest{};                       // over pixels of the same state
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> first;  // (x, y), at most listed
+};
+
+// Decodes the area both pictures cover, row by row; the caller keeps it small.
+PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t listed);
+
+}  // namespace testing_support
