@@ -218,12 +218,77 @@ std::uint64_t storedOffset(const Decoder& decoder, std::uint32_t y, std::uint32_
          std::uint64_t{x} * layout.bits / 8;
 }
 
-// Whether the pixels of row y from x on are all missing, known without decoding them: their
-// bytes lie past the end of the file, or the file ends an RLE picture's commands before them.
-bool allMissing(Decoder& decoder, std::uint32_t y, std::uint32_t x) {
-  if (!decoder.isRle()) return storedOffset(decoder, y, x) >= decoder.format().fileSize;
-  const decode::RleIndex& index = decoder.rleIndex();
-  return index.cut && storedRowOf(decoder, y) > index.last.row;
+// Stored rows of an uncompressed file whose first byte the file holds; the rows after them
+// are missing whole. Counted by division, since a huge row number times its length wraps.
+std::uint64_t rowsHeld(const Format& format) {
+  const bitmap::PixelLayout& layout = format.layout;
+  if (format.fileSize <= layout.start) return 0;
+  return (format.fileSize - layout.start + layout.rowBytes - 1) / layout.rowBytes;
+}
+
+// Pixels known to be in one state without decoding them: those from x to the end of a row, or
+// `rows` whole rows from y on.
+struct Rest {
+  std::uint64_t rows = 0;  // 0 when not known
+  std::uint8_t state = decode::kMissing;
+};
+
+// How many rows from y on are all missing, or all skipped past an RLE picture's end of bitmap:
+// the stored rows after the last one the file holds or the commands reach. Bottom-up files
+// store them at the top, top-down ones at the bottom.
+Rest wholeRows(Decoder& decoder, std::uint32_t y) {
+  const Format& format = decoder.format();
+  const std::uint64_t height = decoder.height();
+  std::uint64_t reached = 0;  // stored rows that hold a pixel's byte or a command
+  Rest rest;
+  if (decoder.isRle()) {
+    const decode::RleIndex& index = decoder.rleIndex();
+    reached = index.last.row + 1;
+    rest.state = index.cut ? decode::kMissing : decode::kSkipped;
+  } else {
+    if (format.layout.rowBytes == 0) return rest;
+    reached = rowsHeld(format);
+  }
+  if (reached >= height) return rest;
+  if (format.layout.topDown) {
+    if (y >= reached) rest.rows = height - y;
+  } else if (y < height - reached) {
+    rest.rows = height - reached - y;
+  }
+  return rest;
+}
+
+// Whether the pixels of row y from x on are known to be in one state without decoding them:
+// their bytes lie past the end of the file, or the file ends an RLE picture's commands before
+// them, or one command passes over them all (an end of line or of bitmap, or a delta that
+// passes the row's last pixel too).
+Rest restOfRow(Decoder& decoder, std::uint32_t y, std::uint32_t x) {
+  Rest rest = wholeRows(decoder, y);
+  if (rest.rows > 0) {
+    rest.rows = 1;
+    return rest;
+  }
+  const Format& format = decoder.format();
+  if (!decoder.isRle()) {
+    if (format.layout.rowBytes == 0) return rest;
+    const std::uint64_t row = storedRowOf(decoder, y);
+    if (row >= rowsHeld(format) || storedOffset(decoder, y, x) >= format.fileSize) rest.rows = 1;
+    return rest;
+  }
+  using Kind = decode::PixelSource::Kind;
+  const decode::PixelSource source = decoder.pixelSource(x, y);
+  if (source.kind == Kind::kMissing && decoder.rleIndex().cut) {
+    rest.rows = 1;
+  } else if (source.kind == Kind::kSkipped) {
+    const decode::PixelSource last = source.command == decode::CommandKind::kDelta
+                                         ? decoder.pixelSource(decoder.width() - 1, y)
+                                         : source;
+    if (last.kind == Kind::kSkipped && last.offset == source.offset) {
+      rest.rows = 1;
+      rest.state = decode::kSkipped;
+    }
+  }
+  return rest;
 }
 
 // The first and the last byte at which a and b differ, found a block of bytes at a time;
@@ -353,6 +418,26 @@ void extendBox(PixelComparison& pixels, std::uint32_t left, std::uint32_t right,
   pixels.box.left = std::min(pixels.box.left, left);
   pixels.box.right = std::max(pixels.box.right, right);
   pixels.box.bottom = y;
+}
+
+// Pixels known to be in one state in each file, not the same one: those from x to the end of
+// row y and of the rows - 1 rows below it. Counted, boxed and listed without decoding them.
+void differInState(PixelComparison& pixels, const Bounds& bounds, std::uint32_t x, std::uint32_t y,
+                   std::uint64_t rows, const Rest rest[2]) {
+  const std::uint64_t width = pixels.width;
+  extendBox(pixels, rows > 1 ? 0 : x, pixels.width - 1, y);
+  pixels.box.bottom = static_cast<std::uint32_t>(y + rows - 1);
+  const std::uint64_t count = width - x + (rows - 1) * width;
+  pixels.differ += count;
+  pixels.stateDiffer += count;
+  for (std::uint64_t i = x; i - x < count && pixels.first.size() < bounds.pixels; ++i) {
+    PixelDifference difference;
+    difference.x = static_cast<std::uint32_t>(i % width);
+    difference.y = static_cast<std::uint32_t>(y + i / width);
+    difference.a.state = static_cast<decode::State>(rest[0].state);
+    difference.b.state = static_cast<decode::State>(rest[1].state);
+    pixels.first.push_back(std::move(difference));
+  }
 }
 
 // Compares n decoded pixels from x of row y. A piece that is the same is passed over by
@@ -493,13 +578,25 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
     piece.state[f].resize(pieceWidth);
   }
   Largest largest{};
-  for (std::uint32_t y = 0; y < pixels.height; ++y) {
+  for (std::uint32_t y = 0; y < pixels.height;) {
+    // Rows that neither file holds, or whose commands neither reaches, are passed over whole.
+    const Rest rows[2] = {wholeRows(a, y), wholeRows(b, y)};
+    if (rows[0].rows > 0 && rows[1].rows > 0) {
+      const std::uint64_t n =
+          std::min({rows[0].rows, rows[1].rows, std::uint64_t{pixels.height} - y});
+      if (rows[0].state != rows[1].state) differInState(pixels, bounds, 0, y, n, rows);
+      y = static_cast<std::uint32_t>(y + n);
+      continue;
+    }
     for (std::uint32_t x = 0; x < pixels.width; x += pieceWidth) {
       const std::uint32_t n = std::min(pieceWidth, pixels.width - x);
-      const bool missing[2] = {allMissing(a, y, x), allMissing(b, y, x)};
-      if (missing[0] && missing[1]) continue;
+      const Rest rest[2] = {restOfRow(a, y, x), restOfRow(b, y, x)};
+      if (rest[0].rows > 0 && rest[1].rows > 0) {
+        if (rest[0].state != rest[1].state) differInState(pixels, bounds, x, y, 1, rest);
+        break;
+      }
       Range range{0, n};
-      if (bytesFirst) {
+      if (bytesFirst && rest[0].rows == 0 && rest[1].rows == 0) {
         const PieceBytes bytes = pieceBytes(a, b, sameUpTo, y, x, n);
         if (bytes.same) continue;
         if (bytes.whole) {
@@ -514,9 +611,9 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
       }
       const std::uint32_t count = range.to - range.from;
       for (std::size_t f = 0; f < 2; ++f) {
-        if (missing[f]) {
+        if (rest[f].rows > 0) {
           std::memset(piece.rgba[f].data(), 0, std::size_t{count} * 4);
-          std::memset(piece.state[f].data(), decode::kMissing, count);
+          std::memset(piece.state[f].data(), rest[f].state, count);
         } else {
           decoders[f]->decodeRow(y, x + range.from, count, piece.rgba[f].data(),
                                  piece.state[f].data());
@@ -524,6 +621,7 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
       }
       comparePiece(pixels, largest, bounds, piece, x + range.from, y, count);
     }
+    ++y;
   }
   for (std::size_t i = 0; i < largest.size(); ++i)
     pixels.largest[i % 4] = std::max(pixels.largest[i % 4], largest[i]);
