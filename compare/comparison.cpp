@@ -275,11 +275,17 @@ Rest restOfRow(Decoder& decoder, std::uint32_t y, std::uint32_t x) {
     if (row >= rowsHeld(format) || storedOffset(decoder, y, x) >= format.fileSize) rest.rows = 1;
     return rest;
   }
+  // Where the file cuts the commands short, every pixel from there on is missing. (A pixel
+  // whose table entry is missing is no sign of that.)
+  const decode::RleIndex& index = decoder.rleIndex();
+  const std::uint64_t row = storedRowOf(decoder, y);
+  if (index.cut && (row > index.last.row || (row == index.last.row && x >= index.last.x))) {
+    rest.rows = 1;
+    return rest;
+  }
   using Kind = decode::PixelSource::Kind;
   const decode::PixelSource source = decoder.pixelSource(x, y);
-  if (source.kind == Kind::kMissing && decoder.rleIndex().cut) {
-    rest.rows = 1;
-  } else if (source.kind == Kind::kSkipped) {
+  if (source.kind == Kind::kSkipped) {
     const decode::PixelSource last = source.command == decode::CommandKind::kDelta
                                          ? decoder.pixelSource(decoder.width() - 1, y)
                                          : source;
