@@ -199,9 +199,9 @@ void checkPair(const Bytes& a, const Bytes& b) {
   const std::vector<std::string> lines = compare::comparisonLines(ab);
   require(!lines.empty() && lines.back().rfind("verdict: ", 0) == 0,
           "the lines end without a verdict");
-  // The plain comparison walks every row, empty ones too.
+  // The plain comparison holds a whole row and walks every row, of no pixels too.
   if (pixels.compared && !ab.identicalBytes &&
-      std::max<std::uint64_t>(pixels.count, pixels.height) <= kPlainPixels)
+      std::max<std::uint64_t>({pixels.count, pixels.width, pixels.height}) <= kPlainPixels)
     checkSmall(a, b, ab);
 }
 
