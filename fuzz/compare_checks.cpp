@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/source.h"
 #include "compare/comparison.h"
 #include "compare/lines.h"
 #include "decode/decoder.h"
@@ -163,13 +162,7 @@ void checkSmall(const Bytes& a, const Bytes& b, const compare::Comparison& compa
     require(plain.first[i].first == pixels.first[i].x && plain.first[i].second == pixels.first[i].y,
             "other pixels are listed");
   }
-  bitmap::Source sourceA(7);
-  bitmap::Source sourceB(7);
-  sourceA.openMemory(a.data(), a.size());
-  sourceB.openMemory(b.data(), b.size());
-  decode::SourceInput blocksA(sourceA);
-  decode::SourceInput blocksB(sourceB);
-  require(compare::comparisonLines(compare::compareFiles(blocksA, blocksB)) ==
+  require(compare::comparisonLines(testing_support::compareInBlocks(a, b, 7)) ==
               compare::comparisonLines(comparison),
           "read through tiny blocks, the comparison prints other lines");
 }

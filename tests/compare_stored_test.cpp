@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/source.h"
 #include "compare/comparison.h"
 #include "compare/lines.h"
 #include "compare/stored_pixels.h"
@@ -172,13 +171,7 @@ compare::StoredLayout layoutOf(const Bytes& a, const Bytes& b) {
 // three to agree, listed pixels and their sources included, and returns the first.
 compare::PixelComparison comparedThreeWays(const Bytes& a, const Bytes& b) {
   const compare::Comparison fast = inMemory(a, b);
-  bitmap::Source sourceA(7);
-  bitmap::Source sourceB(7);
-  sourceA.openMemory(a.data(), a.size());
-  sourceB.openMemory(b.data(), b.size());
-  decode::SourceInput blocksA(sourceA);
-  decode::SourceInput blocksB(sourceB);
-  const compare::Comparison decoded = compare::compareFiles(blocksA, blocksB);
+  const compare::Comparison decoded = testing_support::compareInBlocks(a, b, 7);
   const compare::PixelComparison& pixels = fast.pixels;
   const compare::PixelComparison& expected = decoded.pixels;
   EXPECT_EQ(pixels.differ, expected.differ);

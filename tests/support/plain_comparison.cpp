@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bitmap/source.h"
 #include "decode/decoder.h"
 
 namespace testing_support {
@@ -48,6 +49,17 @@ PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t list
     }
   }
   return plain;
+}
+
+compare::Comparison compareInBlocks(const std::vector<std::uint8_t>& a,
+                                    const std::vector<std::uint8_t>& b, std::size_t blockSize) {
+  bitmap::Source sourceA(blockSize);
+  bitmap::Source sourceB(blockSize);
+  sourceA.openMemory(a.data(), a.size());
+  sourceB.openMemory(b.data(), b.size());
+  decode::SourceInput inputA(sourceA);
+  decode::SourceInput inputB(sourceB);
+  return compare::compareFiles(inputA, inputB);
 }
 
 }  // namespace testing_support

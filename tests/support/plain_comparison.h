@@ -1,5 +1,6 @@
 // Two files' pixels compared the plain way, for the tests and the fuzz target to hold the
-// comparison to: every row of both decoded whole and compared pixel by pixel.
+// comparison to: every row of both decoded whole and compared pixel by pixel. And the comparison
+// of bytes read through tiny blocks, where no piece of a row lies whole and each is decoded.
 #pragma once
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "compare/comparison.h"
 #include "decode/input.h"
 
 namespace testing_support {
@@ -28,5 +30,9 @@ struct PlainPixels {
 
 // Decodes the area both pictures cover, row by row; the caller keeps it small.
 PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t listed);
+
+// The comparison of a and b, each read through a bitmap::Source of blockSize-byte blocks.
+compare::Comparison compareInBlocks(const std::vector<std::uint8_t>& a,
+                                    const std::vector<std::uint8_t>& b, std::size_t blockSize);
 
 }  // namespace testing_support
