@@ -277,7 +277,7 @@ TEST(CompareStored, TwentyFourBitPixelsAreCountedBoxedAndWidenedByTheirBytes) {
 
 TEST(CompareStored, ThirtyTwoBitPixelsReadOnlyTheBytesTheirMasksTake) {
   // 20 x 3, 80-byte rows: blue x, green 0x40 + y, red 0x90, fourth byte 0x7F.
-  Bytes rows(80 * 3);
+  Bytes rows(std::size_t{80} * 3);
   for (std::size_t i = 0; i < rows.size(); i += 4) {
     rows[i] = static_cast<std::uint8_t>(i / 4 % 20);
     rows[i + 1] = static_cast<std::uint8_t>(0x40 + 2 - i / 80);
@@ -328,7 +328,7 @@ TEST(CompareStored, ThirtyTwoBitPixelsReadOnlyTheBytesTheirMasksTake) {
 TEST(CompareStored, IndexedPixelsCompareByTheEntriesTheirIndicesName) {
   // 8 bits, 19 x 3 (rows of 20 bytes): entries 1 and 4 are one colour; 6 and up name none.
   const Storage& indexed = storages()[4];
-  Bytes rows(20 * 3, 0);
+  Bytes rows(std::size_t{20} * 3, 0);
   for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i % 3);
   rows[20 * 2 + 4] = 1;
   rows[20 * 2 + 5] = 2;
@@ -406,7 +406,7 @@ TEST(CompareStored, PixelsPastTheEndOfACutFileAreMissing) {
   Bytes changed = rows24();
   add24(changed, 5, 3, 1, 9);
   Bytes cut = fileOf(bgr, kWidth, kHeight, changed);
-  cut.resize(54 + 2 * strideOf(24, kWidth) + 10 * 3 + 2);
+  cut.resize(54 + 2 * strideOf(24, kWidth) + std::size_t{10} * 3 + 2);
   compare::PixelComparison pixels = comparedThreeWays(a, cut);
   EXPECT_EQ(pixels.differ, 1u + 27 + 2 * 37);
   EXPECT_EQ(pixels.stateDiffer, 27u + 2 * 37);
@@ -429,7 +429,7 @@ TEST(CompareStored, PixelsPastTheEndOfACutFileAreMissing) {
 TEST(CompareStored, RowsOfWholeChunksAndRowsWiderThanAPiece) {
   // A row of 32 pixels, two whole chunks, that ends the file with every pixel differing: the
   // loops read nothing past it (which AddressSanitizer would see).
-  const Bytes grey(96 * 2, 0x40);
+  const Bytes grey(std::size_t{96} * 2, 0x40);
   Bytes greener = grey;
   for (std::size_t i = 96; i < grey.size(); i += 3) greener[i + 1] = 0x41;
   const compare::PixelComparison whole =
@@ -479,8 +479,8 @@ TEST(CompareStored, RandomPairsOfEveryLayoutAndWidthAgree) {
       comparedThreeWays(a, b);
       comparedThreeWays(a, topDown(b, width, height, storage.bits));
       // Cut at a random byte of the pixels.
-      const Bytes cut(b.begin(), b.end() - static_cast<std::ptrdiff_t>(
-                                               1 + noise.below(static_cast<std::uint32_t>(size))));
+      const std::uint32_t more = noise.below(static_cast<std::uint32_t>(size));
+      const Bytes cut(b.begin(), b.end() - 1 - static_cast<std::ptrdiff_t>(more));
       comparedThreeWays(a, cut);
     }
   }
