@@ -176,6 +176,28 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// Runs args and the report it is held to in turn, rounds times, so that both meet the same load
+// on a shared machine; ok when args exits with status each time. The report's median goes to
+// reportSeconds.
+Measure measureAgainst(const std::string& self, const std::vector<std::string>& args, int status,
+                       const std::vector<std::string>& reportArgs, int rounds,
+                       double* reportSeconds) {
+  Measure m;
+  std::vector<double> times;
+  std::vector<double> reportTimes;
+  for (int i = 0; i < rounds; ++i) {
+    const Run report = spawn(self, reportArgs, false);
+    const Run run = spawn(self, args, false);
+    reportTimes.push_back(report.seconds);
+    times.push_back(run.seconds);
+    m.maxRssKiB = std::max(m.maxRssKiB, run.maxRssKiB);
+    m.ok = m.ok && run.status == status && report.status == 0;
+  }
+  m.medianSeconds = median(times);
+  *reportSeconds = median(reportTimes);
+  return m;
+}
+
 // Runs program on path with standard output to /dev/null; the seconds from spawn to exit.
 double runOnce(const std::string& program, const std::string& path, bool* ok) {
   char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()), nullptr};
@@ -299,7 +321,8 @@ int main(int argc, char** argv) {
   long smallestRss = 0;
   long largestRss = 0;
   Measure decoded;
-  std::vector<Measure> compared;  // a copy, a block changed, pixels scattered over every row
+  std::vector<Measure> compared;        // a copy, a block changed, pixels scattered over every row
+  std::vector<double> comparedReports;  // the report's median in the same rounds as each
   double reportSeconds = 0;
   std::string largeName;
   for (const int bits : {1, 4, 8, 16, 24}) {
@@ -336,10 +359,13 @@ int main(int argc, char** argv) {
       pass = false;
     }
     if (bits == 24) {
-      decoded = measure(self, {self, "--decode", path}, options.runs);
-      reportSeconds = ours.medianSeconds;
       largeName = name;
-      // The comparison against a copy of the file, and against the file changed in two ways.
+      // The decoder, the comparison against a copy of the file, and against the file changed in
+      // two ways, each in rounds with the report on the file: on a shared machine a load that
+      // comes and goes meets both.
+      const int comparisonRounds = options.smoke ? options.runs : std::max(options.runs, 11);
+      decoded = measureAgainst(self, {self, "--decode", path}, 0, {quillfen, path},
+                               comparisonRounds, &reportSeconds);
       for (const char* change : {"none", "block", "scattered"}) {
         const std::string other = (dir / (std::string(change) + ".bmp")).string();
         if (spawn(self,
@@ -351,7 +377,9 @@ int main(int argc, char** argv) {
           return 1;
         }
         const int status = std::string(change) == "none" ? 0 : 1;
-        compared.push_back(measure(self, {compare, path, other}, options.runs, status));
+        comparedReports.push_back(0);
+        compared.push_back(measureAgainst(self, {compare, path, other}, status, {quillfen, path},
+                                          comparisonRounds, &comparedReports.back()));
         fs::remove(other);
       }
     }
@@ -398,20 +426,21 @@ int main(int argc, char** argv) {
     pass = false;
   }
 
-  // quillfen-compare on the 24-bit file and a copy, and the file with a quarter of its pixels
-  // changed in a block: each within the report's time on one file and the memory target. The
-  // file with every 16th pixel changed is shown: there every row differs throughout, and both
-  // files are decoded whole.
+  // quillfen-compare on the 24-bit file and a copy, the file with a quarter of its pixels
+  // changed in a block, and the file with every 16th pixel changed, where every row differs from
+  // its first pixel to its last: each within the report's time on one file, measured in the same
+  // rounds, and the memory target.
   std::printf("\n%-28s %9s %9s %7s %8s\n", "compare with the 24-bit file", "median s", "report s",
               "ratio", "RSS KiB");
   const char* const comparedNames[] = {"a copy", "a quarter changed, in a block",
                                        "every 16th pixel changed"};
   for (std::size_t i = 0; i < compared.size(); ++i) {
     const Measure& m = compared[i];
-    std::printf("%-28s %9.4f %9.4f %7.2f %8ld\n", comparedNames[i], m.medianSeconds, reportSeconds,
-                m.medianSeconds / reportSeconds, m.maxRssKiB);
+    const double against = comparedReports[i];
+    std::printf("%-28s %9.4f %9.4f %7.2f %8ld\n", comparedNames[i], m.medianSeconds, against,
+                m.medianSeconds / against, m.maxRssKiB);
     pass = pass && m.ok;
-    if (!options.smoke && i < 2 && m.medianSeconds > reportSeconds) {
+    if (!options.smoke && m.medianSeconds > against) {
       std::printf("  MISSED: comparing within the report's time on one file\n");
       pass = false;
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "compare/stored_pixels.h"
 #include "decode/map.h"
 
 namespace compare {
@@ -18,8 +19,6 @@ using decode::Format;
 
 // Pixels decoded and compared at a time: a row of any width is walked in pieces.
 constexpr std::uint32_t kPiecePixels = 16384;
-// Pixels compared by one memcmp before they are looked at one by one.
-constexpr std::uint32_t kChunkPixels = 16;
 // Table entries compared as bytes at a time.
 constexpr std::uint64_t kEntriesAtATime = 4096;
 
@@ -219,12 +218,83 @@ std::uint64_t storedOffset(const Decoder& decoder, std::uint32_t y, std::uint32_
          std::uint64_t{x} * layout.bits / 8;
 }
 
-// Whether the pixels of row y from x on are all missing, known without decoding them: their
-// bytes lie past the end of the file, or the file ends an RLE picture's commands before them.
-bool allMissing(Decoder& decoder, std::uint32_t y, std::uint32_t x) {
-  if (!decoder.isRle()) return storedOffset(decoder, y, x) >= decoder.format().fileSize;
+// Stored rows of an uncompressed file whose first byte the file holds; the rows after them
+// are missing whole. Counted by division, since a huge row number times its length wraps.
+std::uint64_t rowsHeld(const Format& format) {
+  const bitmap::PixelLayout& layout = format.layout;
+  if (format.fileSize <= layout.start) return 0;
+  return (format.fileSize - layout.start + layout.rowBytes - 1) / layout.rowBytes;
+}
+
+// Pixels known to be in one state without decoding them: those from x to the end of a row, or
+// `rows` whole rows from y on.
+struct Rest {
+  std::uint64_t rows = 0;  // 0 when not known
+  std::uint8_t state = decode::kMissing;
+};
+
+// How many rows from y on are all missing, or all skipped past an RLE picture's end of bitmap:
+// the stored rows after the last one the file holds or the commands reach. Bottom-up files
+// store them at the top, top-down ones at the bottom.
+Rest wholeRows(Decoder& decoder, std::uint32_t y) {
+  const Format& format = decoder.format();
+  const std::uint64_t height = decoder.height();
+  std::uint64_t reached = 0;  // stored rows that hold a pixel's byte or a command
+  Rest rest;
+  if (decoder.isRle()) {
+    const decode::RleIndex& index = decoder.rleIndex();
+    reached = index.last.row + 1;
+    rest.state = index.cut ? decode::kMissing : decode::kSkipped;
+  } else {
+    if (format.layout.rowBytes == 0) return rest;
+    reached = rowsHeld(format);
+  }
+  if (reached >= height) return rest;
+  if (format.layout.topDown) {
+    if (y >= reached) rest.rows = height - y;
+  } else if (y < height - reached) {
+    rest.rows = height - reached - y;
+  }
+  return rest;
+}
+
+// Whether the pixels of row y from x on are known to be in one state without decoding them:
+// their bytes lie past the end of the file, or the file ends an RLE picture's commands before
+// them, or one command passes over them all (an end of line or of bitmap, or a delta that
+// passes the row's last pixel too).
+Rest restOfRow(Decoder& decoder, std::uint32_t y, std::uint32_t x) {
+  Rest rest = wholeRows(decoder, y);
+  if (rest.rows > 0) {
+    rest.rows = 1;
+    return rest;
+  }
+  const Format& format = decoder.format();
+  if (!decoder.isRle()) {
+    if (format.layout.rowBytes == 0) return rest;
+    const std::uint64_t row = storedRowOf(decoder, y);
+    if (row >= rowsHeld(format) || storedOffset(decoder, y, x) >= format.fileSize) rest.rows = 1;
+    return rest;
+  }
+  // Where the file cuts the commands short, every pixel from there on is missing. (A pixel
+  // whose table entry is missing is no sign of that.)
   const decode::RleIndex& index = decoder.rleIndex();
-  return index.cut && storedRowOf(decoder, y) > index.last.row;
+  const std::uint64_t row = storedRowOf(decoder, y);
+  if (index.cut && (row > index.last.row || (row == index.last.row && x >= index.last.x))) {
+    rest.rows = 1;
+    return rest;
+  }
+  using Kind = decode::PixelSource::Kind;
+  const decode::PixelSource source = decoder.pixelSource(x, y);
+  if (source.kind == Kind::kSkipped) {
+    const decode::PixelSource last = source.command == decode::CommandKind::kDelta
+                                         ? decoder.pixelSource(decoder.width() - 1, y)
+                                         : source;
+    if (last.kind == Kind::kSkipped && last.offset == source.offset) {
+      rest.rows = 1;
+      rest.state = decode::kSkipped;
+    }
+  }
+  return rest;
 }
 
 // The first and the last byte at which a and b differ, found a block of bytes at a time;
@@ -255,26 +325,43 @@ struct Range {
   std::uint32_t to = 0;
 };
 
-// In the same layout the same bytes are the same pixels: of the n pixels from x in row y, those
-// between the first and the last byte that differ; none when the bytes are the same. All n when
-// their bytes are not all in memory in both files (a piece across the end of a block, or of a
-// file).
-// Bytes before sameUpTo are the same in both files: a piece that lies there at the same offset
-// in both is not read again.
-Range differingPixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, std::uint32_t y,
+// The stored bytes of a piece of a row in both files, in the same layout.
+struct PieceBytes {
+  bool same = false;   // known to be the same without reading them again
+  bool whole = false;  // both in memory whole
+  const std::uint8_t* a = nullptr;
+  const std::uint8_t* b = nullptr;
+  std::size_t size = 0;
+};
+
+// The bytes of the n pixels from x in row y; pieces start on whole bytes. Bytes before sameUpTo
+// are the same in both files: a piece that lies there at the same offset in both is not read
+// again. A piece across the end of a block, or of a file, is not whole.
+PieceBytes pieceBytes(Decoder& a, Decoder& b, std::uint64_t sameUpTo, std::uint32_t y,
                       std::uint32_t x, std::uint32_t n) {
   const std::uint64_t bits = a.format().layout.bits;
-  // Pieces start on whole bytes.
-  const auto size = static_cast<std::size_t>(((std::uint64_t{x} + n) * bits + 7) / 8 -
-                                             std::uint64_t{x} * bits / 8);
+  PieceBytes bytes;
+  bytes.size = static_cast<std::size_t>(((std::uint64_t{x} + n) * bits + 7) / 8 -
+                                        std::uint64_t{x} * bits / 8);
   const std::uint64_t offset = storedOffset(a, y, x);
-  if (offset == storedOffset(b, y, x) && offset + size <= sameUpTo) return {};
-  const decode::Span bytesA = a.reader().at(offset, size);
-  const decode::Span bytesB = b.reader().at(storedOffset(b, y, x), size);
-  if (bytesA.size < size || bytesB.size < size) return {0, n};
+  if (offset == storedOffset(b, y, x) && offset + bytes.size <= sameUpTo) {
+    bytes.same = true;
+    return bytes;
+  }
+  const decode::Span spanA = a.reader().at(offset, bytes.size);
+  const decode::Span spanB = b.reader().at(storedOffset(b, y, x), bytes.size);
+  bytes.whole = spanA.size >= bytes.size && spanB.size >= bytes.size;
+  bytes.a = spanA.data;
+  bytes.b = spanB.data;
+  return bytes;
+}
+
+// In the same layout the same bytes are the same pixels: of n pixels whose bytes are whole, those
+// between the first and the last byte that differ; none when the bytes are the same.
+Range differingPixels(const PieceBytes& bytes, std::uint64_t bits, std::uint32_t n) {
   std::size_t first = 0;
   std::size_t last = 0;
-  if (!differingBytes(bytesA.data, bytesB.data, size, &first, &last)) return {};
+  if (!differingBytes(bytes.a, bytes.b, bytes.size, &first, &last)) return {};
   return {static_cast<std::uint32_t>(first * 8 / bits),
           static_cast<std::uint32_t>(std::min<std::uint64_t>(n, (last * 8 + 7) / bits + 1))};
 }
@@ -288,10 +375,6 @@ struct Piece {
 // The largest difference so far of each byte of a chunk's RGBA, kept by byte so that the loop
 // that widens it vectorizes; channel c is the largest of bytes c, c + 4, c + 8, ...
 using Largest = std::array<std::uint8_t, std::size_t{kChunkPixels} * 4>;
-
-std::uint8_t distance(std::uint8_t x, std::uint8_t y) {
-  return static_cast<std::uint8_t>(std::max(x, y) - std::min(x, y));
-}
 
 bool sameWord(const std::uint8_t* a, const std::uint8_t* b) {
   std::uint32_t wordA = 0;
@@ -341,6 +424,26 @@ void extendBox(PixelComparison& pixels, std::uint32_t left, std::uint32_t right,
   pixels.box.left = std::min(pixels.box.left, left);
   pixels.box.right = std::max(pixels.box.right, right);
   pixels.box.bottom = y;
+}
+
+// Pixels known to be in one state in each file, not the same one: those from x to the end of
+// row y and of the rows - 1 rows below it. Counted, boxed and listed without decoding them.
+void differInState(PixelComparison& pixels, const Bounds& bounds, std::uint32_t x, std::uint32_t y,
+                   std::uint64_t rows, const Rest rest[2]) {
+  const std::uint64_t width = pixels.width;
+  extendBox(pixels, rows > 1 ? 0 : x, pixels.width - 1, y);
+  pixels.box.bottom = static_cast<std::uint32_t>(y + rows - 1);
+  const std::uint64_t count = width - x + (rows - 1) * width;
+  pixels.differ += count;
+  pixels.stateDiffer += count;
+  for (std::uint64_t i = x; i - x < count && pixels.first.size() < bounds.pixels; ++i) {
+    PixelDifference difference;
+    difference.x = static_cast<std::uint32_t>(i % width);
+    difference.y = static_cast<std::uint32_t>(y + i / width);
+    difference.a.state = static_cast<decode::State>(rest[0].state);
+    difference.b.state = static_cast<decode::State>(rest[1].state);
+    pixels.first.push_back(std::move(difference));
+  }
 }
 
 // Compares n decoded pixels from x of row y. A piece that is the same is passed over by
@@ -399,6 +502,34 @@ void comparePiece(PixelComparison& pixels, Largest& largest, const Bounds& bound
   }
 }
 
+// Compares the pixels of range in a piece from x of row y by their stored bytes, then decodes
+// the pixels it lists.
+void compareStoredPiece(Decoder* const decoders[2], const StoredLayout& stored,
+                        const PieceBytes& bytes, Range range, std::uint32_t x, std::uint32_t y,
+                        const Bounds& bounds, StoredLargest& largest,
+                        StoredDifferences& differences, PixelComparison& pixels) {
+  const std::size_t skip = std::size_t{range.from} * stored.bits / 8;
+  compareStored(stored, bytes.a + skip, bytes.b + skip, range.to - range.from,
+                bounds.pixels - pixels.first.size(), largest, differences);
+  if (differences.differ == 0) return;
+  x += range.from;
+  extendBox(pixels, x + differences.first, x + differences.last, y);
+  pixels.differ += differences.differ;
+  pixels.stateDiffer += differences.stateDiffer;
+  for (const std::uint32_t i : differences.listed) {
+    PixelDifference difference;
+    difference.x = x + i;
+    difference.y = y;
+    PixelSide* const sides[2] = {&difference.a, &difference.b};
+    for (std::size_t f = 0; f < 2; ++f) {
+      std::uint8_t state = 0;
+      decoders[f]->decodeRow(y, difference.x, 1, sides[f]->rgba.data(), &state);
+      sides[f]->state = static_cast<decode::State>(state);
+    }
+    pixels.first.push_back(std::move(difference));
+  }
+}
+
 // Where a listed pixel comes from in one file, and the bytes that hold it.
 void trace(Decoder& decoder, std::uint32_t x, std::uint32_t y, PixelSide& side) {
   side.source = decoder.pixelSource(x, y);
@@ -443,6 +574,9 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
   if (pixels.count == 0) return;
   Decoder* const decoders[2] = {&a, &b};
   const bool bytesFirst = sameLayout(a.format(), b.format());
+  const StoredLayout stored = bytesFirst ? storedLayout(a.format(), b.format()) : StoredLayout{};
+  StoredLargest storedLargest;
+  StoredDifferences storedDifferences;
   const std::uint32_t pieceWidth = std::min(pixels.width, kPiecePixels);
   Piece piece;
   for (std::size_t f = 0; f < 2; ++f) {
@@ -450,21 +584,42 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
     piece.state[f].resize(pieceWidth);
   }
   Largest largest{};
-  for (std::uint32_t y = 0; y < pixels.height; ++y) {
+  for (std::uint32_t y = 0; y < pixels.height;) {
+    // Rows that neither file holds, or whose commands neither reaches, are passed over whole.
+    const Rest rows[2] = {wholeRows(a, y), wholeRows(b, y)};
+    if (rows[0].rows > 0 && rows[1].rows > 0) {
+      const std::uint64_t n =
+          std::min({rows[0].rows, rows[1].rows, std::uint64_t{pixels.height} - y});
+      if (rows[0].state != rows[1].state) differInState(pixels, bounds, 0, y, n, rows);
+      y = static_cast<std::uint32_t>(y + n);
+      continue;
+    }
     for (std::uint32_t x = 0; x < pixels.width; x += pieceWidth) {
       const std::uint32_t n = std::min(pieceWidth, pixels.width - x);
-      const bool missing[2] = {allMissing(a, y, x), allMissing(b, y, x)};
-      if (missing[0] && missing[1]) continue;
+      const Rest rest[2] = {restOfRow(a, y, x), restOfRow(b, y, x)};
+      if (rest[0].rows > 0 && rest[1].rows > 0) {
+        if (rest[0].state != rest[1].state) differInState(pixels, bounds, x, y, 1, rest);
+        break;
+      }
       Range range{0, n};
-      if (bytesFirst) {
-        range = differingPixels(a, b, sameUpTo, y, x, n);
-        if (range.from == range.to) continue;
+      if (bytesFirst && rest[0].rows == 0 && rest[1].rows == 0) {
+        const PieceBytes bytes = pieceBytes(a, b, sameUpTo, y, x, n);
+        if (bytes.same) continue;
+        if (bytes.whole) {
+          range = differingPixels(bytes, a.format().layout.bits, n);
+          if (range.from == range.to) continue;
+          if (stored.kind != StoredLayout::Kind::kNone) {
+            compareStoredPiece(decoders, stored, bytes, range, x, y, bounds, storedLargest,
+                               storedDifferences, pixels);
+            continue;
+          }
+        }
       }
       const std::uint32_t count = range.to - range.from;
       for (std::size_t f = 0; f < 2; ++f) {
-        if (missing[f]) {
+        if (rest[f].rows > 0) {
           std::memset(piece.rgba[f].data(), 0, std::size_t{count} * 4);
-          std::memset(piece.state[f].data(), decode::kMissing, count);
+          std::memset(piece.state[f].data(), rest[f].state, count);
         } else {
           decoders[f]->decodeRow(y, x + range.from, count, piece.rgba[f].data(),
                                  piece.state[f].data());
@@ -472,9 +627,13 @@ void comparePixels(Decoder& a, Decoder& b, std::uint64_t sameUpTo, const Bounds&
       }
       comparePiece(pixels, largest, bounds, piece, x + range.from, y, count);
     }
+    ++y;
   }
   for (std::size_t i = 0; i < largest.size(); ++i)
     pixels.largest[i % 4] = std::max(pixels.largest[i % 4], largest[i]);
+  const std::array<std::uint8_t, 4> storedChannels = largestChannels(stored, storedLargest);
+  for (std::size_t c = 0; c < 4; ++c)
+    pixels.largest[c] = std::max(pixels.largest[c], storedChannels[c]);
   for (PixelDifference& difference : pixels.first) {
     trace(a, difference.x, difference.y, difference.a);
     trace(b, difference.x, difference.y, difference.b);

@@ -4,8 +4,8 @@
 // from a real file through the block reader; the reports (read in tiny blocks where there are
 // blocks) must be identical, the status 0 or -1, and the text within 64 bytes per input byte
 // + 1 MiB. The inspector is opened on each input too, and its answers checked against the
-// report (inspect_checks.cpp), and the decoder, its map and its pixel sources checked on it
-// (decode_checks.cpp).
+// report (inspect_checks.cpp), the decoder, its map and its pixel sources checked on it
+// (decode_checks.cpp), and the comparison run on it and on variants of it (compare_checks.cpp).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +15,7 @@
 
 #include "app/run.h"
 #include "bitmap/source.h"
+#include "fuzz/compare_checks.h"
 #include "fuzz/decode_checks.h"
 #include "fuzz/inspect_checks.h"
 #include "report/sink.h"
@@ -51,6 +52,7 @@ std::size_t threeMore(std::uint64_t position) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::checkDecoder(data, size);
+  fuzz::checkComparison(data, size);
   static const std::string path = scratchFile();
   const std::uint64_t bound = 64 * std::uint64_t{size} + (std::uint64_t{1} << 20);
 

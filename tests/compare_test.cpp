@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -11,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/source.h"
 #include "compare/comparison.h"
 #include "compare/lines.h"
 #include "decode/format.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/counting_input.h"
 #include "tests/support/harness.h"
+#include "tests/support/plain_comparison.h"
 
 namespace {
 
@@ -452,13 +453,7 @@ TEST(Compare, FilesReadThroughSmallBlocksCompareAlike) {
   for (const auto& [a, b] :
        {std::pair<Bytes, Bytes>{suiteFile("g/pal8.bmp"), suiteFile("pal8topdown.bmp")},
         std::pair<Bytes, Bytes>{rgb24, changed}}) {
-    bitmap::Source sourceA(7);
-    bitmap::Source sourceB(7);
-    sourceA.openMemory(a.data(), a.size());
-    sourceB.openMemory(b.data(), b.size());
-    decode::SourceInput inputA(sourceA);
-    decode::SourceInput inputB(sourceB);
-    EXPECT_EQ(text(compare::compareFiles(inputA, inputB)), text(compareBytes(a, b)));
+    EXPECT_EQ(text(testing_support::compareInBlocks(a, b, 7)), text(compareBytes(a, b)));
   }
 }
 
@@ -488,6 +483,65 @@ TEST(Compare, HeadersClaimingHugePicturesAreComparedInBoundedReads) {
   EXPECT_EQ(huge.pixels.differ, 1u);
   EXPECT_LE(five.total, std::uint64_t{2} * decode::BlockReader::kBlockSize);
   EXPECT_LE(other.largest, decode::BlockReader::kBlockSize);
+}
+
+TEST(Compare, BillionsOfRowsNeitherFileHoldsAreCountedWithoutDecodingThem) {
+  constexpr std::uint64_t kSide = 0x7FFFFFFF;  // width and height
+  const Bytes colours = table({{0, 0, 0}, {10, 20, 30}, {40, 50, 60}});
+  // 8-bit, top-down: 40 bytes of stored row 0 (indices 1 and 2 alternating), the rest missing.
+  Bytes indices(40);
+  for (std::size_t i = 0; i < indices.size(); ++i)
+    indices[i] = static_cast<std::uint8_t>(1 + i % 2);
+  const Bytes topDown = testing_support::makeBmp(8, 0x7FFFFFFF, -0x7FFFFFFF, colours, indices);
+  const Bytes cut(topDown.begin(), topDown.end() - 15);
+  const compare::Comparison shorter = compareBytes(topDown, cut);
+  EXPECT_EQ(shorter.pixels.count, kSide * kSide);
+  EXPECT_EQ(shorter.pixels.differ, 15u);
+  EXPECT_EQ(shorter.pixels.stateDiffer, 15u);
+  EXPECT_EQ(shorter.pixels.box.left, 25u);
+  EXPECT_EQ(shorter.pixels.box.right, 39u);
+  EXPECT_EQ(shorter.pixels.box.bottom, 0u);
+  // The height negated: the row at the top of one is at the bottom of the other.
+  Bytes bottomUp = topDown;
+  putLE(bottomUp, 22, 0x7FFFFFFF, 4);
+  const compare::Comparison flipped = compareBytes(topDown, bottomUp);
+  EXPECT_TRUE(flipped.rowsOpposite);
+  EXPECT_EQ(flipped.pixels.differ, 80u);
+  EXPECT_EQ(flipped.pixels.stateDiffer, 80u);
+  EXPECT_EQ(flipped.pixels.box.left, 0u);
+  EXPECT_EQ(flipped.pixels.box.right, 39u);
+  EXPECT_EQ(flipped.pixels.box.top, 0u);
+  EXPECT_EQ(flipped.pixels.box.bottom, kSide - 1);
+  ASSERT_EQ(flipped.pixels.first.size(), 10u);
+  EXPECT_EQ(flipped.pixels.first[9].x, 9u);
+  EXPECT_EQ(flipped.pixels.first[9].b.state, decode::kMissing);
+
+  // RLE8, bottom-up: stored row 0 five of index 1; row 1 three of index 2, then the end of
+  // bitmap skips the rest. Cut after row 0, every row above it is missing instead: each of its
+  // pixels differs in state, counted without being decoded.
+  Bytes rle =
+      testing_support::makeBmp(8, 0x7FFFFFFF, 0x7FFFFFFF, colours, {5, 1, 0, 0, 3, 2, 0, 1});
+  putLE(rle, 30, 1, 4);  // BI_RLE8
+  const Bytes rleCut(rle.begin(), rle.end() - 4);
+  const compare::Comparison ends = compareBytes(rle, rleCut);
+  EXPECT_EQ(ends.pixels.differ, (kSide - 1) * kSide);
+  EXPECT_EQ(ends.pixels.stateDiffer, ends.pixels.differ);
+  EXPECT_EQ(ends.pixels.box.left, 0u);
+  EXPECT_EQ(ends.pixels.box.right, kSide - 1);
+  EXPECT_EQ(ends.pixels.box.top, 0u);
+  EXPECT_EQ(ends.pixels.box.bottom, kSide - 2);
+  ASSERT_EQ(ends.pixels.first.size(), 10u);
+  EXPECT_EQ(ends.pixels.first[0].a.state, decode::kSkipped);
+  EXPECT_EQ(ends.pixels.first[0].a.source.command, decode::CommandKind::kEndOfBitmap);
+  EXPECT_EQ(ends.pixels.first[0].b.state, decode::kMissing);
+  // The value of row 1's run changed: its three pixels differ, and nothing else is decoded.
+  Bytes other = rle;
+  other[other.size() - 3] = 1;
+  const compare::Comparison values = compareBytes(rle, other);
+  EXPECT_EQ(values.pixels.differ, 3u);
+  EXPECT_EQ(values.pixels.stateDiffer, 0u);
+  EXPECT_EQ(values.pixels.box.top, kSide - 2);
+  EXPECT_EQ(values.pixels.largest, (std::array<std::uint8_t, 4>{30, 30, 30, 0}));
 }
 
 TEST(Compare, FilesThatAreNotBitmapsOrWhosePixelsAreNotDecoded) {

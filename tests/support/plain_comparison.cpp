@@ -1,0 +1,65 @@
+// The plain comparison: both files' rows decoded whole, then compared one pixel at a time.
+#include "tests/support/plain_comparison.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "bitmap/source.h"
+#include "decode/decoder.h"
+
+namespace testing_support {
+
+PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t listed) {
+  decode::Decoder decoderA(a);
+  decode::Decoder decoderB(b);
+  PlainPixels plain;
+  if (!decoderA.decodes() || !decoderB.decodes()) return plain;
+  plain.compared = true;
+  plain.width = std::min(decoderA.width(), decoderB.width());
+  plain.height = std::min(decoderA.height(), decoderB.height());
+  std::vector<std::uint8_t> rgbaA(std::size_t{plain.width} * 4);
+  std::vector<std::uint8_t> rgbaB(rgbaA.size());
+  std::vector<std::uint8_t> stateA(plain.width);
+  std::vector<std::uint8_t> stateB(plain.width);
+  for (std::uint32_t y = 0; y < plain.height; ++y) {
+    decoderA.decodeRow(y, 0, plain.width, rgbaA.data(), stateA.data());
+    decoderB.decodeRow(y, 0, plain.width, rgbaB.data(), stateB.data());
+    for (std::uint32_t x = 0; x < plain.width; ++x) {
+      const std::uint8_t* colourA = &rgbaA[std::size_t{x} * 4];
+      const std::uint8_t* colourB = &rgbaB[std::size_t{x} * 4];
+      if (stateA[x] == stateB[x] && std::memcmp(colourA, colourB, 4) == 0) continue;
+      if (plain.differ++ == 0) {
+        plain.left = plain.right = x;
+        plain.top = y;
+      }
+      plain.left = std::min(plain.left, x);
+      plain.right = std::max(plain.right, x);
+      plain.bottom = y;
+      if (plain.first.size() < listed) plain.first.emplace_back(x, y);
+      if (stateA[x] != stateB[x]) {
+        ++plain.stateDiffer;
+        continue;
+      }
+      for (std::size_t c = 0; c < 4; ++c) {
+        const int difference = colourA[c] - colourB[c];
+        plain.largest[c] =
+            std::max(plain.largest[c], static_cast<std::uint8_t>(std::abs(difference)));
+      }
+    }
+  }
+  return plain;
+}
+
+compare::Comparison compareInBlocks(const std::vector<std::uint8_t>& a,
+                                    const std::vector<std::uint8_t>& b, std::size_t blockSize) {
+  bitmap::Source sourceA(blockSize);
+  bitmap::Source sourceB(blockSize);
+  sourceA.openMemory(a.data(), a.size());
+  sourceB.openMemory(b.data(), b.size());
+  decode::SourceInput inputA(sourceA);
+  decode::SourceInput inputB(sourceB);
+  return compare::compareFiles(inputA, inputB);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,38 @@
+// Two files' pixels compared the plain way, for the tests and the fuzz target to hold the
+// comparison to: every row of both decoded whole and compared pixel by pixel. And the comparison
+// of bytes read through tiny blocks, where no piece of a row lies whole and each is decoded.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "compare/comparison.h"
+#include "decode/input.h"
+
+namespace testing_support {
+
+struct PlainPixels {
+  bool compared = false;  // both decode
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint64_t differ = 0;
+  std::uint64_t stateDiffer = 0;
+  std::uint32_t left = 0;  // the box of the pixels that differ, when any do
+  std::uint32_t top = 0;
+  std::uint32_t right = 0;
+  std::uint32_t bottom = 0;
+  std::array<std::uint8_t, 4> largest{};                       // over pixels of the same state
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> first;  // (x, y), at most listed
+};
+
+// Decodes the area both pictures cover, row by row; the caller keeps it small.
+PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t listed);
+
+// The comparison of a and b, each read through a bitmap::Source of blockSize-byte blocks.
+compare::Comparison compareInBlocks(const std::vector<std::uint8_t>& a,
+                                    const std::vector<std::uint8_t>& b, std::size_t blockSize);
+
+}  // namespace testing_support
