@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bitmap/layout.h"
 #include "compare/stored_pixels.h"
 #include "decode/map.h"
 
@@ -210,14 +211,6 @@ std::uint64_t storedRowOf(const Decoder& decoder, std::uint32_t y) {
   return decoder.format().layout.topDown ? y : std::uint64_t{decoder.height()} - 1 - y;
 }
 
-// Where the bytes of pixel x of row y start in an uncompressed file; x * bits is a whole
-// number of bytes at the start of every piece.
-std::uint64_t storedOffset(const Decoder& decoder, std::uint32_t y, std::uint32_t x) {
-  const bitmap::PixelLayout& layout = decoder.format().layout;
-  return layout.start + storedRowOf(decoder, y) * layout.rowBytes +
-         std::uint64_t{x} * layout.bits / 8;
-}
-
 // Stored rows of an uncompressed file whose first byte the file holds; the rows after them
 // are missing whole. Counted by division, since a huge row number times its length wraps.
 std::uint64_t rowsHeld(const Format& format) {
@@ -271,8 +264,10 @@ Rest restOfRow(Decoder& decoder, std::uint32_t y, std::uint32_t x) {
   const Format& format = decoder.format();
   if (!decoder.isRle()) {
     if (format.layout.rowBytes == 0) return rest;
-    const std::uint64_t row = storedRowOf(decoder, y);
-    if (row >= rowsHeld(format) || storedOffset(decoder, y, x) >= format.fileSize) rest.rows = 1;
+    // A pixel whose bytes would pass 2^64 - 1 is beyond any file: missing, never wrapped.
+    const bitmap::PixelBytes bytes = bitmap::pixelBytes(format.layout, x, y);
+    if (bytes.row >= rowsHeld(format) || bytes.beyondAnyFile || bytes.offset >= format.fileSize)
+      rest.rows = 1;
     return rest;
   }
   // Where the file cuts the commands short, every pixel from there on is missing. (A pixel
@@ -336,20 +331,22 @@ struct PieceBytes {
 
 // The bytes of the n pixels from x in row y; pieces start on whole bytes. Bytes before sameUpTo
 // are the same in both files: a piece that lies there at the same offset in both is not read
-// again. A piece across the end of a block, or of a file, is not whole.
+// again. A piece across the end of a block, or of a file, or beyond any file, is not whole.
 PieceBytes pieceBytes(Decoder& a, Decoder& b, std::uint64_t sameUpTo, std::uint32_t y,
                       std::uint32_t x, std::uint32_t n) {
   const std::uint64_t bits = a.format().layout.bits;
   PieceBytes bytes;
   bytes.size = static_cast<std::size_t>(((std::uint64_t{x} + n) * bits + 7) / 8 -
                                         std::uint64_t{x} * bits / 8);
-  const std::uint64_t offset = storedOffset(a, y, x);
-  if (offset == storedOffset(b, y, x) && offset + bytes.size <= sameUpTo) {
+  const bitmap::PixelBytes atA = bitmap::pixelBytes(a.format().layout, x, y);
+  const bitmap::PixelBytes atB = bitmap::pixelBytes(b.format().layout, x, y);
+  if (atA.beyondAnyFile || atB.beyondAnyFile) return bytes;
+  if (atA.offset == atB.offset && atA.offset < sameUpTo && bytes.size <= sameUpTo - atA.offset) {
     bytes.same = true;
     return bytes;
   }
-  const decode::Span spanA = a.reader().at(offset, bytes.size);
-  const decode::Span spanB = b.reader().at(storedOffset(b, y, x), bytes.size);
+  const decode::Span spanA = a.reader().at(atA.offset, bytes.size);
+  const decode::Span spanB = b.reader().at(atB.offset, bytes.size);
   bytes.whole = spanA.size >= bytes.size && spanB.size >= bytes.size;
   bytes.a = spanA.data;
   bytes.b = spanB.data;
@@ -534,6 +531,8 @@ void compareStoredPiece(Decoder* const decoders[2], const StoredLayout& stored,
 void trace(Decoder& decoder, std::uint32_t x, std::uint32_t y, PixelSide& side) {
   side.source = decoder.pixelSource(x, y);
   const decode::PixelSource& source = side.source;
+  // Bytes beyond any file have no offset to read them at.
+  if (source.beyondAnyFile) return;
   if (source.dataSize > 0) {
     side.bytes = heldBytes(decoder.reader(), source.dataOffset, source.dataSize);
   } else if (source.kind == decode::PixelSource::Kind::kSkipped) {

@@ -111,6 +111,8 @@ std::string pixelSide(const PixelSide& side, bool rle) {
                " names the entry at " + grouped(source.entryOffset) + ", past the end of the file";
       }
       if (rle) return "missing: the file ends its commands at " + grouped(source.offset);
+      if (source.beyondAnyFile)
+        return "missing: its bytes would lie past 2^64 - 1, beyond any file";
       return "missing: its bytes " + valueAt(side) + " lie past the end of the file";
     case Kind::kNotDecoded:
     case Kind::kOutside:

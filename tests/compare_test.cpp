@@ -544,6 +544,44 @@ TEST(Compare, BillionsOfRowsNeitherFileHoldsAreCountedWithoutDecodingThem) {
   EXPECT_EQ(values.pixels.largest, (std::array<std::uint8_t, 4>{30, 30, 30, 0}));
 }
 
+// 64 bits, 2147352580 x 1073807363: A's top row, stored last, would start at 2^64 + 118,
+// which 64-bit arithmetic wraps to 118, where B, 1 x 9, keeps its own top pixel. A holds no byte
+// of that row: beyond any file, its pixel is missing there, never "the same bytes".
+TEST(Compare, APixelBeyondAnyFileIsMissingNeverTheBytesAWrappedOffsetFinds) {
+  Bytes pixels(72);
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<std::uint8_t>(i % 2 == 0 ? 0x80 + i : 0x10);  // 0.5 and a little
+  const Bytes a = testing_support::makeBmp(64, 2147352580, 1073807363, {}, pixels);
+  const Bytes b = testing_support::makeBmp(64, 1, 9, {}, pixels);
+  const compare::Comparison comparison = compareBytes(a, b);
+  EXPECT_EQ(comparison.pixels.count, 9u);
+  EXPECT_EQ(comparison.pixels.differ, 9u);
+  EXPECT_EQ(comparison.pixels.stateDiffer, 9u);
+  EXPECT_EQ(comparison.pixels.box.top, 0u);
+  EXPECT_EQ(comparison.pixels.box.bottom, 8u);
+  ASSERT_EQ(comparison.pixels.first.size(), 9u);
+  const compare::PixelDifference& top = comparison.pixels.first[0];
+  EXPECT_EQ(top.y, 0u);
+  EXPECT_EQ(top.a.state, decode::kMissing);
+  EXPECT_TRUE(top.a.source.beyondAnyFile);
+  EXPECT_TRUE(top.a.bytes.empty());
+  EXPECT_EQ(top.b.state, decode::kDefined);
+  EXPECT_EQ(top.b.source.dataOffset, 118u);
+  // The row below ends short of 2^64, far past the file.
+  EXPECT_FALSE(comparison.pixels.first[1].a.source.beyondAnyFile);
+  EXPECT_EQ(comparison.pixels.first[1].a.source.dataOffset, 18446744056530731094u);
+  const std::string lines = text(comparison);
+  EXPECT_NE(lines.find("\npixels: 9 of 9 differ, in x 0, y 0..8; 9 of them differ in state\n"
+                       "pixel (0, 0): missing: its bytes would lie past 2^64 - 1, beyond any file "
+                       "vs #"),
+            std::string::npos)
+      << lines;
+  EXPECT_NE(lines.find("\npixel (0, 1): missing: its bytes at 18,446,744,056,530,731,094 "
+                       "[-- -- -- -- -- -- -- --] lie past the end of the file vs #"),
+            std::string::npos)
+      << lines;
+}
+
 TEST(Compare, FilesThatAreNotBitmapsOrWhosePixelsAreNotDecoded) {
   const Bytes notBmp = {'h', 'e', 'l', 'l', 'o'};
   const compare::Comparison notBitmap = compareBytes(suiteFile("g/pal8.bmp"), notBmp);
