@@ -212,11 +212,13 @@ std::uint64_t storedRowOf(const Decoder& decoder, std::uint32_t y) {
 }
 
 // Stored rows of an uncompressed file whose first byte the file holds; the rows after them
-// are missing whole. Counted by division, since a huge row number times its length wraps.
+// are missing whole. Counted by division, since a huge row number times its length wraps, and
+// rounded up without adding to a length that may be close to 2^64.
 std::uint64_t rowsHeld(const Format& format) {
   const bitmap::PixelLayout& layout = format.layout;
   if (format.fileSize <= layout.start) return 0;
-  return (format.fileSize - layout.start + layout.rowBytes - 1) / layout.rowBytes;
+  const std::uint64_t bytes = format.fileSize - layout.start;
+  return bytes / layout.rowBytes + (bytes % layout.rowBytes != 0 ? 1 : 0);
 }
 
 // Pixels known to be in one state without decoding them: those from x to the end of a row, or

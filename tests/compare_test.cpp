@@ -582,6 +582,24 @@ TEST(Compare, APixelBeyondAnyFileIsMissingNeverTheBytesAWrappedOffsetFinds) {
       << lines;
 }
 
+// Inputs that claim 2^64 - 1 bytes hold every row of a 100 x 2 picture: the pixel that differs
+// is found, not passed over as a row neither file holds.
+TEST(Compare, FilesOfTwoToTheSixtyFourBytesHoldTheirRows) {
+  Bytes head = testing_support::makeBmp(24, 100, 2, {}, {});
+  CountingInput a(head, UINT64_MAX);
+  head.resize(54 + 300 + 3 * 7, 0x11);
+  head.push_back(0x12);
+  CountingInput b(head, UINT64_MAX);
+  const compare::Comparison comparison = compare::compareFiles(a, b);
+  EXPECT_EQ(comparison.firstDifference, 54u + 300 + 21);
+  EXPECT_EQ(comparison.pixels.differ, 1u);
+  EXPECT_EQ(comparison.pixels.stateDiffer, 0u);
+  ASSERT_EQ(comparison.pixels.first.size(), 1u);
+  EXPECT_EQ(comparison.pixels.first[0].x, 7u);
+  EXPECT_EQ(comparison.pixels.first[0].y, 0u);
+  EXPECT_EQ(comparison.pixels.largest, (std::array<std::uint8_t, 4>{0, 0, 1, 0}));
+}
+
 TEST(Compare, FilesThatAreNotBitmapsOrWhosePixelsAreNotDecoded) {
   const Bytes notBmp = {'h', 'e', 'l', 'l', 'o'};
   const compare::Comparison notBitmap = compareBytes(suiteFile("g/pal8.bmp"), notBmp);
