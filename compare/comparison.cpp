@@ -1,5 +1,6 @@
 // The comparison: the bytes scanned once for identity, the header fields matched by their
-// common names, the colour tables entry by entry, then the pixels row by row in pieces.
+// common names, the colour tables entry by entry, the profiles byte by byte, then the pixels
+// row by row in pieces.
 #include "compare/comparison.h"
 
 #include <algorithm>
@@ -35,41 +36,36 @@ std::vector<std::uint8_t> heldBytes(BlockReader& reader, std::uint64_t offset, s
   return bytes;
 }
 
+// How many of size bytes from offsetA in A and offsetB in B are the same before the first that
+// differs, or before either file ends.
+std::uint64_t sameRun(BlockReader& a, std::uint64_t offsetA, BlockReader& b, std::uint64_t offsetB,
+                      std::uint64_t size) {
+  std::uint64_t done = 0;
+  while (done < size) {
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size - done, BlockReader::kBlockSize));
+    const decode::Span spanA = a.at(offsetA + done, want);
+    const decode::Span spanB = b.at(offsetB + done, want);
+    const std::size_t n = std::min({spanA.size, spanB.size, want});
+    if (n == 0) break;  // an input that ended, perhaps before its stated size
+    if (std::memcmp(spanA.data, spanB.data, n) != 0) {
+      return done + static_cast<std::uint64_t>(
+                        std::mismatch(spanA.data, spanA.data + n, spanB.data).first - spanA.data);
+    }
+    done += n;
+  }
+  return done;
+}
+
 // Whether size bytes at offsetA in A and offsetB in B are all there and the same.
 bool sameBytes(BlockReader& a, std::uint64_t offsetA, BlockReader& b, std::uint64_t offsetB,
                std::uint64_t size) {
-  while (size > 0) {
-    const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(size, BlockReader::kBlockSize));
-    const decode::Span spanA = a.at(offsetA, want);
-    const decode::Span spanB = b.at(offsetB, want);
-    const std::size_t n = std::min({spanA.size, spanB.size, want});
-    if (n == 0 || std::memcmp(spanA.data, spanB.data, n) != 0) return false;
-    offsetA += n;
-    offsetB += n;
-    size -= n;
-  }
-  return true;
+  return sameRun(a, offsetA, b, offsetB, size) == size;
 }
 
 // The first offset at which the files' bytes differ, or the shorter one's length.
 std::uint64_t firstDifferentByte(BlockReader& a, BlockReader& b) {
-  std::uint64_t at = 0;
-  for (;;) {
-    const std::uint64_t common = std::min(a.size(), b.size());
-    if (at >= common) return common;
-    const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(common - at, BlockReader::kBlockSize));
-    const decode::Span spanA = a.at(at, want);
-    const decode::Span spanB = b.at(at, want);
-    const std::size_t n = std::min({spanA.size, spanB.size, want});
-    if (n == 0) return at;  // an input that ended before its stated size
-    if (std::memcmp(spanA.data, spanB.data, n) != 0) {
-      return at + static_cast<std::uint64_t>(
-                      std::mismatch(spanA.data, spanA.data + n, spanB.data).first - spanA.data);
-    }
-    at += n;
-  }
+  return sameRun(a, 0, b, 0, std::min(a.size(), b.size()));
 }
 
 FileFacts factsOf(Decoder& decoder) {
@@ -188,6 +184,59 @@ void compareTables(Decoder& a, Decoder& b, const Bounds& bounds, Comparison& com
     only.first = both;
     only.last = std::max(formatA.tableEntries, formatB.tableEntries) - 1;
   }
+}
+
+// The bytes of a file's profile that the file holds.
+std::uint64_t profileHeld(Decoder& decoder) {
+  const Format& format = decoder.format();
+  const std::uint64_t size = decoder.reader().size();
+  if (format.profileOffset >= size) return 0;
+  return std::min(format.profileSize, size - format.profileOffset);
+}
+
+// A file's profile, and its bytes from the one at from on when bytesCompared.
+ProfileSide profileOf(Decoder& decoder, bool bytesCompared, std::uint64_t from) {
+  const Format& format = decoder.format();
+  ProfileSide side;
+  side.present = format.profile;
+  if (!side.present) return side;
+  side.linked = format.profileLinked;
+  side.offset = format.profileOffset;
+  side.size = format.profileSize;
+  if (bytesCompared && from < side.size) {
+    side.bytes = heldBytes(decoder.reader(), side.offset + from,
+                           static_cast<std::size_t>(std::min<std::uint64_t>(side.size - from, 4)));
+  }
+  return side;
+}
+
+// The profiles differ when one file names one and the other not, when they are of different
+// kinds or sizes, or when their bytes do; not when the same profile lies at another offset.
+void compareProfiles(Decoder& a, Decoder& b, std::uint64_t sameUpTo, ProfileDifference& out) {
+  const Format& formatA = a.format();
+  const Format& formatB = b.format();
+  if (!formatA.profile && !formatB.profile) return;
+  std::uint64_t first = 0;
+  const bool bytesCompared =
+      formatA.profile && formatB.profile && formatA.profileLinked == formatB.profileLinked;
+  if (bytesCompared) {
+    const std::uint64_t heldA = profileHeld(a);
+    const std::uint64_t heldB = profileHeld(b);
+    const std::uint64_t both = std::min(heldA, heldB);
+    // Bytes before sameUpTo are the same in both files: not read again where the profiles
+    // start at one offset.
+    std::uint64_t from = 0;
+    if (formatA.profileOffset == formatB.profileOffset && sameUpTo > formatA.profileOffset)
+      from = std::min(sameUpTo - formatA.profileOffset, both);
+    first = from + sameRun(a.reader(), formatA.profileOffset + from, b.reader(),
+                           formatB.profileOffset + from, both - from);
+    if (first == both && heldA == heldB && formatA.profileSize == formatB.profileSize) return;
+  }
+  out.differ = true;
+  out.bytesCompared = bytesCompared;
+  out.firstDifference = first;
+  out.a = profileOf(a, bytesCompared, first);
+  out.b = profileOf(b, bytesCompared, first);
 }
 
 // Whether the same bytes give the same pixels in both files: both uncompressed, of one depth,
@@ -674,6 +723,7 @@ Comparison compareFiles(decode::Input& inputA, decode::Input& inputB, const Boun
   }
   compareFields(a, b, comparison.fields);
   compareTables(a, b, bounds, comparison);
+  compareProfiles(a, b, comparison.firstDifference, comparison.profile);
   comparePixels(a, b, comparison.firstDifference, bounds, comparison.pixels);
 
   const PixelComparison& pixels = comparison.pixels;
@@ -681,7 +731,8 @@ Comparison compareFiles(decode::Input& inputA, decode::Input& inputB, const Boun
   comparison.verdict =
       !comparison.sizesDiffer && samePixels ? Verdict::kSamePicture : Verdict::kDifferent;
   comparison.same = comparison.verdict == Verdict::kSamePicture && comparison.fields.empty() &&
-                    comparison.entriesDiffer == 0 && !comparison.entriesOnly.any;
+                    comparison.entriesDiffer == 0 && !comparison.entriesOnly.any &&
+                    !comparison.profile.differ;
   return comparison;
 }
 

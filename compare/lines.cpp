@@ -76,6 +76,37 @@ std::string entryLine(const EntryDifference& entry) {
          entrySide(entry.a) + " vs " + entrySide(entry.b);
 }
 
+const char* profileName(const ProfileSide& side) {
+  return side.linked ? "linked profile name" : "ICC profile";
+}
+
+// A profile's bytes from the first that differs, or "its end" when the profile ends there.
+std::string profileBytes(const ProfileSide& side, std::uint64_t first) {
+  if (first >= side.size) return "its end";
+  return byteList(side.bytes,
+                  static_cast<std::size_t>(std::min<std::uint64_t>(side.size - first, 4)));
+}
+
+std::string profileLine(const ProfileDifference& profile) {
+  const ProfileSide& a = profile.a;
+  const ProfileSide& b = profile.b;
+  if (!a.present || !b.present) {
+    const ProfileSide& side = a.present ? a : b;
+    return std::string("only in ") + (a.present ? "A: " : "B: ") + profileName(side) + " (" +
+           place(side.offset, side.size) + ")";
+  }
+  if (a.linked != b.linked) {
+    return std::string("profile: ") + profileName(a) + " (" + place(a.offset, a.size) + ") vs " +
+           profileName(b) + " (" + place(b.offset, b.size) + ")";
+  }
+  const std::uint64_t first = profile.firstDifference;
+  std::string at = grouped(a.offset + first);
+  if (b.offset != a.offset) at += " / " + grouped(b.offset + first);
+  return std::string(profileName(a)) + " " + places(a.offset, a.size, b.offset, b.size) +
+         ": differs from byte " + grouped(first) + ", at " + at + ": " + profileBytes(a, first) +
+         " vs " + profileBytes(b, first);
+}
+
 // Where the value's bytes are: "at 1,078 [07]", with the bits of a byte that holds several.
 std::string valueAt(const PixelSide& side) {
   const decode::PixelSource& source = side.source;
@@ -263,6 +294,7 @@ std::vector<std::string> comparisonLines(const Comparison& comparison) {
                            : "entries " + grouped(only.first) + ".." + grouped(only.last)) +
                       " only in " + (only.inA ? "A" : "B"));
     }
+    if (comparison.profile.differ) lines.push_back(profileLine(comparison.profile));
     pixelLines(comparison, lines);
   }
   lines.emplace_back(verdictText(comparison.verdict));

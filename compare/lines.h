@@ -1,6 +1,6 @@
 // A comparison as the lines a person reads, one fact or difference a line, in this order:
 // the sizes when they differ, the bytes, each header field, each colour-table entry, the
-// pixels (a summary, then each listed pixel), the verdict.
+// profiles when they differ, the pixels (a summary, then each listed pixel), the verdict.
 #pragma once
 
 #include <string>

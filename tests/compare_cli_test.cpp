@@ -124,6 +124,25 @@ TEST(CompareCommand, ExitsAsCmpDoesWithTheLibrarysLines) {
                          "pixels: same picture (32 pixels)\n"
                          "verdict: same picture, different bytes\n"));
 
+  // One byte of the embedded ICC profile: the same picture, but status 1, the profile its line.
+  const std::string profText = readText(suite("q/rgb24prof.bmp"));
+  std::vector<std::uint8_t> prof(profText.begin(), profText.end());
+  std::vector<std::uint8_t> profile = prof;
+  profile[24934] = 0x5A;
+  const Outcome icc = comparePair(prof, profile);
+  EXPECT_EQ(icc.status, 1);
+  EXPECT_EQ(icc.out, platformText("bytes: 27,782 vs 27,782; first difference at 24,934, ICC "
+                                  "profile in both\n"
+                                  "ICC profile (24,734, 3,048 bytes): differs from byte 200, at "
+                                  "24,934: [00 00 08 0C] vs [5A 00 08 0C]\n"
+                                  "pixels: same picture (8,128 pixels)\n"
+                                  "verdict: same picture, different bytes\n"));
+  EXPECT_EQ(icc.err, "");
+  // The byte before the profile, which nothing holds: status 0.
+  profile = prof;
+  profile[24733] = 0x5A;
+  EXPECT_EQ(comparePair(prof, profile).status, 0);
+
   // Bytes that no field, entry or pixel holds (a row's padding): the same, status 0.
   const std::vector<std::uint8_t> plain =
       testing_support::makeBmp(8, 3, 1, {0, 0, 0, 0}, {0, 0, 0, 0});

@@ -179,6 +179,93 @@ TEST(Compare, HeadersOfEveryVersionCompareFieldByField) {
   EXPECT_NE(coreText.find("\nentries 252..255 only in A\n"), std::string::npos);
 }
 
+// rgb24prof.bmp embeds a 3,048-byte ICC profile at 24,734; rgb24lprof.bmp links one by a
+// 19-byte name at 24,724. A profile that differs is a line of its own and makes the files
+// differ, though the picture is the same; the same profile anywhere, and bytes outside it, do not.
+TEST(Compare, ProfilesThatDifferAreALineAndNotTheSame) {
+  const Bytes prof = suiteFile("q/rgb24prof.bmp");
+  const auto compared = [&](const Bytes& other) {
+    const compare::Comparison comparison = compareBytes(prof, other);
+    EXPECT_EQ(comparison.verdict, compare::Verdict::kSamePicture);
+    return comparison;
+  };
+  Bytes flipped = prof;
+  flipped[24934] ^= 0xFF;
+  const compare::Comparison byte = compared(flipped);
+  EXPECT_FALSE(byte.same);
+  EXPECT_TRUE(byte.fields.empty());
+  EXPECT_TRUE(byte.profile.differ);
+  EXPECT_EQ(byte.profile.firstDifference, 200u);
+  EXPECT_EQ(text(byte),
+            "bytes: 27,782 vs 27,782; first difference at 24,934, ICC profile in both\n"
+            "ICC profile (24,734, 3,048 bytes): differs from byte 200, at 24,934: " +
+                bytesAt(prof, 24934, 4) + " vs " + bytesAt(flipped, 24934, 4) +
+                "\n"
+                "pixels: same picture (8,128 pixels)\n"
+                "verdict: same picture, different bytes\n");
+
+  // A byte between the pixels and the profile: nothing that holds a colour differs.
+  Bytes between = prof;
+  between[24733] ^= 0xFF;
+  const compare::Comparison outside = compared(between);
+  EXPECT_TRUE(outside.same);
+  EXPECT_FALSE(outside.profile.differ);
+
+  // The same profile 4 bytes further on: its offset is a field that differs, the profile not.
+  Bytes moved(prof.begin(), prof.begin() + 24734);
+  moved.insert(moved.end(), 4, 0);
+  moved.insert(moved.end(), prof.begin() + 24734, prof.end());
+  putLE(moved, 2, moved.size(), 4);
+  putLE(moved, 126, 24720 + 4, 4);  // bV5ProfileData
+  const compare::Comparison away = compared(moved);
+  EXPECT_FALSE(away.profile.differ);
+  EXPECT_EQ(away.fields.size(), 2u);
+  // Moved and with one byte changed: both offsets.
+  moved[24934 + 4] ^= 0xFF;
+  EXPECT_NE(text(compared(moved))
+                .find("\nICC profile (24,734, 3,048 bytes / 24,738, 3,048 bytes): differs from "
+                      "byte 200, at 24,934 / 24,938: "),
+            std::string::npos);
+
+  // Stated shorter, its bytes the first 3,000 of A's; cut short by the end of the file.
+  Bytes shorter = prof;
+  putLE(shorter, 130, 3000, 4);  // bV5ProfileSize
+  EXPECT_NE(text(compared(shorter))
+                .find("\nICC profile (24,734, 3,048 bytes / 24,734, 3,000 bytes): differs from "
+                      "byte 3,000, at 27,734: " +
+                      bytesAt(prof, 27734, 4) + " vs its end\n"),
+            std::string::npos);
+  const Bytes cut(prof.begin(), prof.end() - 2);
+  const compare::Comparison ends = compared(cut);
+  EXPECT_FALSE(ends.same);
+  EXPECT_NE(text(ends).find("\nICC profile (24,734, 3,048 bytes): differs from byte 3,046, at "
+                            "27,780: " +
+                            bytesAt(prof, 27780, 2) + " vs [-- --]\n"),
+            std::string::npos);
+
+  // Embedded against linked, and against no profile at all.
+  const Bytes linked = suiteFile("q/rgb24lprof.bmp");
+  EXPECT_NE(text(compared(linked))
+                .find("\nprofile: ICC profile (24,734, 3,048 bytes) vs linked profile name "
+                      "(24,724, 19 bytes)\n"),
+            std::string::npos);
+  const compare::Comparison none = compareBytes(suiteFile("rgb24.bmp"), prof);
+  EXPECT_EQ(none.profile.firstDifference, 0u);
+  EXPECT_NE(text(none).find("\nonly in B: ICC profile (24,734, 3,048 bytes)\npixels: "),
+            std::string::npos);
+
+  // Two linked names, one letter apart.
+  Bytes renamed = linked;
+  renamed[24724 + 5] ^= 0x20;
+  const compare::Comparison name = compareBytes(linked, renamed);
+  EXPECT_FALSE(name.same);
+  EXPECT_NE(text(name).find("\nlinked profile name (24,724, 19 bytes): differs from byte 5, at "
+                            "24,729: " +
+                            bytesAt(linked, 24729, 4) + " vs " + bytesAt(renamed, 24729, 4) + "\n"),
+            std::string::npos);
+  EXPECT_TRUE(compareBytes(linked, linked).same);
+}
+
 TEST(Compare, FieldNamesOfEveryHeaderVersionMeetInOne) {
   const std::pair<const char*, const char*> names[] = {
       {"bcWidth", "biWidth"},
