@@ -236,7 +236,7 @@ std::string comparisonAnswer(const compare::Comparison& comparison, const compar
   if (!comparison.a.bitmap || !comparison.b.bitmap) {
     json.begin('{', "trouble");
     json.text("file", comparison.a.bitmap ? "b" : "a");
-    json.text("reason", kNotBitmap);
+    json.text("reason", compare::refusal(comparison.a.bitmap ? comparison.b : comparison.a));
     json.end('}');
   } else {
     json.null("trouble");

@@ -7,10 +7,11 @@
 // differing byte inside both: their offsets and sizes are numbers, and so are fileLength, x, y,
 // width, height, the box, channels, an entry's index, the sizes of one field, entry, pixel,
 // command or profile, and a profile's first difference. Every other offset (table entries, a
-// pixel's bytes, its command and its table entry, a profile), the counts of pixels and the counts and indices the header states of table entries
-// are decimal strings, because header arithmetic can take them past 2^53. Bytes are upper-case
-// hex pairs separated by blanks, as many as the file holds ("" for none); values are as the
-// decoder reads them (signed where signed, masks in hex, tags as text).
+// pixel's bytes, its command and its table entry, a profile), the counts of pixels and the counts
+// and indices the header states of table entries are decimal strings, because header arithmetic can
+// take them past 2^53. Bytes are upper-case hex pairs separated by blanks, as many as the file
+// holds ("" for none); values are as the decoder reads them (signed where signed, masks in hex,
+// tags as text).
 //
 // THE ANSWER. One JSON object. The values shown are those of BMP Suite's pal8rletrns.bmp as A
 // (RLE, with pixels its commands skip) and pal8.bmp as B, listed to 1 pixel and 1 entry.
@@ -22,7 +23,8 @@
 //                              what exit status 0 of quillfen-compare stands for (1 otherwise)
 //    trouble: null | {file: "a", reason: "not a BMP file: it does not start with BM"},
 //                              a file the command refuses, with status 2 and this reason on
-//                              standard error after the file's name; nothing but the files'
+//                              standard error after the file's name ("not a BMP file: it is
+//                              empty" for one that holds no bytes); nothing but the files'
 //                              facts is compared then
 //    a: {fileLength: 9212, bitmap: true, headerKind: "info", encoding: "rle8",
 //        compressed: true, topDown: false, width: 127, height: 64, tableEntries: "253"},
@@ -121,14 +123,16 @@
 #include <string>
 
 #include "compare/comparison.h"
+#include "compare/lines.h"
 
 namespace app {
 
 // The most pixels or entries one comparison lists.
 constexpr std::size_t kMostListed = 4096;
 
-// What quillfen-compare says of a file it refuses, after the file's name.
-constexpr const char* kNotBitmap = "not a BMP file: it does not start with BM";
+// What quillfen-compare says of a file it refuses, after the file's name: compare::refusal(),
+// this for one that does not start with BM, compare::kEmpty for one that holds no bytes.
+constexpr const char* kNotBitmap = compare::kNotBitmap;
 
 std::string comparisonAnswer(const compare::Comparison& comparison, const compare::Bounds& bounds);
 

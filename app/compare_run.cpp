@@ -46,7 +46,9 @@ int runCompare(int argc, const char* const* argv, report::Sink& out) {
   decode::SourceInput inputB(files[1]);
   const compare::Comparison comparison = compare::compareFiles(inputA, inputB);
   if (!comparison.a.bitmap || !comparison.b.bitmap) {
-    return trouble(std::string(argv[comparison.a.bitmap ? 2 : 1]) + ": " + kNotBitmap);
+    const bool refusedB = comparison.a.bitmap;
+    return trouble(std::string(argv[refusedB ? 2 : 1]) + ": " +
+                   compare::refusal(refusedB ? comparison.b : comparison.a));
   }
   for (const std::string& line : compare::comparisonLines(comparison)) {
     out.put(line);

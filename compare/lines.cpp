@@ -259,12 +259,13 @@ std::string grouped(std::uint64_t value) {
   return digits;
 }
 
+const char* refusal(const FileFacts& facts) { return facts.size == 0 ? kEmpty : kNotBitmap; }
+
 std::vector<std::string> comparisonLines(const Comparison& comparison) {
   std::vector<std::string> lines;
   for (const auto* facts : {&comparison.a, &comparison.b}) {
     if (!facts->bitmap) {
-      lines.push_back(std::string(facts == &comparison.a ? "A" : "B") +
-                      ": not a BMP file: it does not start with BM");
+      lines.push_back(std::string(facts == &comparison.a ? "A: " : "B: ") + refusal(*facts));
     }
   }
   if (!lines.empty()) {

@@ -12,6 +12,12 @@ namespace compare {
 
 std::vector<std::string> comparisonLines(const Comparison& comparison);
 
+// Why a file is not compared: it holds no bytes at all (an empty file, or a pipe that an earlier
+// read has emptied), or it does not start with BM.
+constexpr const char* kEmpty = "not a BMP file: it is empty";
+constexpr const char* kNotBitmap = "not a BMP file: it does not start with BM";
+const char* refusal(const FileFacts& facts);
+
 // 8128 as "8,128".
 std::string grouped(std::uint64_t value);
 

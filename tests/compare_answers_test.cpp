@@ -273,6 +273,11 @@ TEST(CompareAnswers, FilesThatAreNotBitmapsOrWhosePixelsAreNotDecoded) {
             R"("lines":["B: not a BMP file: it does not start with BM",)"
             R"("verdict: different pictures"])");
   EXPECT_EQ(member(answer(pal8, pal8), "trouble"), R"("trouble":null)");
+  // No bytes at all: empty, not a file that starts otherwise; one byte is not empty.
+  EXPECT_EQ(member(answer(pal8, {}), "trouble"),
+            R"("trouble":{"file":"b","reason":"not a BMP file: it is empty"})");
+  EXPECT_EQ(member(answer({'B'}, pal8), "trouble"),
+            R"("trouble":{"file":"a","reason":"not a BMP file: it does not start with BM"})");
 
   // A JPEG against a PNG: neither decoded, each problem named.
   const std::string embedded = answer(suiteFile("q/rgb24jpeg.bmp"), suiteFile("q/rgb24png.bmp"));

@@ -189,7 +189,22 @@ TEST(CompareCommand, TroubleIsStatusTwoAndOneLineOnStandardError) {
     EXPECT_EQ(notBitmap.err, platformText("quillfen-compare: " + text +
                                           ": not a BMP file: it does not start with BM\n"));
   }
+  // A file of no bytes is empty, not one that starts otherwise.
+  const std::string empty = scratch("empty.bmp");
+  ASSERT_TRUE(testing_support::writeFile(empty, {}));
+  const Outcome nothing = runCompare(quote(pal8) + " " + quote(empty));
+  EXPECT_EQ(nothing.status, 2);
+  EXPECT_EQ(nothing.out, "");
+  EXPECT_EQ(nothing.err,
+            platformText("quillfen-compare: " + empty + ": not a BMP file: it is empty\n"));
 #ifndef _WIN32
+  // One pipe named twice: the first read takes all of it, and the second finds it empty.
+  const std::string piped = scratch("piped.err");
+  EXPECT_EQ(testing_support::shell("cat " + quote(pal8) + " | " + kCompare +
+                                   " /dev/stdin /dev/stdin > /dev/null 2> " + quote(piped)),
+            2);
+  EXPECT_EQ(readText(piped), "quillfen-compare: /dev/stdin: not a BMP file: it is empty\n");
+
   const std::string err = scratch("full.err");
   EXPECT_EQ(testing_support::shell(kCompare + " " + quote(pal8) + " " + quote(pal8) +
                                    " > /dev/full 2> " + quote(err)),

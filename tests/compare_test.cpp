@@ -693,6 +693,9 @@ TEST(Compare, FilesThatAreNotBitmapsOrWhosePixelsAreNotDecoded) {
   EXPECT_FALSE(notBitmap.b.bitmap);
   EXPECT_EQ(text(notBitmap),
             "B: not a BMP file: it does not start with BM\nverdict: different pictures\n");
+  EXPECT_EQ(text(compareBytes({}, notBmp)),
+            "A: not a BMP file: it is empty\nB: not a BMP file: it does not start with BM\n"
+            "verdict: different pictures\n");
 
   // An embedded JPEG against the same JPEG under another resolution: the same picture; against
   // an embedded PNG: not compared, each file saying why.
