@@ -16,8 +16,11 @@
 #include "tests/support/harness.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #endif
 
@@ -215,6 +218,34 @@ TEST(CompareCommand, TroubleIsStatusTwoAndOneLineOnStandardError) {
 }
 
 #ifndef _WIN32
+// Standard output a pipe whose reading end is closed: every write fails with EPIPE. With SIGPIPE
+// ignored, as Node and some shells and services leave it, the command lives to say so; trouble,
+// so one line on standard error, as cmp and diff give one.
+TEST(CompareCommand, AReaderThatClosedThePipeIsTroubleWithItsLine) {
+  int ends[2] = {-1, -1};
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  // The shell names descriptors by one digit: the pipe's end goes to a free one.
+  int fd = 3;
+  while (fd <= 9 && fcntl(fd, F_GETFD) != -1) ++fd;
+  if (fd > 9) {
+    close(ends[1]);
+    GTEST_SKIP() << "no descriptor from 3 to 9 is free";
+  }
+  ASSERT_EQ(dup2(ends[1], fd), fd);
+  close(ends[1]);
+  const std::string err = scratch("closed-pipe.err");
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  const int status = testing_support::shell(kCompare + " " + quote(suite("g/pal8.bmp")) + " " +
+                                            quote(suite("pal8topdown.bmp")) + " >&" +
+                                            std::to_string(fd) + " 2> " + quote(err));
+  std::signal(SIGPIPE, previous);
+  close(fd);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(readText(err), "quillfen-compare: cannot write the comparison: " +
+                               std::string(std::strerror(EPIPE)) + "\n");
+}
+
 // A sanitized binary carries its runtime's memory: its peak is not the comparison's.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
