@@ -185,7 +185,7 @@ TEST(Compare, HeadersOfEveryVersionCompareFieldByField) {
 TEST(Compare, ProfilesThatDifferAreALineAndNotTheSame) {
   const Bytes prof = suiteFile("q/rgb24prof.bmp");
   const auto compared = [&](const Bytes& other) {
-    const compare::Comparison comparison = compareBytes(prof, other);
+    compare::Comparison comparison = compareBytes(prof, other);
     EXPECT_EQ(comparison.verdict, compare::Verdict::kSamePicture);
     return comparison;
   };
