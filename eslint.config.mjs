@@ -32,10 +32,14 @@ export default [
   // The page's modules, and the classic script that runs before them.
   {files: ['web/*.js'], languageOptions: {sourceType: 'module', globals: globals.browser}},
   {files: ['web/boot.js'], languageOptions: {sourceType: 'script'}},
-  // The workers: classic scripts; the core's worker follows the core's loader in one file.
+  // The workers: classic scripts; the core's worker follows the core's loader and the picture's
+  // painting (web/paint.js) in one file.
   {
     files: ['web/worker.js'],
-    languageOptions: {sourceType: 'script', globals: {...globals.worker, createQuillfen: 'readonly'}},
+    languageOptions: {sourceType: 'script',
+                      globals: {...globals.worker, createQuillfen: 'readonly',
+                                canvasPlan: 'readonly', paintBlock: 'readonly',
+                                countStates: 'readonly', kCanvasSide: 'readonly'}},
   },
   // Linked into the core by emscripten, which parses them with its own tools: ES5 style.
   {

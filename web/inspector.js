@@ -1,17 +1,20 @@
 // The inspector: what the pointer, the keys and the fields choose, asked of the core and shown.
 
-// Pixels, header fields, table entries, dump items and offsets are linked to the bytes that
-// store them and the report lines that print them. The core answers every question of where
-// (app/inspect.h); this module asks, holds the one selection (selection.js) and draws it:
-// the panel's text (panel_text.js), the marks in the report, the outline on the picture, the
-// bytes (inspector_views.js) and the x and y fields.
+// Pixels, header fields, table entries, dump items, offsets and regions of the file's map are
+// linked to the bytes that store them and the report lines that print them. The core answers
+// every question of where (app/inspect.h) and what the format makes of the file
+// (app/decode_answers.h); this module asks, holds the one selection (selection.js) and draws
+// it: the panel's text (panel_text.js), the marks in the report, the outline on the picture,
+// the map strip and the bytes (inspector_views.js) and the x and y fields.
 
+import {colourHex, isCommand, pictureSize} from './decoded.js';
+import {stripSegments} from './map_strip.js';
 import {count, parseOffset, size} from './numbers.js';
 import {entryIndex, kCounting, panelFacts} from './panel_text.js';
-import {outlineBox, PanelView, showHex} from './inspector_views.js';
+import {MapStripView, outlineBox, PanelView, showHex} from './inspector_views.js';
 import {byteSelection, emptyModel, entrySelection, fieldSelection, itemSelection,
-        lineSelection, pin, pixelSelection, preview, shown, stepCursor, stepPixel,
-        typedPixel} from './selection.js';
+        lineSelection, pin, pixelSelection, preview, regionSelection, shown, stepCursor,
+        stepPixel, typedPixel} from './selection.js';
 import {isAbort} from './workers.js';
 
 // An excerpt of the report around a line holds up to this many bytes of lines before it, and
@@ -21,6 +24,11 @@ const kExcerptBytes = 256 << 10;
 const kMaxExcerptBytes = 16 << 20;
 // The view of the bytes: 16 a line, this many lines before and after the selection's first.
 const kHexContext = 3;
+// The panel lists at most this many of a selection's bytes: a region of the map can be a whole
+// row of pixels, a profile or gigabytes past the pixels.
+const kMaxListedBytes = 4096;
+// The bytes view shows a few hundred bytes, and the map strip at most this many regions of them.
+const kMaxStripRegions = 256;
 // Selections past the text shown that come quicker than this, in milliseconds, make one run
 // of the report for their excerpts: a run starts once the selection has held still this long.
 const kExcerptPauseMs = 60;
@@ -28,10 +36,11 @@ const kExcerptPauseMs = 60;
 const kReportKeys = ['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home', 'End'];
 
 export class Inspector {
-  // elements: panel (#inspector), facts, preview, counting, hex, toMark (the link to the
-  // mark), pixelForm, pixelX, pixelY, offsetForm, offset, frame (the picture's box), canvas,
-  // outline. client: the inspector's worker; view: the report view; picture: the picture
-  // panel; requestExcerpts(ranges, signal) resolves to those excerpts of the report.
+  // elements: panel (#inspector), facts, preview, counting, hex, map (the map strip's box),
+  // mapStrip, mapLegend, toMark (the link to the mark), pixelForm, pixelX, pixelY, offsetForm,
+  // offset, frame (the picture's box), canvas, outline. client: the inspector's worker; view:
+  // the report view; picture: the picture panel; requestExcerpts(ranges, signal) resolves to
+  // those excerpts of the report.
   constructor(elements, {client, view, picture, requestExcerpts}) {
     this.elements = elements;
     this.client = client;
@@ -41,6 +50,9 @@ export class Inspector {
     this.panel = new PanelView({panel: elements.panel, facts: elements.facts,
                                 preview: elements.preview,
                                 onCopy: (text, button) => this.copy(text, button)});
+    this.strip = new MapStripView({box: elements.map, strip: elements.mapStrip,
+                                   legend: elements.mapLegend,
+                                   onChoose: (region) => this.chooseRegion(region)});
     elements.counting.textContent = kCounting;
     this.busyCount = 0;
     this.keys = [];  // report keys not yet followed, in order
@@ -63,6 +75,8 @@ export class Inspector {
     this.hover?.abort();
     this.file = null;
     this.describe = null;
+    this.format = null;
+    this.size = null;
     this.signal = null;
     this.model = emptyModel();
     this.cursor = null;
@@ -78,6 +92,7 @@ export class Inspector {
     }
     hex.replaceChildren();
     hex.hidden = true;
+    this.strip.hide();
     toMark.hidden = true;
     this.placeOutline();
     this.panel.setData(null, null);
@@ -87,20 +102,24 @@ export class Inspector {
   }
 
   // Opens the inspector on file once its report is done; signal aborts when another file is
-  // picked, and with it every question about this one.
+  // picked, and with it every question about this one. Resolves to the decoder's answer about
+  // the file, or null when it could not be asked.
   async open(file, signal) {
-    let describe;
+    let opened;
     try {
-      describe = await this.ask({question: 'open', file}, signal);
+      opened = await this.ask({question: 'open', file}, signal);
     } catch (error) {
       this.failed(error);
-      return;
+      return null;
     }
+    const {describe, format} = opened;
     this.file = file;
     this.describe = describe;
+    this.format = format;
+    this.size = pictureSize(describe, format);
     this.signal = signal;
     const {pixelX, pixelY, offset, pixelForm, offsetForm} = this.elements;
-    const {width, height} = describe.layout;
+    const {width, height} = this.size;
     const usable = width > 0 && height > 0;
     pixelX.max = String(Math.max(0, width - 1));
     pixelY.max = String(Math.max(0, height - 1));
@@ -111,6 +130,7 @@ export class Inspector {
     this.panel.busy(false);
     this.panel.show([['To inspect', `point at the picture, pick a pixel by its x and y or a ` +
                       'byte by its offset, or click a line of the report.']]);
+    return format;
   }
 
   // The core's answer to a question; one it refuses to answer ({refused: why}; a file's
@@ -167,18 +187,53 @@ export class Inspector {
     }
   }
 
-  // The pixel at x, y: its answer, its bytes, its table entry and its decoded colour.
+  // The pixel at x, y: the report's answer (null where its layout has no such pixel) and the
+  // decoder's, its bytes or the RLE command that set it, its table entry, and the colour this
+  // browser decoded.
   pixel(x, y, origin) {
     return async (signal) => {
       const colour = this.picture.colourAt(x, y, signal);
-      const pixel = await this.ask({question: 'pixel', x, y}, signal);
-      const selection = pixelSelection(pixel, origin);
+      // Each reads the header its own way, and may find a picture that has no such pixel.
+      const unless = (error) => {
+        if (error instanceof RangeError) return null;
+        throw error;
+      };
+      const [decoded, pixel] = await Promise.all([
+        this.ask({question: 'decoded', x, y}, signal).catch(unless),
+        this.ask({question: 'pixel', x, y}, signal).catch(unless)]);
+      if (decoded === null && pixel === null) {
+        throw new RangeError(`the picture has no pixel x ${count(x)}, y ${count(y)}`);
+      }
+      const commandByte = (decoded?.command ?? null) === null ? null
+        : await this.ask({question: 'byte', offset: decoded.command.offset}, signal);
+      const selection = pixelSelection(pixel, origin, decoded, commandByte);
       const stored = await this.bytesOf(selection, signal);
-      const index = stored === null ? null : entryIndex(pixel, stored);
+      const reportStores = pixel !== null && selection.offset === pixel.offset &&
+                           pixel.fixedOffsets && !pixel.beyondAnyFile;
+      const index = reportStores && stored !== null ? entryIndex(pixel, stored) : null;
       const entry = index === null || !this.describe.table.listed ? null
         : await this.entry(index, signal);
-      return {selection, details: {pixel, stored, entry, colour: await colour}};
+      return {selection, details: {pixel, decoded, commandByte, stored, entry,
+                                   colour: await colour,
+                                   browserCannot: this.picture.browserDecodes === false}};
     };
+  }
+
+  // The region of the file's map that holds the byte at offset (a decimal string or BigInt):
+  // null past the end of the file.
+  async region(offset, signal) {
+    if (BigInt(offset) >= BigInt(this.file.size)) return null;
+    return this.ask({question: 'region', offset: Number(offset)}, signal);
+  }
+
+  // A region of the file's map, chosen whole.
+  chooseRegion(region) {
+    this.choose(async (signal) => {
+      const byte = await this.ask({question: 'byte', offset: String(region.offset)}, signal);
+      const selection = regionSelection(region, byte);
+      return {selection, details: {region, format: this.format, byte,
+                                   stored: await this.bytesOf(selection, signal)}};
+    }, 'strip');
   }
 
   // A table entry by its index: where the core says it is stored, and its bytes.
@@ -198,17 +253,17 @@ export class Inspector {
           const byte = await this.ask({question: 'byte', offset: target.place.offset}, signal);
           const selection = itemSelection(target, byte);
           return {selection, details: {place: target, byte,
-                                       stored: await this.bytesOf(selection, signal)}};
+                                       ...await this.mapped(selection, signal)}};
         }
         case 'field': {
           const field = this.describe.fields.find(({name}) => name === target.name);
           const selection = fieldSelection(field, at);
-          return {selection, details: {field, stored: await this.bytesOf(selection, signal)}};
+          return {selection, details: {field, ...await this.mapped(selection, signal)}};
         }
         case 'entry': {
           const selection = {...entrySelection(target, at.line), cursor: at};
           return {selection, details: {entryPlace: target,
-                                       stored: await this.bytesOf(selection, signal)}};
+                                       ...await this.mapped(selection, signal)}};
         }
         default:
           return {selection: lineSelection(at), details: {stored: null}};
@@ -216,10 +271,13 @@ export class Inspector {
     };
   }
 
-  // What the byte at offset (a BigInt) is: a field, an entry or a pixel is chosen whole.
+  // What the byte at offset (a BigInt) is: a field, an entry or a pixel of the report's
+  // layout, or an RLE command of the file's map, is chosen whole; and what the format makes
+  // of it.
   offset(offset) {
     return async (signal) => {
       const byte = await this.ask({question: 'byte', offset: String(offset)}, signal);
+      const region = await this.region(offset, signal);
       const origin = {kind: 'offset', offset: String(offset)};
       const {what} = byte;
       let found;
@@ -232,19 +290,31 @@ export class Inspector {
       } else if (what.kind === 'pixel') {
         found = await this.pixel(what.x, what.y, origin)(signal);
         found.selection.pixel = {x: what.x, y: what.y, count: what.count};
+      } else if (isCommand(region)) {
+        found = {selection: {...regionSelection(region, byte), origin}, details: {}};
       } else {
         found = {selection: byteSelection(byte), details: {}};
       }
       found.details.byte = byte;
+      found.details.region = region;
+      found.details.format = this.format;
       found.details.stored ??= await this.bytesOf(found.selection, signal);
       return found;
     };
   }
 
-  // The selection's bytes that the file holds: fewer past its end, null when it has none.
+  // The selection's bytes and the region of the file's map its first byte is in.
+  async mapped(selection, signal) {
+    const region = selection.offset === null ? null : await this.region(selection.offset, signal);
+    return {region, format: this.format, stored: await this.bytesOf(selection, signal)};
+  }
+
+  // The selection's bytes that the file holds, at most kMaxListedBytes: fewer past its end,
+  // null when it has none.
   bytesOf(selection, signal) {
     if (selection.offset === null) return Promise.resolve(null);
-    return this.bytesAt(BigInt(selection.offset), selection.count, signal);
+    return this.bytesAt(BigInt(selection.offset), Math.min(selection.count, kMaxListedBytes),
+                        signal);
   }
 
   // Up to length bytes of the file from offset (a BigInt) on: fewer past its end.
@@ -264,7 +334,7 @@ export class Inspector {
   // in the report, the bytes around it; then brings the answer into view.
   async draw(selection, details, signal, how) {
     this.panel.show(panelFacts(this.describe, selection, details));
-    this.panel.setData(selection, details.stored);
+    this.panel.setData(selection, details.stored, formatColour(details));
     if (selection.pixel !== null) {
       this.elements.pixelX.value = String(selection.pixel.x);
       this.elements.pixelY.value = String(selection.pixel.y);
@@ -278,7 +348,7 @@ export class Inspector {
       // On a narrow screen the panel is far from the report: it comes into view, and the
       // link under it leads to the mark.
       this.elements.panel.scrollIntoView({block: 'nearest'});
-    } else if (mark !== null) {
+    } else if (mark !== null && how !== 'strip') {
       mark.scrollIntoView({block: how === 'report' ? 'nearest' : 'center', inline: 'nearest'});
     }
   }
@@ -324,16 +394,22 @@ export class Inspector {
     if (this.model.pinned !== null) this.markShown(this.model.pinned);
   }
 
+  // The bytes around the selection, and over them the map's regions that hold them.
   async showBytes(selection, signal) {
     const {hex} = this.elements;
     if (selection.offset === null || BigInt(selection.offset) >= BigInt(this.file.size)) {
       hex.hidden = true;
+      this.strip.hide();
       return;
     }
     const offset = Number(selection.offset);
     const first = Math.max(0, Math.floor(offset / 16) - kHexContext) * 16;
     const bytes = await this.bytesAt(BigInt(first), (2 * kHexContext + 1) * 16, signal);
+    const {regions} = await this.ask({question: 'regions', from: first, to: first + bytes.length,
+                                      max: kMaxStripRegions}, signal);
     showHex(hex, first, bytes, offset, selection.count);
+    this.strip.show(stripSegments(regions, first, first + bytes.length), offset,
+                    selection.count);
   }
 
   // The outline of the shown selection's pixels on the picture, while it is shown.
@@ -357,7 +433,7 @@ export class Inspector {
   // (object-fit).
   drawnRect() {
     const box = this.elements.canvas.getBoundingClientRect();
-    const {width, height} = this.describe.layout;
+    const {width, height} = this.size;
     const scale = Math.min(box.width / width, box.height / height);
     return {left: box.left + (box.width - width * scale) / 2,
             top: box.top + (box.height - height * scale) / 2,
@@ -386,7 +462,7 @@ export class Inspector {
     frame.addEventListener('keydown', (event) => {
       if (this.describe === null) return;
       const from = this.pixelCursor ?? {x: 0, y: 0};
-      const {width, height} = this.describe.layout;
+      const {width, height} = this.size;
       const to = stepPixel(event.key, event.shiftKey, from, width, height);
       if (to === null) return;
       event.preventDefault();
@@ -414,7 +490,7 @@ export class Inspector {
       if (this.model.pinned !== null) return;
       this.model = preview(this.model, selection);
       this.panel.show(panelFacts(this.describe, selection, details));
-      this.panel.setData(selection, details.stored);
+      this.panel.setData(selection, details.stored, formatColour(details));
       this.placeOutline();
     } catch (error) {
       this.failed(error);
@@ -433,7 +509,7 @@ export class Inspector {
     const {left, top, scale} = this.drawnRect();
     const x = Math.floor((event.clientX - left) / scale);
     const y = Math.floor((event.clientY - top) / scale);
-    const {width, height} = this.describe.layout;
+    const {width, height} = this.size;
     const inside = x >= 0 && y >= 0 && x < width && y < height;
     return inside ? {x, y} : null;
   }
@@ -504,7 +580,7 @@ export class Inspector {
     pixelForm.addEventListener('submit', (event) => {
       event.preventDefault();
       if (this.describe === null) return;
-      const {width, height} = this.describe.layout;
+      const {width, height} = this.size;
       const typed = typedPixel(pixelX.value, pixelY.value, width, height);
       if (typed.error !== undefined) this.say('Pixel', typed.error);
       else this.choose(this.pixel(typed.x, typed.y), 'fields');
@@ -524,12 +600,17 @@ export class Inspector {
     this.model = emptyModel();
     this.view.clearMarks();
     this.elements.hex.hidden = true;
+    this.strip.hide();
     this.elements.toMark.hidden = true;
     this.placeOutline();
     this.panel.setData(null, null);
     this.panel.show([[label, text]]);
   }
 }
+
+// The selected pixel's colour as the format defines it, #RRGGBB; '' when no pixel is selected
+// or the format defines none.
+const formatColour = ({decoded}) => (decoded?.state === 0 ? colourHex(decoded.rgba) : '');
 
 // Resolves after ms milliseconds; rejects with the abort's reason as soon as signal aborts.
 function pause(ms, signal) {

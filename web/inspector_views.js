@@ -1,5 +1,6 @@
 // The inspector's views of the selection: the panel, the bytes as xxd shows them, the outline.
 
+import {holdsSelected, segmentLabel, stepSegment, stripLegend} from './map_strip.js';
 import {hexBytes} from './numbers.js';
 import {hexRows} from './panel_text.js';
 
@@ -73,13 +74,15 @@ export class PanelView {
   }
 
   // The hooks: data-offset, data-bytes, data-x and data-y, from the selection shown and the
-  // bytes of it the file holds.
-  setData(selection, stored) {
+  // bytes of it the file holds; data-format-colour, the selected pixel's colour as the format
+  // defines it (#RRGGBB), or ''.
+  setData(selection, stored, formatColour = '') {
     const data = this.panel.dataset;
     data.offset = selection?.offset ?? '';
     data.bytes = stored === null ? '' : hexBytes(stored);
     data.x = selection?.pixel ? String(selection.pixel.x) : '';
     data.y = selection?.pixel ? String(selection.pixel.y) : '';
+    data.formatColour = formatColour;
   }
 
   // What the pointer is over while a selection is pinned: one line beside the panel.
@@ -115,4 +118,83 @@ export function showHex(pre, first, bytes, from, selected) {
   }
   pre.replaceChildren(...nodes);
   pre.hidden = bytes.length === 0;
+}
+
+// The map strip over the bytes view: the regions of the file's map that hold the bytes shown
+// (map_strip.js's segments), each as wide as its share of them and coloured by its kind's
+// group, with a legend. It is a listbox: the arrow keys, Home and End go from region to
+// region, Enter or Space chooses one, as a click does: onChoose(region).
+export class MapStripView {
+  constructor({box, strip, legend, onChoose}) {
+    this.box = box;
+    this.strip = strip;
+    this.legend = legend;
+    this.onChoose = onChoose;
+    this.segments = [];
+    this.active = 0;
+    strip.addEventListener('click', (event) => {
+      const option = event.target.closest('[role="option"]');
+      if (option === null) return;
+      this.activate(Number(option.dataset.index));
+      this.onChoose(this.segments[this.active].region);
+    });
+    strip.addEventListener('keydown', (event) => {
+      if (this.segments.length === 0) return;
+      if (event.key === 'Enter' || event.key === ' ') {
+        event.preventDefault();
+        this.onChoose(this.segments[this.active].region);
+        return;
+      }
+      const to = stepSegment(event.key, this.active, this.segments.length);
+      if (to === null) return;
+      event.preventDefault();
+      this.activate(to);
+    });
+  }
+
+  // Shows segments; those that hold a byte of the selected bytes from offset are selected,
+  // and the first of them is where the keys start.
+  show(segments, offset, selected) {
+    this.segments = segments;
+    const options = segments.map((segment, index) => {
+      const option = document.createElement('div');
+      option.role = 'option';
+      option.id = `map-segment-${index}`;
+      option.className = `segment map-${segment.group}`;
+      option.style.flexGrow = String(segment.to - segment.from);
+      const label = segmentLabel(segment);
+      option.ariaLabel = label;
+      option.title = label;
+      option.ariaSelected = String(holdsSelected(segment, offset, selected));
+      Object.assign(option.dataset, {index: String(index), from: String(segment.from),
+                                     to: String(segment.to), kind: segment.region.kind});
+      return option;
+    });
+    this.strip.replaceChildren(...options);
+    this.legend.replaceChildren(...stripLegend(segments).map(([group, name]) => {
+      const item = document.createElement('li');
+      const key = document.createElement('span');
+      key.className = `key map-${group}`;
+      item.append(key, name);
+      return item;
+    }));
+    this.box.hidden = segments.length === 0;
+    const first = options.findIndex((option) => option.ariaSelected === 'true');
+    if (segments.length > 0) this.activate(Math.max(0, first));
+  }
+
+  activate(index) {
+    this.strip.querySelector('.active')?.classList.remove('active');
+    this.active = index;
+    const option = this.strip.children[index];
+    option.classList.add('active');
+    this.strip.setAttribute('aria-activedescendant', option.id);
+  }
+
+  hide() {
+    this.segments = [];
+    this.strip.replaceChildren();
+    this.strip.removeAttribute('aria-activedescendant');
+    this.box.hidden = true;
+  }
 }

@@ -104,8 +104,10 @@ function finish(current, {status, reportLength}) {
   if (status === 0) {
     current.said = reportedText(file.name, reportLength, view.shownBytes);
     setState('done', current.said);
-    picture.show(file, describe, signal);
-    inspector.open(file, signal);
+    // The picture's size is the decoder's, which the inspector asks for when it opens.
+    inspector.open(file, signal).then((format) => {
+      if (!signal.aborted) picture.show(file, describe, format, signal);
+    });
   } else {
     current.said = describe === null
       ? `Refused: ${file.name} is not a file the tool reports on (exit status ${status}). ` +
@@ -201,8 +203,11 @@ document.addEventListener('drop', (event) => {
 (async () => {
   try {
     const site = await loadSite();
-    picture = new PicturePanel({canvas: $('#picture'), note: $('#picture-note')},
-                               site.workerUrl);
+    picture = new PicturePanel({canvas: $('#picture'), note: $('#picture-note'),
+                                legend: $('#picture-legend'),
+                                legendText: $('#picture-legend-text'),
+                                choice: $('#picture-source')},
+                               site.workerUrl, site.module);
     // The worker warms the core up while the page waits for a file. Another stands by, warmed
     // up while nothing else runs, to take the place of one stopped: a file picked while a run
     // goes on, or while the inspector's excerpts are made, starts at once.
@@ -215,7 +220,8 @@ document.addEventListener('drop', (event) => {
     });
     inspector = new Inspector({
       panel: $('#inspector'), facts: $('#facts'), preview: $('#preview'),
-      counting: $('#counting'), hex: $('#hex'), toMark: $('#to-mark'), pixelForm: $('#pixel'),
+      counting: $('#counting'), hex: $('#hex'), map: $('#map'), mapStrip: $('#map-strip'),
+      mapLegend: $('#map-legend'), toMark: $('#to-mark'), pixelForm: $('#pixel'),
       pixelX: $('#pixel-x'), pixelY: $('#pixel-y'), offsetForm: $('#go'),
       offset: $('#go-offset'), frame: $('#picture-frame'), canvas: $('#picture'),
       outline: $('#picture-mark'),

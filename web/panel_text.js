@@ -6,17 +6,14 @@
 // Every row, item, entry and byte number says what it counts from: rows, items, entries,
 // bytes, x and y from 0; report lines from 1, as sed counts them.
 
-import {count, hex2, hexBytes, hexOffset, kLastOffset, plural} from './numbers.js';
+import {colourFacts, colourHex, decodedEntryText, regionFacts, sourceFacts,
+        storedAt} from './decoded.js';
+import {count, hexBytes, kLastOffset, plural} from './numbers.js';
 
 export const kCounting = 'Rows, items, entries, bytes, x and y count from 0; report lines ' +
                          'from 1, as sed counts them.';
 
-const colourOf = (rgb) => `#${rgb.map(hex2).join('')}`;
 const line = (number) => `line ${count(number)} (from 1)`;
-
-// An offset and what follows it, the offset copyable as plain digits: "1,078 (0x436), 3 bytes".
-const storedAt = (offset, rest) => [{copy: String(offset), shown: count(offset)},
-                                    ` (${hexOffset(offset)})${rest}`];
 
 // The value of a pixel of fewer than 8 bits, from the byte that holds it.
 export function pixelValue(byte, {shift, bits}) {
@@ -31,14 +28,28 @@ export function entryIndex(pixel, stored) {
 }
 
 // The facts for the selection, from the core's description of the file (describe) and the
-// answers gathered for it (details): {pixel, byte, place, field, entry, stored, colour}.
-// stored: the selection's bytes the file holds; colour: [r, g, b] as the browser decoded the
-// pixel, or null; entry: {index, offset, stored} for a pixel's table entry, or null.
+// answers gathered for it (details): {pixel, decoded, commandByte, byte, place, field, entry,
+// region, format, stored, colour, browserCannot}.
+// pixel: the report's answer about a pixel (null where its layout has none; undefined when
+// no pixel is selected); decoded: the decoder's answer about it, or null; commandByte: the
+// report's answer about the first byte of the RLE command that set or skipped it; stored: the
+// selection's bytes the file holds; colour: [r, g, b, a] as the browser decoded the pixel, or
+// null; browserCannot: the browser could not decode the picture; entry: {index,
+// offset, stored} for a pixel's table entry, or null; region: the region of the file's map the
+// selection starts in, and format: the decoder's answer about the file.
 export function panelFacts(describe, selection, details) {
   const facts = [];
   const {origin} = selection;
   if (origin.kind === 'offset') facts.push(...offsetFacts(describe, origin.offset, details));
-  if (details.pixel) {
+  if (origin.kind === 'region') {
+    facts.push(...regionFacts(details.format, details.region));
+    if (details.stored.length > 0) {
+      facts.push(['Stored bytes', storedBytes(details.stored, selection)]);
+    }
+    facts.push(...dumpFacts(describe, [details.byte]));
+    return facts;
+  }
+  if (details.pixel !== undefined) {
     facts.push(...pixelFacts(describe, details.pixel, details));
   } else if (details.field) {
     facts.push(...fieldFacts(describe, details.field, details.stored));
@@ -54,7 +65,18 @@ export function panelFacts(describe, selection, details) {
     // them: what the dumps make of it.
     facts.push(...dumpFacts(describe, [details.byte]));
   }
+  // What the format makes of the bytes, where the report reads them otherwise.
+  if (details.region && details.pixel === undefined) {
+    facts.push(...regionFacts(details.format, details.region));
+  }
   return facts;
+}
+
+// The bytes of a selection as the panel lists them: those the file holds, and how many more a
+// larger selection has.
+function storedBytes(stored, {count: selected}) {
+  const more = selected - stored.length;
+  return [{copy: hexBytes(stored)}, more > 0 ? ` and ${plural(more, 'byte')} more, not shown here` : ''];
 }
 
 // What the byte at an offset asked for is, when it is no field, entry or pixel; and a line
@@ -101,17 +123,35 @@ const pixelsText = ({x, y, count: pixels}) => (pixels > 1
   ? `x ${count(x)} to ${count(x + pixels - 1)}, y ${count(y)} (from 0)`
   : `x ${count(x)}, y ${count(y)} (from 0)`);
 
-function pixelFacts(describe, pixel, {stored, colour, entry}) {
-  const facts = [['Pixel', `x ${count(pixel.x)}, y ${count(pixel.y)} (from 0, at the top ` +
-                  'left)']];
-  facts.push(['Decoded colour', colour ? [{swatch: colourOf(colour)}, colourOf(colour)]
-    : 'none: the browser has not decoded the picture']);
+// A pixel: its colours, the format's source of it, then where the report's layout stores it,
+// its table entry and the report's items for it.
+function pixelFacts(describe, pixel, details) {
+  const {decoded = null, stored, colour, entry} = details;
+  const {x, y} = pixel ?? decoded;
+  const facts = [['Pixel', `x ${count(x)}, y ${count(y)} (from 0, at the top left)`]];
+  facts.push(...colourFacts(decoded, colour, details.browserCannot === true));
+  const reportStores = pixel !== null && pixel.fixedOffsets && !pixel.beyondAnyFile;
+  facts.push(...sourceFacts(decoded, !reportStores));
+  if (!reportStores && (decoded?.index ?? null) !== null) {
+    facts.push(['Table entry', decodedEntryText(decoded)]);
+  }
+  if (pixel === null) {
+    facts.push(['In the report', `no pixel x ${count(x)}, y ${count(y)}: the report reads the ` +
+                `header as a picture of ${count(describe.layout.width)} × ` +
+                `${count(describe.layout.height)} pixels`]);
+    return facts;
+  }
   if (!pixel.fixedOffsets) {
     facts.push(['Stored', describe.layout.compressed
       ? 'nowhere fixed: biCompression marks the pixels as compressed, so they are not at ' +
         'fixed offsets'
       : `nowhere fixed: ${describe.layout.bits} bits per pixel is a depth the format does ` +
         'not define']);
+    if (details.commandByte) {
+      facts.push(['In the report', 'the dumps read the RLE commands as pixel bytes; the ' +
+                  'command\'s first byte is printed as follows']);
+      facts.push(...dumpFacts(describe, [details.commandByte]));
+    }
     return facts;
   }
   if (pixel.beyondAnyFile) {
@@ -150,7 +190,7 @@ function entryText(describe, {index, inTable, offset, stored}) {
            `${plural(describe.table.count, 'entry', 'entries')}`;
   }
   if (stored.length < 4) return `entry ${count(index)} (from 0): past the end of the file`;
-  const rgb = colourOf([stored[2], stored[1], stored[0]]);
+  const rgb = colourHex([stored[2], stored[1], stored[0]]);
   return [{swatch: rgb}, `${rgb}, entry ${count(index)} (from 0), stored at `,
           ...storedAt(offset, '')];
 }
@@ -173,7 +213,7 @@ function entryFacts(answer, stored) {
   const facts = [['Table entry', `entry ${count(answer.index)} (from 0)`],
                  ['Stored at', storedAt(answer.offset, ', 4 bytes: blue, green, red, reserved')]];
   if (stored.length === 4) {
-    facts.push(['Stored bytes', [{swatch: colourOf([stored[2], stored[1], stored[0]])},
+    facts.push(['Stored bytes', [{swatch: colourHex([stored[2], stored[1], stored[0]])},
                                  {copy: hexBytes(stored)}]]);
   } else {
     facts.push(['Stored bytes', 'past the end of the file: the report shows zeros']);

@@ -3,9 +3,10 @@
 // A selection is a plain object, made from the core's answers and never from the page's own
 // arithmetic:
 //   origin   what was chosen: {kind: 'pixel', x, y}, {kind: 'field', name}, {kind: 'entry',
-//            index}, {kind: 'item'}, {kind: 'offset', offset} or {kind: 'line'}
-//   offset   its first byte, a decimal string; null when it has none (a line, pixels not at
-//            fixed offsets, an offset beyond any file)
+//            index}, {kind: 'item'}, {kind: 'offset', offset}, {kind: 'region', offset, name}
+//            (a region of the file's map) or {kind: 'line'}
+//   offset   its first byte, a decimal string; null when it has none (a line, a pixel no
+//            byte holds, an offset beyond any file)
 //   count    how many bytes from offset
 //   pixel    the pixels to outline, {x, y, count} in a row, or null
 //   places   the report's items that print its bytes, [{line, column, chars, pastEnd}]
@@ -51,13 +52,39 @@ export function printedPlaces(bytes) {
 const cursorAt = (places) =>
   places.length > 0 ? {line: places[0].line, column: places[0].column} : null;
 
-// The pixel the core described (its answer to pixel {x, y}).
-export function pixelSelection(pixel, origin = {kind: 'pixel', x: pixel.x, y: pixel.y}) {
-  const stored = pixel.fixedOffsets && !pixel.beyondAnyFile;
-  const places = stored ? printedPlaces(pixel.bytes) : [];
-  return {origin, offset: stored ? pixel.offset : null, count: stored ? pixel.count : 0,
-          pixel: {x: pixel.x, y: pixel.y, count: 1}, places, line: null,
-          cursor: cursorAt(places)};
+// The pixel the core described: its answer to pixel {x, y} as the report walks the file
+// (pixel; null when the report's layout has no such pixel) and the decoder's (decoded, or
+// null). Its bytes are the RLE command that set or skipped it, when one did (commandByte: the
+// core's answer to byte for the command's first byte, whose items the dumps print); else the
+// bytes the report's layout stores it in; else those the decoder read it from.
+export function pixelSelection(pixel, origin = null, decoded = null, commandByte = null) {
+  const {x, y} = pixel ?? decoded;
+  const chosen = origin ?? {kind: 'pixel', x, y};
+  const at = {x, y, count: 1};
+  if (decoded?.command) {
+    const places = commandByte === null ? [] : printedPlaces([commandByte]);
+    return {origin: chosen, offset: decoded.command.offset, count: decoded.command.size,
+            pixel: at, places, line: null, cursor: cursorAt(places)};
+  }
+  if (pixel !== null && pixel.fixedOffsets && !pixel.beyondAnyFile) {
+    const places = printedPlaces(pixel.bytes);
+    return {origin: chosen, offset: pixel.offset, count: pixel.count, pixel: at, places,
+            line: null, cursor: cursorAt(places)};
+  }
+  const data = decoded?.data ?? null;
+  return {origin: chosen, offset: data === null ? null : data.offset,
+          count: data === null ? 0 : data.size, pixel: at, places: [], line: null,
+          cursor: null};
+}
+
+// A region of the file's map (the decoder's answer), chosen whole, and what its first byte is
+// as the report walks the file (byte, the core's answer to byte): the items that print it.
+export function regionSelection(region, byte) {
+  const places = printedPlaces([byte]);
+  return {origin: {kind: 'region', offset: String(region.offset), name: region.name},
+          offset: String(region.offset), count: region.size,
+          pixel: region.pixels > 0 ? {x: region.x, y: region.y, count: region.pixels} : null,
+          places, line: null, cursor: cursorAt(places)};
 }
 
 // The item at a place of the report (the core's answer to place, of kind 'item'), and what

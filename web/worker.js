@@ -1,9 +1,11 @@
-// The page's workers: the core's loader followed by this script. Given the core, a worker
-// reports (a picked file of up to kHoldBytes is streamed into the core's memory, reported on
-// there and held for the runs that follow; a larger one is mounted as a file of its own name
-// and read in file windows of kFileWindow bytes; the report leaves in blocks) or answers the
-// inspector's questions. Never given it, a worker decodes pictures, from the bytes the page
-// slices for it, and keeps the last one for questions about its colours.
+// The page's workers: the core's loader, then web/paint.js, then this script. Given the core, a
+// worker reports (a picked file of up to kHoldBytes is streamed into the core's memory,
+// reported on there and held for the runs that follow; a larger one is mounted as a file of
+// its own name and read in file windows of kFileWindow bytes; the report leaves in blocks) or
+// answers the inspector's questions, the decoder's among them. Never given it, a worker decodes
+// pictures: as the browser does, from the bytes the page slices for it, and keeps the last one
+// for questions about its colours; where the browser cannot, with the core's decoder, which it
+// starts then, reading the file as the decoder asks.
 //
 // Every message the page's workers take and send, one line each:
 // In:  {type: 'init', module, warmUp}             the compiled core (a WebAssembly.Module);
@@ -23,10 +25,17 @@
 //                                                 'open' {file} first, then
 //                                                 'pixel' {x, y}, 'byte' {offset}, 'place'
 //                                                 {line, column}, 'entry' {index} or
-//                                                 'excerpts' {lines, before, after}
-//      {type: 'decode', id, bytes}                decode bytes (a Blob) as the browser decodes
-//                                                 images; no init needed
-//      {type: 'colour', id, x, y}                 the decoded colour at x, y (0, 0 top left)
+//                                                 'excerpts' {lines, before, after}; and the
+//                                                 decoder's (app/decode_answers.h): 'decoded'
+//                                                 {x, y}, 'regions' {from, to, max} or 'region'
+//                                                 {offset}
+//      {type: 'decode', id, bytes, file, module, prefer}
+//                                                 decode bytes (a Blob) as the browser decodes
+//                                                 images; where it cannot, or prefer is
+//                                                 'quillfen', decode file with the core's
+//                                                 decoder (module: the compiled core, started
+//                                                 on first need); no init needed
+//      {type: 'colour', id, x, y}                 the browser's colour at x, y (0, 0 top left)
 //      {type: 'cancel', id}                       drop request id if it has not begun
 //      fileId: the id of the request that first named the file. A worker that holds the bytes
 //      of the file of that id runs on them rather than read the file again.
@@ -45,13 +54,23 @@
 //                                                 save: {status, report}, the report a Blob;
 //                                                 excerpts: [{firstLine, chunk}], lines of the
 //                                                 report from firstLine on, chunk a
-//                                                 Uint8Array; inspect: the core's answer;
-//                                                 decode: {width, height, image}, the decoded
-//                                                 size and the picture at most kPictureSide
-//                                                 pixels on its longer side (an ImageBitmap
-//                                                 handed over), or {undecodable: message};
-//                                                 colour: [red, green, blue], or null outside
-//                                                 the picture
+//                                                 Uint8Array; inspect: the core's answer,
+//                                                 for 'open' {describe, format}, the report's
+//                                                 description and the decoder's format;
+//                                                 decode: {width, height, image, source,
+//                                                 scaledDown, undefinedPixels, problem,
+//                                                 browserDecodes}, the decoded size, the
+//                                                 picture at most kCanvasSide pixels on its
+//                                                 longer side (an ImageBitmap handed over), who
+//                                                 decoded it ('browser' or 'quillfen') and, for
+//                                                 the decoder's, how many pixels it leaves
+//                                                 undefined {skipped, missing, badIndex};
+//                                                 problem: why the decoder did not decode it
+//                                                 when it was asked to, else null; or
+//                                                 {undecodable: message, problem,
+//                                                 browserDecodes: false};
+//                                                 colour: [red, green, blue, alpha], or null
+//                                                 outside the picture
 //      {type: 'failed', id, message}              request id broke off (id null: init did);
 //                                                 this worker is spent
 'use strict';
@@ -81,7 +100,8 @@ const inFlight = {reader: null, check: null, request: null};
 // bytes, null until they are all there, and for a file read in file windows.
 let current = null;
 
-function instantiate(module, warmUp) {
+// A fresh instance of the core.
+function createCore(module) {
   return new Promise((resolve, reject) => {
     createQuillfen({
       // The page compiled the module once; every worker instantiates that same module.
@@ -91,7 +111,11 @@ function instantiate(module, warmUp) {
         return {};
       },
     }).then(resolve, reject);
-  }).then((instance) => {
+  });
+}
+
+function instantiate(module, warmUp) {
+  return createCore(module).then((instance) => {
     core = instance;
     checkWorkerFs(core.FS);
     core.FS.mkdir('/input');
@@ -347,9 +371,43 @@ function headOf(file) {
   return new Uint8Array(new FileReaderSync().readAsArrayBuffer(file.slice(0, core.headBytes)));
 }
 
+// A read function for the decoder over file (decoderOpenReader): it copies the file's bytes
+// from offset into target. A read that fails finds nothing and is kept in failure: an answer
+// it spoiled is never given, and no later read is tried.
+function fileReader(file, failure) {
+  const reader = new FileReaderSync();
+  return (offset, target) => {
+    if (failure.error !== null) return 0;
+    try {
+      const bytes = reader.readAsArrayBuffer(file.slice(offset, offset + target.length));
+      target.set(new Uint8Array(bytes));
+      return bytes.byteLength;
+    } catch (error) {
+      failure.error = error;
+      return 0;
+    }
+  };
+}
+
+// Throws when a read of the file failed: the decoder took bytes it did not find as missing.
+function checkReads(failure) {
+  if (failure.error !== null) {
+    throw new Error(`the file can no longer be read (${failure.error.message})`);
+  }
+}
+
+// The inspector's decoder reads the file it was opened on through this.
+let inspectorReads = {error: null};
+
 function inspect({id, question, file, ...asked}) {
   let answer = null;
-  if (question === 'open') answer = core.describe(headOf(file), file.size, file.name);
+  if (question === 'open') {
+    inspectorReads = {error: null};
+    answer = {describe: core.describe(headOf(file), file.size, file.name),
+              format: core.decoderOpenReader(file.size, fileReader(file, inspectorReads))};
+  } else if (question === 'decoded') answer = core.decoderPixel(asked.x, asked.y);
+  else if (question === 'regions') answer = core.decoderRegions(asked.from, asked.to, asked.max);
+  else if (question === 'region') answer = core.decoderRegionAt(asked.offset);
   else if (question === 'pixel') answer = core.inspectPixel(asked.x, asked.y);
   else if (question === 'byte') answer = core.inspectByte(asked.offset);
   else if (question === 'place') answer = core.inspectPlace(asked.line, asked.column);
@@ -357,6 +415,7 @@ function inspect({id, question, file, ...asked}) {
   else if (question === 'excerpts') {
     answer = core.inspectExcerpts(asked.lines, asked.before, asked.after);
   }
+  checkReads(inspectorReads);
   postMessage({type: 'answer', id, answer});
 }
 
@@ -380,52 +439,106 @@ async function handle(data) {
 
 // ---- pictures
 
-// Larger pictures are shown scaled down, so that the page never handles them whole.
-const kPictureSide = 1600;
-
-let picture = null;  // the last picture decoded, an ImageBitmap
+let picture = null;  // the last picture the browser decoded, an ImageBitmap
 // The decode under way, held where the collector finds it: work nothing holds on to can be
 // collected and never settle.
 let decoding = null;
 let probe = null;    // a one-pixel canvas to read colours through
+let pictureCore = null;  // the core, once a picture needed its decoder
 
-async function decode({id, bytes}) {
+// The browser's own decode is kept for questions about its colours, whichever is shown: the
+// browser's, or the decoder's where the browser cannot decode the file or prefer asks for it.
+async function decode({id, bytes, file, module, prefer}) {
   postMessage({type: 'running', id, holding: false});
   if (picture !== null) picture.close();
   picture = null;
+  let answer = null;
+  let browserReason = null;
   try {
     decoding = createImageBitmap(bytes);
     picture = await decoding;
-    decoding = preview(picture);
-    const answer = await decoding;
-    postMessage({type: 'answer', id, answer}, [answer.image]);
+    if (prefer !== 'quillfen') {
+      decoding = preview(picture);
+      answer = await decoding;
+    }
   } catch (error) {
-    postMessage({type: 'answer', id, answer: {undecodable: String(error.message)}});
+    browserReason = String(error.message);
   }
+  if (answer === null) {
+    try {
+      decoding = decodeWithCore(file, module);
+      answer = await decoding;
+    } catch (failure) {
+      if (picture === null) {
+        answer = {undecodable: browserReason, problem: String(failure.message)};
+      } else {
+        decoding = preview(picture);
+        answer = {...await decoding, problem: String(failure.message)};
+      }
+    }
+  }
+  answer.browserDecodes = picture !== null;
+  postMessage({type: 'answer', id, answer}, answer.image ? [answer.image] : []);
 }
 
-// The picture to show, scaled down to at most kPictureSide pixels on its longer side; each of
+// The picture to show, scaled down to at most kCanvasSide pixels on its longer side; each of
 // its pixels stays a block of colour, as the page shows pixels.
 async function preview(bitmap) {
   const {width, height} = bitmap;
-  const scale = Math.min(1, kPictureSide / Math.max(width, height));
+  const scale = Math.min(1, kCanvasSide / Math.max(width, height));
   const image = await createImageBitmap(bitmap, {
     resizeWidth: Math.max(1, Math.round(width * scale)),
     resizeHeight: Math.max(1, Math.round(height * scale)),
     resizeQuality: scale < 1 ? 'medium' : 'pixelated',
   });
-  return {width, height, image};
+  return {width, height, image, source: 'browser', scaledDown: scale < 1, problem: null};
+}
+
+// The picture as the core's decoder defines it, painted as web/paint.js lays it out, rows
+// decoded as many at a time as the decoder gives at once. Throws an Error with the decoder's
+// reason when it does not decode the file.
+async function decodeWithCore(file, module) {
+  if (!module) throw new Error('the page gave no decoder');
+  pictureCore ??= await createCore(module);
+  const reads = {error: null};
+  const format = pictureCore.decoderOpenReader(file.size, fileReader(file, reads));
+  try {
+    checkReads(reads);
+    if (!format.decodes) throw new Error(format.problem);
+    const {width, height} = format;
+    const plan = canvasPlan(width, height);
+    const canvas = new ImageData(plan.width, plan.height);
+    const counts = [0, 0, 0, 0];
+    const limit = pictureCore.decoderRowsLimit;
+    const rowsAtOnce = Math.max(1, Math.floor(limit / width));
+    const across = Math.min(width, limit);
+    for (let y = 0; y < height; y += rowsAtOnce) {
+      const rowCount = Math.min(rowsAtOnce, height - y);
+      for (let x = 0; x < width; x += across) {
+        const count = Math.min(across, width - x);
+        const {rgba, state} = pictureCore.decoderRows(y, rowCount, x, count);
+        checkReads(reads);
+        countStates(state, counts);
+        paintBlock(canvas.data, plan, {y, rowCount, x, count, rgba, state});
+      }
+    }
+    return {width, height, image: await createImageBitmap(canvas), source: 'quillfen',
+            scaledDown: plan.scaledDown, problem: null,
+            undefinedPixels: {skipped: counts[1], missing: counts[2], badIndex: counts[3]}};
+  } finally {
+    pictureCore.decoderClose();
+  }
 }
 
 function colour({id, x, y}) {
-  let rgb = null;
+  let rgba = null;
   if (picture !== null && x >= 0 && y >= 0 && x < picture.width && y < picture.height) {
     probe ??= new OffscreenCanvas(1, 1).getContext('2d', {willReadFrequently: true});
     probe.clearRect(0, 0, 1, 1);
     probe.drawImage(picture, x, y, 1, 1, 0, 0, 1, 1);
-    rgb = Array.from(probe.getImageData(0, 0, 1, 1).data.subarray(0, 3));
+    rgba = Array.from(probe.getImageData(0, 0, 1, 1).data);
   }
-  postMessage({type: 'answer', id, answer: rgb});
+  postMessage({type: 'answer', id, answer: rgba});
 }
 
 // One request for the core at a time, in order: a run that waits for the file's bytes lets

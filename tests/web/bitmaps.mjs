@@ -4,6 +4,29 @@ import assert from 'node:assert/strict';
 
 const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 
+// The file header and info header of a bitmap as stored, to build test files from: width x
+// height at bits per pixel, an info header of infoSize bytes (a V4 or V5 one with masks [red,
+// green, blue, alpha] says sRGB), the pixels from offBits (right after the headers when not
+// given), a bfSize of fileSize and a biSizeImage of imageSize.
+export function bitmapHeader({width, height, bits, infoSize = 40, offBits = 14 + infoSize,
+                              fileSize = offBits, imageSize = 0, masks = null}) {
+  const header = Buffer.alloc(14 + infoSize);
+  header.write('BM', 0, 'latin1');
+  header.writeUInt32LE(fileSize, 2);
+  header.writeUInt32LE(offBits, 10);
+  header.writeUInt32LE(infoSize, 14);
+  header.writeInt32LE(width, 18);
+  header.writeInt32LE(height, 22);
+  header.writeUInt16LE(1, 26);
+  header.writeUInt16LE(bits, 28);
+  header.writeUInt32LE(imageSize, 34);
+  if (masks !== null) {
+    masks.forEach((mask, i) => header.writeUInt32LE(mask, 54 + 4 * i));
+    header.write('BGRs', 70, 'latin1');
+  }
+  return header;
+}
+
 // The header as the format lays it out, read here without the page's help.
 export function headerOf(bytes) {
   const u32 = (at) => (at + 4 <= bytes.length ? bytes.readUInt32LE(at) : 0);
@@ -104,4 +127,70 @@ function checkPixelFacts(shown, bytes, header, x, y, where) {
     assert.ok(shown.facts.includes(`Table entry\n${expected}`),
               `${where}: its table entry, ${expected}, in\n${shown.facts}`);
   }
+}
+
+// The RLE commands of a BI_RLE8 (bits 8) or BI_RLE4 (bits 4) file, read here from bfOffBits on
+// as the format lays them out, without the page's help: [{offset, size, kind}], size without
+// an absolute run's pad byte; and for each pixel of the picture (key `x,y`, y from the top)
+// the command that set it, with the offset of the byte that holds its value, or that passed
+// over it (a delta, an end of line or the end of the bitmap: skipped, scan order); the value of
+// a pixel set is its byte's bits from shift.
+export function rleCommands(bytes, header) {
+  const {width, bits} = header;
+  const rows = Math.abs(header.height);
+  const yOf = (row) => (header.height < 0 ? row : rows - 1 - row);
+  // A run's pixels at 4 bits take the high half of each byte, then the low.
+  const shiftOf = (i) => (bits === 4 && i % 2 === 0 ? 4 : 0);
+  const commands = [];
+  const pixels = new Map();
+  const touch = (x, row, what) => {
+    if (x < width && row < rows) pixels.set(`${x},${yOf(row)}`, what);
+  };
+  // Every pixel from x, row up to (not including) toX, toRow, in scan order.
+  const pass = (x, row, toX, toRow, command) => {
+    for (; row < toRow || (row === toRow && x < toX); x += 1) {
+      if (x >= width) {
+        x = -1;
+        row += 1;
+        continue;
+      }
+      touch(x, row, {command, skipped: true});
+    }
+  };
+  let x = 0;
+  let row = 0;
+  for (let at = header.offBits; at + 1 < bytes.length && row < rows;) {
+    const [first, second] = [bytes[at], bytes[at + 1]];
+    const command = {offset: at, size: 2};
+    commands.push(command);
+    if (first > 0) {
+      command.kind = 'encoded run';
+      for (let i = 0; i < first; i += 1) {
+        touch(x + i, row, {command, value: at + 1, shift: shiftOf(i)});
+      }
+      x += first;
+    } else if (second === 0 || second === 1) {
+      command.kind = second === 0 ? 'end of line' : 'end of bitmap';
+      pass(x, row, 0, second === 0 ? row + 1 : rows, command);
+      [x, row] = [0, second === 0 ? row + 1 : rows];
+    } else if (second === 2) {
+      command.kind = 'delta';
+      command.size = 4;
+      const [toX, toRow] = [x + bytes[at + 2], row + bytes[at + 3]];
+      pass(x, row, toX, toRow, command);
+      [x, row] = [toX, toRow];
+    } else {
+      command.kind = 'absolute run';
+      const data = bits === 8 ? second : Math.ceil(second / 2);
+      command.size = 2 + data;
+      for (let i = 0; i < second; i += 1) {
+        touch(x + i, row, {command, value: at + 2 + (bits === 8 ? i : Math.floor(i / 2)),
+                           shift: shiftOf(i)});
+      }
+      x += second;
+      at += data % 2;  // the pad byte, to a whole 16-bit word
+    }
+    at += command.size;
+  }
+  return {commands, pixels};
 }

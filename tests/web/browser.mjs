@@ -8,6 +8,7 @@ import {after, before} from 'node:test';
 import puppeteer from 'puppeteer-core';
 
 import {serve} from '../../web/serve.mjs';
+import {bitmapHeader} from './bitmaps.mjs';
 
 export const root = new URL('../../', import.meta.url).pathname;
 export const native = `${root}build/quillfen`;
@@ -165,17 +166,9 @@ export const trueColorFile = (file, width, height) => bitmapFile(file, 24, width
 // The 54-byte header of a 24-bit file of width x height, as stored; the file may be cut short
 // or made sparse after it.
 export function trueColorHeader(width, height) {
-  const header = Buffer.alloc(54);
   const rowBytes = Math.floor((width * 24 + 31) / 32) * 4;
-  header.write('BM', 0, 'latin1');
-  header.writeUInt32LE((54 + rowBytes * Math.abs(height)) % 2 ** 32, 2);  // bfSize
-  header.writeUInt32LE(54, 10);  // bfOffBits
-  header.writeUInt32LE(40, 14);  // biSize
-  header.writeInt32LE(width, 18);
-  header.writeInt32LE(height, 22);
-  header.writeUInt16LE(1, 26);  // biPlanes
-  header.writeUInt16LE(24, 28);  // biBitCount
-  return header;
+  return bitmapHeader({width, height, bits: 24,
+                       fileSize: (54 + rowBytes * Math.abs(height)) % 2 ** 32});
 }
 
 // Bytes at the start of a file of size bytes that is otherwise a hole.

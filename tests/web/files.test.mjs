@@ -7,7 +7,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {checkPixel, headerOf} from './bitmaps.mjs';
+import {bitmapHeader, checkPixel, headerOf} from './bitmaps.mjs';
 import {bitmapFile, choosePixel, desktopSession, inspected, nativeReport, peakDuring,
         pickToInspect, root, scratchDir} from './browser.mjs';
 
@@ -22,18 +22,7 @@ desktopSession(scratch, (started) => {
 const open = (bmp) => pickToInspect(page, bmp);
 
 // A 32-bit header of width x height as stored, with nothing after it.
-function header32(width, height) {
-  const header = Buffer.alloc(54);
-  header.write('BM', 0, 'latin1');
-  header.writeUInt32LE(54, 2);
-  header.writeUInt32LE(54, 10);
-  header.writeUInt32LE(40, 14);
-  header.writeInt32LE(width, 18);
-  header.writeInt32LE(height, 22);
-  header.writeUInt16LE(1, 26);
-  header.writeUInt16LE(32, 28);
-  return header;
-}
+const header32 = (width, height) => bitmapHeader({width, height, bits: 32});
 
 describe('offsets past 2^53', () => {
   // Where the format stores pixel x, y of a 32-bit picture from 54, worked out in BigInt.

@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {checkPixel, headerOf} from './bitmaps.mjs';
+import {bitmapHeader, checkPixel, headerOf} from './bitmaps.mjs';
 import {choosePixel as choosePixelIn, clickText as clickTextIn, inspected as inspectedIn,
         inspectorSettled, nativeReport, peakDuring, pick, root, scratchDir, desktopSession,
         testFiles, trueColorFile} from './browser.mjs';
@@ -216,15 +216,9 @@ describe('odd files', () => {
     const table = Buffer.alloc(64);
     const pixels = Buffer.from([0x01, 0x23, 0x40, 0, 0x56, 0x78, 0x90, 0, 0xAB, 0xCD, 0xE0, 0,
                                 0x12, 0x34, 0x50, 0]);
-    const header = Buffer.alloc(54);
-    header.write('BM', 0, 'latin1');
-    header.writeUInt32LE(54 + 64 + 100, 2);  // bfSize: more items than bytes
-    header.writeUInt32LE(54 + 64, 10);
-    header.writeUInt32LE(40, 14);
-    header.writeInt32LE(5, 18);
-    header.writeInt32LE(4, 22);
-    header.writeUInt16LE(1, 26);
-    header.writeUInt16LE(4, 28);
+    // bfSize: more items than bytes.
+    const header = bitmapHeader({width: 5, height: 4, bits: 4, offBits: 54 + 64,
+                                 fileSize: 54 + 64 + 100});
     fs.writeFileSync(file('skips.bmp'), Buffer.concat([header, table, pixels]));
     assert.equal(await pick(page, file('skips.bmp')), 'done');
     await page.waitForFunction(() => !document.querySelector('#pixel-x').disabled);
@@ -248,6 +242,8 @@ describe('odd files', () => {
     checkPixel(shown, bytes, headerOf(bytes), nativeReport(file('undecodable.bmp')).text, 7, 3,
                'undecodable');
     assert.equal(shown.marks.length, 2);
-    assert.match(shown.facts, /Decoded colour\s+none: the browser has not decoded the picture/);
+    assert.match(shown.facts, /Format colour\s+none: bit fields with 8 bits a pixel\n/);
+    assert.match(shown.facts, /Browser colour\s+none: this browser cannot decode the file\n/);
+    assert.equal(await page.$eval('#inspector', (panel) => panel.dataset.formatColour), '');
   });
 });

@@ -211,6 +211,21 @@ describe('accessibility', () => {
                                           {timeout: 5000});
             await check('the pointer beside a pixel');
           }
+          // The format's picture, its hatch and legend; an RLE pixel no command sets, whose
+          // colours differ; the map strip focused, and a region chosen from it.
+          await open(checked, path.join(root, 'tests/data/bmpsuite/q/pal4rletrns.bmp'));
+          await checked.click('#picture-quillfen');
+          await checked.waitForFunction(() =>
+            document.querySelector('#picture').dataset.source === 'quillfen');
+          await check('the format\'s picture');
+          await choosePixel(checked, 27, 21);
+          await check('a skipped pixel');
+          await checked.focus('#map-strip');
+          await checked.keyboard.press('ArrowRight');
+          await check('the map strip');
+          await checked.keyboard.press('Enter');
+          await inspectorSettled(checked);
+          await check('a region of the map');
         } finally {
           await checked.close();
         }

@@ -6,6 +6,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
+import {bitmapHeader} from './bitmaps.mjs';
 import {clickText, desktopSession, goToOffset, inspected, nativeReport, pick, pickToInspect, root,
         scratchDir, trueColorFile} from './browser.mjs';
 
@@ -125,15 +126,8 @@ describe('input#go-offset', () => {
        'pixels are', async () => {
     // 3 x 2 at 24 bits: rows of 9 bytes padded to 12; the pixels from 60, six bytes after the
     // header; four bytes after the pixels.
-    const header = Buffer.alloc(54);
-    header.write('BM', 0, 'latin1');
-    header.writeUInt32LE(54 + 6 + 24 + 4, 2);
-    header.writeUInt32LE(60, 10);
-    header.writeUInt32LE(40, 14);
-    header.writeInt32LE(3, 18);
-    header.writeInt32LE(2, 22);
-    header.writeUInt16LE(1, 26);
-    header.writeUInt16LE(24, 28);
+    const header = bitmapHeader({width: 3, height: 2, bits: 24, offBits: 60,
+                                 fileSize: 54 + 6 + 24 + 4});
     const bytes = Buffer.concat([header, Buffer.from('gapgap'), Buffer.alloc(24, 0x7F),
                                  Buffer.from('tail')]);
     fs.writeFileSync(file('roles.bmp'), bytes);

@@ -77,7 +77,8 @@ describe('the picture', () => {
     assert.equal(await pick(page, file('broken.bmp')), 'done');
     assert.equal(await settledPicture(), 'undecodable');
     assert.equal(await text(page, '#picture-note'),
-                 'This browser cannot decode the file as a picture.');
+                 'Neither this browser nor Quillfen\'s decoder can decode the file as a ' +
+                 'picture: 7 bits a pixel, a depth the format does not define.');
     assert.deepEqual(await rendered('#picture'), none);
 
     fs.writeFileSync(file('refused.bmp'), 'not a bitmap');
@@ -257,10 +258,12 @@ describe('runs that stop', () => {
   });
 
   test('a file that disappears while it is read fails, and the next file works', async () => {
-    // One read whole, one read in file windows.
-    for (const [name, bytes] of [['doomed-whole.bmp', 127e6],
-                                 ['doomed-file-windows.bmp', 200e6]]) {
-      const doomed = sparseFile(file(name), trueColorHeader(4000, 5000), bytes);
+    // One read whole, one read in file windows. The second's pixels fill it, so that its
+    // report reads windows until the end, never all of them before the file goes.
+    for (const [name, bytes, header] of [
+      ['doomed-whole.bmp', 127e6, trueColorHeader(4000, 5000)],
+      ['doomed-file-windows.bmp', 200e6, trueColorHeader(8000, 8000)]]) {
+      const doomed = sparseFile(file(name), header, bytes);
       await start(page, doomed);
       await page.waitForFunction(() => document.querySelector('#progress').value > 0,
                                  {polling: 5});
@@ -332,8 +335,8 @@ describe('the page', () => {
     await (await chooser).accept([sample]);
     await fresh.waitForFunction(() => document.body.dataset.state === 'done');
     assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'report', 'picture-frame',
-                                        'pixel-x', 'pixel-y', 'show-pixel', 'go-offset',
-                                        'show-offset']);
+                                        'picture-browser', 'pixel-x', 'pixel-y', 'show-pixel',
+                                        'go-offset', 'show-offset']);
     const snapshot = await fresh.accessibility.snapshot({interestingOnly: true});
     const names = JSON.stringify(snapshot);
     assert.match(names, /"name":"Report text"/);

@@ -5,7 +5,7 @@ import {describe, test} from 'node:test';
 import {dumpFacts, entryIndex, factsText, hexRows, kCounting, panelFacts,
         pixelValue} from '../../../web/panel_text.js';
 import {byteSelection, entrySelection, fieldSelection, itemSelection, lineSelection,
-        pixelSelection} from '../../../web/selection.js';
+        pixelSelection, regionSelection} from '../../../web/selection.js';
 import * as answers from './answers.mjs';
 
 const bytes = (...values) => new Uint8Array(values);
@@ -18,11 +18,11 @@ describe('a pixel', () => {
   test('of an 8-bit file: its byte, its row, its table entry and its items', () => {
     const pixel = answers.samplePixel;
     const facts = panelFacts(answers.sample, pixelSelection(pixel), {
-      pixel, stored: bytes(0x0F), colour: [255, 254, 0],
+      pixel, stored: bytes(0x0F), colour: [255, 254, 0, 255],
       entry: {index: 15, inTable: true, offset: '114', stored: bytes(0xFF, 0xFF, 0xFF, 0)}});
     assert.equal(factsText(facts), [
       'Pixel: x 6, y 0 (from 0, at the top left)',
-      'Decoded colour: #FFFE00',
+      'Browser colour: #FFFE00',
       'Stored at: 148 (0x94), 1 byte',
       'Stored bytes: 0F',
       'Stored row: row 3 as stored (from 0; rows bottom-up, 8 bytes each from 118), byte 6 of ' +
@@ -68,7 +68,7 @@ describe('a pixel', () => {
       entry: {index: 12, inTable: true, offset: '102', stored: bytes(1, 2, 3, 0)}});
     assert.match(shown, /^Stored bytes: 3C: bits 3 to 0 of the byte, 1100$/m);
     assert.match(shown, /^Table entry: #030201, entry 12 \(from 0\), stored at 102 \(0x66\)$/m);
-    assert.match(shown, /^Decoded colour: none: the browser has not decoded the picture$/m);
+    assert.match(shown, /^Browser colour: none: the browser has not decoded the picture$/m);
     const high = {...pixel, shift: 4};
     assert.match(text(answers.pal4, pixelSelection(high), {pixel: high, stored: bytes(0x3C),
                                                            colour: null, entry: null}),
@@ -84,7 +84,7 @@ describe('a pixel', () => {
     assert.equal(text(answers.cut24, pixelSelection(pixel), {pixel, stored: bytes(0x8C),
                                                              colour: null, entry: null}), [
       'Pixel: x 0, y 0 (from 0, at the top left)',
-      'Decoded colour: none: the browser has not decoded the picture',
+      'Browser colour: none: the browser has not decoded the picture',
       'Stored at: 66 (0x42), 3 bytes',
       'Stored bytes: 8C',
       'Missing: 2 of its 3 bytes lie past the end of the file, which is 67 bytes long',
@@ -115,8 +115,8 @@ describe('a pixel', () => {
     const loose = {x: 1, y: 2, fixedOffsets: false};
     const compressed = {...answers.sample, layout: {...answers.sample.layout, compressed: true}};
     assert.equal(text(compressed, pixelSelection(loose), {pixel: loose, stored: null,
-                                                          colour: [0, 0, 0], entry: null}), [
-      'Pixel: x 1, y 2 (from 0, at the top left)', 'Decoded colour: #000000',
+                                                          colour: [0, 0, 0, 255], entry: null}), [
+      'Pixel: x 1, y 2 (from 0, at the top left)', 'Browser colour: #000000',
       'Stored: nowhere fixed: biCompression marks the pixels as compressed, so they are not at ' +
       'fixed offsets'].join('\n'));
     const odd = {...answers.sample, layout: {...answers.sample.layout, bits: 7}};
@@ -128,7 +128,7 @@ describe('a pixel', () => {
     assert.equal(text(answers.sample, pixelSelection(far), {pixel: far, stored: null,
                                                             colour: null, entry: null}), [
       'Pixel: x 2,147,483,647, y 2,147,483,647 (from 0, at the top left)',
-      'Decoded colour: none: the browser has not decoded the picture',
+      'Browser colour: none: the browser has not decoded the picture',
       'Stored at: beyond any file: its offset would pass 18,446,744,073,709,551,615, the last ' +
       'a file can have'].join('\n'));
   });
@@ -142,6 +142,97 @@ describe('a pixel', () => {
                  /^Stored at: 18,446,744,047,939,747,902 \(0xFFFFFFFA0000003E\), 4 bytes$/m);
     assert.deepEqual(facts[2][1][0], {copy: '18446744047939747902',
                                       shown: '18,446,744,047,939,747,902'});
+  });
+});
+
+describe('a pixel as the format defines it', () => {
+  test('set by an RLE command: both colours, the command, its value, its entry, the report\'s ' +
+       'items for the command', () => {
+    const {pal8rle, pal8rlePixel: pixel, pal8rleDecoded: decoded,
+           pal8rleCommandByte: commandByte} = answers;
+    const selection = pixelSelection(pixel, null, decoded, commandByte);
+    assert.equal(text(pal8rle, selection, {pixel, decoded, commandByte, stored: bytes(0, 0x18),
+                                           colour: [255, 0, 0, 255], entry: null}), [
+      'Pixel: x 0, y 0 (from 0, at the top left)',
+      'Format colour: #FF0000',
+      'Browser colour: #FF0000',
+      'Set by: the absolute run at 8,656 (0x21D0), 26 bytes: ' + decoded.command.hex,
+      'Value in it: 8,658 (0x21D2): 05',
+      'Table entry: #FF0000, entry 5 (from 0), stored at 74 (0x4A)',
+      'Stored: nowhere fixed: biCompression marks the pixels as compressed, so they are not at ' +
+      'fixed offsets',
+      'In the report: the dumps read the RLE commands as pixel bytes; the command\'s first byte ' +
+      'is printed as follows',
+      'Bitmap Data[Indexed data]: line 345 (from 1), item 42 of the row (from 0), in the row ' +
+      'numbered 60',
+      'Bitmap Data[RGB translated]: line 409 (from 1), item 42 of the row (from 0), in the row ' +
+      'numbered 60',
+      'The dumps\' walk: Bitmap Data[Indexed data] reads 7,662 items from 1,062 in rows of 127, ' +
+      'skipping 1 byte at each break; Bitmap Data[RGB translated] reads 7,662 items from 1,062 ' +
+      'in rows of 127, skipping 1 byte at each break'].join('\n'));
+  });
+
+  test('stored where the report\'s layout stores it: its table entry is the report\'s', () => {
+    const pixel = answers.samplePixel;
+    const shown = text(answers.sample, pixelSelection(pixel, null, answers.sampleDecoded), {
+      pixel, decoded: answers.sampleDecoded, stored: bytes(0x0F), colour: [255, 255, 255, 255],
+      entry: {index: 15, inTable: true, offset: '114', stored: bytes(0xFF, 0xFF, 0xFF, 0)}});
+    assert.match(shown, /^Format colour: #FFFFFF\nBrowser colour: #FFFFFF\nStored at: 148/m);
+    assert.equal(shown.match(/^Table entry: /gm).length, 1);
+    assert.doesNotMatch(shown, /Format stores it at|Colours differ/);
+  });
+
+  test('that the report\'s layout does not have', () => {
+    const decoded = answers.sampleDecoded;
+    const shown = text(answers.sample, pixelSelection(null, null, decoded), {
+      pixel: null, decoded, stored: bytes(0x0F), colour: null, browserCannot: true,
+      entry: null});
+    assert.equal(shown, [
+      'Pixel: x 6, y 0 (from 0, at the top left)', 'Format colour: #FFFFFF',
+      'Browser colour: none: this browser cannot decode the file',
+      'Format stores it at: 148 (0x94): 0F',
+      'Table entry: #FFFFFF, entry 15 (from 0), stored at 114 (0x72)',
+      'In the report: no pixel x 6, y 0: the report reads the header as a picture of 8 × 4 ' +
+      'pixels'].join('\n'));
+  });
+});
+
+describe('a region of the map', () => {
+  test('chosen whole: what the format makes of it, its bytes, the report\'s items', () => {
+    const region = {offset: 118, size: 8, kind: 'pixel-row', name: 'row 3', note: '', x: 0,
+                    y: 3, pixels: 8};
+    const byte = answers.sampleItemByte;
+    assert.equal(text(answers.sample, regionSelection(region, byte), {
+      region, format: answers.sampleFormat, byte, stored: bytes(0, 1, 2, 3, 4, 5, 6, 7)}), [
+      'In the file\'s map: row 3 (from 0, at the top): a stored row of pixels',
+      'Region: 118 (0x76), 8 bytes',
+      'Sets pixels: x 0 to 7, y 3 (from 0)', 'Stored bytes: 00 01 02 03 04 05 06 07',
+      'Bitmap Data[Indexed data]: line 46 (from 1), item 1 of the row (from 0), in the row ' +
+      'numbered 1',
+      'Bitmap Data[RGB translated]: line 53 (from 1), item 1 of the row (from 0), in the row ' +
+      'numbered 1',
+      kSampleWalk].join('\n'));
+    // More bytes than the panel lists: how many more.
+    const long = {...region, size: 5000};
+    assert.match(text(answers.sample, regionSelection(long, byte), {
+      region: long, format: answers.sampleFormat, byte, stored: new Uint8Array(4096)}),
+                 /^Stored bytes: 00 00 .* 00 and 904 bytes more, not shown here$/m);
+    assert.doesNotMatch(text(answers.sample, regionSelection(long, byte), {
+      region: long, format: answers.sampleFormat, byte, stored: bytes()}), /Stored bytes/);
+  });
+
+  test('a field, an entry or a byte: the report\'s view, then the format\'s', () => {
+    const width = answers.sample.fields.find(({name}) => name === 'biWidth');
+    const region = {offset: 18, size: 4, kind: 'info-header', name: 'biWidth', note: ''};
+    const facts = text(answers.sample, fieldSelection(width), {
+      field: width, region, format: answers.sampleFormat, stored: bytes(8, 0, 0, 0)});
+    assert.match(facts, /^Report line: line 15 \(from 1\)\nIn the file's map: biWidth: a field of the info header\nRegion: 18 \(0x12\), 4 bytes\nValue: 8: pixels$/m);
+    // Bytes 54 on of a V5 file: the report's table entry 0, the format's red mask.
+    const entry = {kind: 'entry', index: '0', offset: '54', line: 28};
+    const mask = answers.pal8v5Regions.regions.find(({name}) => name === 'bV5RedMask');
+    assert.match(text(answers.sample, entrySelection(entry, 28), {
+      entryPlace: entry, region: mask, format: answers.pal8v5Format, stored: bytes(0, 0, 0, 0)}),
+                 /^Table entry: entry 0 \(from 0\)\n(.*\n)*In the file's map: bV5RedMask: a field of the info header\nRegion: 54 \(0x36\), 4 bytes\nValue: 0x00000000: no bits$/m);
   });
 });
 

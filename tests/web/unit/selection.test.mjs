@@ -3,7 +3,7 @@ import assert from 'node:assert/strict';
 import {describe, test} from 'node:test';
 
 import {byteSelection, emptyModel, entrySelection, fieldSelection, itemSelection,
-        lineSelection, pin, pixelSelection, preview, printedPlaces, shown,
+        lineSelection, pin, pixelSelection, preview, printedPlaces, regionSelection, shown,
         stepCursor, stepPixel, typedPixel} from '../../../web/selection.js';
 import * as answers from './answers.mjs';
 
@@ -31,6 +31,54 @@ describe('selections from the core\'s answers', () => {
                        [null, 0, [], null]);
       assert.deepEqual(selection.pixel, {x: answer.x, y: answer.y, count: 1});
     }
+  });
+
+  test('an RLE pixel: the command that set or skipped it, and the items of its first byte',
+       () => {
+    const set = pixelSelection(answers.pal8rlePixel, null, answers.pal8rleDecoded,
+                               answers.pal8rleCommandByte);
+    assert.deepEqual(set, {
+      origin: {kind: 'pixel', x: 0, y: 0}, offset: '8656', count: 26,
+      pixel: {x: 0, y: 0, count: 1},
+      places: [{line: 345, column: 127, chars: 3, pastEnd: false},
+               {line: 409, column: 379, chars: 9, pastEnd: false}],
+      line: null, cursor: {line: 345, column: 127}});
+    const skipped = pixelSelection({x: 27, y: 21, fixedOffsets: false}, null,
+                                   answers.pal4rletrnsSkipped);
+    assert.deepEqual([skipped.offset, skipped.count, skipped.places, skipped.cursor],
+                     ['3018', 4, [], null]);
+    // An uncompressed pixel keeps the bytes of the report's layout.
+    const stored = pixelSelection(answers.samplePixel, null, answers.sampleDecoded);
+    assert.deepEqual(stored, pixelSelection(answers.samplePixel));
+  });
+
+  test('a pixel the report\'s layout has not, or stores nowhere: the decoder\'s bytes', () => {
+    const os2 = pixelSelection(null, null, answers.sampleDecoded);
+    assert.deepEqual(os2, {origin: {kind: 'pixel', x: 6, y: 0}, offset: '148', count: 1,
+                           pixel: {x: 6, y: 0, count: 1}, places: [], line: null,
+                           cursor: null});
+    const loose = pixelSelection({x: 0, y: 0, fixedOffsets: false}, {kind: 'offset',
+                                                                     offset: '1070'},
+                                 answers.shortfileMissing);
+    assert.deepEqual([loose.origin, loose.offset, loose.count],
+                     [{kind: 'offset', offset: '1070'}, '1070', 1]);
+    const none = pixelSelection(null, null, answers.jpegPixel);
+    assert.deepEqual([none.offset, none.count, none.pixel], [null, 0, {x: 0, y: 0, count: 1}]);
+  });
+
+  test('a region of the map: whole, the pixels it sets, the items of its first byte', () => {
+    const row = {offset: 118, size: 8, kind: 'pixel-row', name: 'row 3', note: '', x: 0, y: 3,
+                 pixels: 8};
+    assert.deepEqual(regionSelection(row, answers.sampleItemByte), {
+      origin: {kind: 'region', offset: '118', name: 'row 3'}, offset: '118', count: 8,
+      pixel: {x: 0, y: 3, count: 8},
+      places: [{line: 46, column: 4, chars: 3, pastEnd: false},
+               {line: 53, column: 10, chars: 9, pastEnd: false}],
+      line: null, cursor: {line: 46, column: 4}});
+    const field = answers.pal8v5Regions.regions[0];
+    const chosen = regionSelection(field, answers.sampleFieldByte);
+    assert.deepEqual([chosen.offset, chosen.count, chosen.pixel, chosen.places, chosen.cursor],
+                     ['46', 4, null, [], null]);
   });
 
   test('an item: its bytes, the pixel its first byte is of, every dump\'s item for it', () => {
