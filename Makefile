@@ -63,7 +63,8 @@ lint: configure node_modules/.package-lock.json
 	  flags=$$($(EMSCRIPTEN_ENV) em++ --cflags | tr ' ' '\n' | \
 	    grep -v -e '^-mllvm$$' -e 'combiner-global' -e 'emscripten-sjlj' -e 'disable-lsr' | \
 	    sed 's/^/--extra-arg-before=/'); \
-	  clang-tidy -quiet -p $(WEB_DIR) $$flags app/wasm_main.cpp app/wasm_decode.cpp app/wasm_filling.cpp \
+	  clang-tidy -quiet -p $(WEB_DIR) $$flags app/wasm_main.cpp app/wasm_files.cpp app/wasm_decode.cpp \
+	    app/wasm_compare.cpp app/wasm_filling.cpp \
 	    > $(WEB_DIR)/clang-tidy.log 2>&1; \
 	  status=$$?; grep -v -E '^[0-9]+ warnings? generated\.$$' $(WEB_DIR)/clang-tidy.log; \
 	  exit $$status

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/compare_answers.h"
 #include "bitmap/source.h"
 #include "compare/comparison.h"
 #include "compare/lines.h"
@@ -45,8 +46,7 @@ int runCompare(int argc, const char* const* argv, report::Sink& out) {
   decode::SourceInput inputB(files[1]);
   const compare::Comparison comparison = compare::compareFiles(inputA, inputB);
   if (!comparison.a.bitmap || !comparison.b.bitmap) {
-    return trouble(std::string(argv[comparison.a.bitmap ? 2 : 1]) +
-                   ": not a BMP file: it does not start with BM");
+    return trouble(std::string(argv[comparison.a.bitmap ? 2 : 1]) + ": " + kNotBitmap);
   }
   for (const std::string& line : compare::comparisonLines(comparison)) {
     out.put(line);

@@ -104,8 +104,20 @@ std::string why(const decode::Decoder& decoder, const decode::PixelSource& sourc
   }
 }
 
-std::string_view sourceName(const decode::Decoder& decoder, const decode::PixelSource& source) {
-  switch (source.kind) {
+}  // namespace
+
+std::string_view headerKindName(decode::HeaderKind kind) {
+  return kHeaderKinds[static_cast<std::size_t>(kind)];
+}
+
+std::string_view encodingKey(decode::Encoding encoding) {
+  return kEncodings[static_cast<std::size_t>(encoding)];
+}
+
+std::string_view stateName(decode::State state) { return kStates[state]; }
+
+std::string_view sourceName(decode::PixelSource::Kind kind) {
+  switch (kind) {
     case decode::PixelSource::Kind::kStored:
       return "stored";
     case decode::PixelSource::Kind::kCommand:
@@ -116,12 +128,17 @@ std::string_view sourceName(const decode::Decoder& decoder, const decode::PixelS
       return "missing";
     case decode::PixelSource::Kind::kBadIndex:
       return "bad-index";
-    default:
-      return decoder.decodes() ? "" : "not-decoded";
+    case decode::PixelSource::Kind::kNotDecoded:
+      return "not-decoded";
+    case decode::PixelSource::Kind::kOutside:
+      break;
   }
+  return "";
 }
 
-}  // namespace
+std::string_view commandKindName(decode::CommandKind kind) {
+  return decode::regionKindName(kCommandRegions[static_cast<std::size_t>(kind)]);
+}
 
 std::string formatAnswer(const decode::Format& format) {
   Json json;
@@ -129,12 +146,12 @@ std::string formatAnswer(const decode::Format& format) {
   json.number("fileLength", format.fileSize);
   json.flag("bitmap", format.bitmap);
   json.begin('{', "header");
-  json.text("kind", kHeaderKinds[static_cast<std::size_t>(format.kind)]);
+  json.text("kind", headerKindName(format.kind));
   json.text("name", decode::headerName(format.kind));
   json.number("size", format.headerSize);
   json.end('}');
   json.flag("decodes", format.problem.empty());
-  json.text("encoding", kEncodings[static_cast<std::size_t>(format.encoding)]);
+  json.text("encoding", encodingKey(format.encoding));
   json.text("encodingName", decode::encodingName(format.encoding));
   if (format.problem.empty())
     json.null("problem");
@@ -183,7 +200,7 @@ std::string formatAnswer(const decode::Format& format) {
   json.end('}');
   if (format.encoding == decode::Encoding::kJpeg || format.encoding == decode::Encoding::kPng) {
     json.begin('{', "embedded");
-    json.text("kind", kEncodings[static_cast<std::size_t>(format.encoding)]);
+    json.text("kind", encodingKey(format.encoding));
     json.decimal("offset", layout.start);
     json.decimal("length", layout.end > layout.start ? layout.end - layout.start : 0);
     json.end('}');
@@ -275,7 +292,7 @@ std::string pixelAnswer(decode::Decoder& decoder, std::uint64_t x, std::uint64_t
   json.number("y", y);
   if (decodes) {
     json.number("state", state);
-    json.text("stateName", kStates[state]);
+    json.text("stateName", stateName(static_cast<decode::State>(state)));
     json.begin('[', "rgba");
     for (const std::uint8_t channel : rgba) json.number({}, channel);
     json.end(']');
@@ -284,7 +301,7 @@ std::string pixelAnswer(decode::Decoder& decoder, std::uint64_t x, std::uint64_t
     json.null("stateName");
     json.null("rgba");
   }
-  json.text("source", sourceName(decoder, source));
+  json.text("source", sourceName(source.kind));
   if (source.beyondAnyFile)
     json.flag("beyondAnyFile", true);
   else if (decodes)
@@ -315,8 +332,7 @@ std::string pixelAnswer(decode::Decoder& decoder, std::uint64_t x, std::uint64_t
     json.begin('{', "command");
     json.decimal("offset", source.offset);
     json.number("size", source.size);
-    json.text("kind",
-              decode::regionKindName(kCommandRegions[static_cast<std::size_t>(source.command)]));
+    json.text("kind", commandKindName(source.command));
     json.text("name", decode::commandName(source.command));
     json.text("hex", fileHex(decoder, source.offset, source.size));
     json.end('}');

@@ -91,6 +91,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "decode/decoder.h"
 
@@ -98,6 +99,16 @@ namespace app {
 
 // The most regions one regions answer lists: about 6 MB of JSON.
 constexpr std::uint64_t kMaxRegionsAnswered = std::uint64_t{1} << 16;
+
+// The names the answers give the decoder's values: "info", "rle8", "defined", "stored",
+// "encoded-run".
+std::string_view headerKindName(decode::HeaderKind kind);
+std::string_view encodingKey(decode::Encoding encoding);
+std::string_view stateName(decode::State state);
+// "" for a pixel outside the picture.
+std::string_view sourceName(decode::PixelSource::Kind kind);
+// The region kind of an RLE command's bytes.
+std::string_view commandKindName(decode::CommandKind kind);
 
 std::string formatAnswer(const decode::Format& format);
 std::string regionsAnswer(decode::Decoder& decoder, std::uint64_t from, std::uint64_t to,

@@ -34,8 +34,20 @@ function answer(json) {
   return JSON.parse(UTF8ToString(json));
 }
 
-// Runs the tool on a command line (args[0] is the program's name); returns the exit status.
-Module['runCommandLine'] = function (args, onBlock) {
+// An answer that refuses the question becomes an error of kind Kind.
+function answerOrThrow(json, Kind) {
+  var parsed = answer(json);
+  if (parsed && typeof parsed.refused === 'string') throw new Kind(parsed.refused);
+  return parsed;
+}
+
+// The read functions of files JavaScript reads for the core (app/wasm_files.h), by reader:
+// 0 the decoder's file, 1 and 2 the files a comparison compares.
+Module.fileReaders = [null, null, null];
+
+// Runs a program's entry point, run(argc, argv), on a command line (args[0] is the program's
+// name), its output to onBlock; returns the exit status.
+function runArguments(run, args, onBlock) {
   deliverTo(onBlock);
   var strings = args.map(newCString);
   var argv = _malloc(4 * (strings.length + 1));
@@ -43,13 +55,18 @@ Module['runCommandLine'] = function (args, onBlock) {
     HEAPU32[(argv >> 2) + i] = pointer;
   });
   try {
-    return _runCommandLine(strings.length, argv);
+    return run(strings.length, argv);
   } finally {
     strings.forEach(function (pointer) {
       _free(pointer);
     });
     _free(argv);
   }
+}
+
+// Runs the tool on a command line (args[0] is the program's name); returns the exit status.
+Module['runCommandLine'] = function (args, onBlock) {
+  return runArguments(_runCommandLine, args, onBlock);
 };
 
 // Room for size bytes in the module's memory, for a file held there: its address. Throws a

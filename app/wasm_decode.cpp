@@ -14,7 +14,7 @@
 #include "app/inspect.h"
 #include "app/json.h"
 #include "app/wasm_answer.h"
-#include "bitmap/source.h"
+#include "app/wasm_files.h"
 #include "decode/decoder.h"
 
 namespace {
@@ -22,39 +22,22 @@ namespace {
 // The most pixels one decoderRows call decodes: 5 MiB of RGBA and states.
 constexpr std::uint64_t kMaxRowPixels = std::uint64_t{1} << 20;
 
-// Copies up to dst.length bytes of the file at offset into dst; returns how many there were.
-EM_JS(double, readFromCaller, (double offset, std::uint8_t* dst, std::size_t count),
-      { return Module.decoderRead(offset, HEAPU8.subarray(dst, dst + count)); });
-
-// A file JavaScript reads for the decoder, a block at a time, when the decoder asks: a browser
-// File through FileReaderSync, say. The decoder reads what it needs and no more.
-class CallerInput final : public decode::Input {
- public:
-  explicit CallerInput(std::uint64_t size) : size_(size) {}
-  std::uint64_t size() override { return size_; }
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* dst, std::size_t count) override {
-    const double got = readFromCaller(static_cast<double>(offset), dst, count);
-    // Anything but a count it could have read is a read that found nothing.
-    return got >= 0 && got <= static_cast<double>(count) ? static_cast<std::size_t>(got) : 0;
-  }
-
- private:
-  std::uint64_t size_;
-};
-
-// The file the decoder reads: what it reads it through, and the decoder on it.
+// The file the decoder reads, and the decoder on it.
 struct OpenFile {
-  bitmap::Source source;  // a path's
-  std::unique_ptr<decode::Input> input;
+  std::unique_ptr<app::WasmFile> file;
   std::unique_ptr<decode::Decoder> decoder;
 };
 std::unique_ptr<OpenFile> file;
 // The last rows decoded: their RGBA, then their states.
 std::vector<std::uint8_t> rows;
 
-const char* open(std::unique_ptr<OpenFile> next) {
-  file = std::move(next);
-  file->decoder = std::make_unique<decode::Decoder>(*file->input);
+// Opens the decoder on next; a refusal that says why when there is none.
+const char* open(std::unique_ptr<app::WasmFile> next, const char* why) {
+  file.reset();
+  if (next == nullptr) return app::answerWith(app::refusal(why));
+  file = std::make_unique<OpenFile>();
+  file->file = std::move(next);
+  file->decoder = std::make_unique<decode::Decoder>(*file->file->input);
   return app::answerWith(app::formatAnswer(file->decoder->format()));
 }
 
@@ -103,33 +86,19 @@ std::string rowsAnswer(decode::Decoder& decoder, std::uint64_t y, std::uint64_t 
 // the format answer. The questions below are about this file until another is opened.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* decoderOpenHeld(const std::uint8_t* data,
                                                             std::size_t size) {
-  auto next = std::make_unique<OpenFile>();
-  next->input = std::make_unique<decode::MemoryInput>(data, size);
-  return open(std::move(next));
+  return open(app::heldFile(data, size), "");
 }
 
 // Opens the decoder on the file at path (UTF-8), read as the report reads it; a refusal when
 // it cannot be opened.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* decoderOpenPath(const char* path) {
-  auto next = std::make_unique<OpenFile>();
-  if (!next->source.open(path)) {
-    file.reset();
-    return app::answerWith(app::refusal("the file cannot be opened"));
-  }
-  next->input = std::make_unique<decode::SourceInput>(next->source);
-  return open(std::move(next));
+  return open(app::pathFile(path), "the file cannot be opened");
 }
 
-// Opens the decoder on a file of size bytes that Module.decoderRead(offset, target) reads.
+// Opens the decoder on a file of size bytes that Module.fileReaders[0](offset, target) reads.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* decoderOpenReader(double size) {
-  const std::uint64_t bytes = app::wholeNumber(size);
-  if (bytes == UINT64_MAX) {
-    file.reset();
-    return app::answerWith(app::refusal("the size must be a whole number of bytes"));
-  }
-  auto next = std::make_unique<OpenFile>();
-  next->input = std::make_unique<CallerInput>(bytes);
-  return open(std::move(next));
+  return open(app::readerFile(app::kDecoderReader, size),
+              "the size must be a whole number of bytes");
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const char* decoderFormat() {

@@ -11,14 +11,7 @@ function closeDecoder() {
   _decoderClose();
   if (decoderHeld) _free(decoderHeld);
   decoderHeld = 0;
-  Module.decoderRead = null;
-}
-
-// An answer that refuses the question becomes an error of kind Kind.
-function decoderAnswer(json, Kind) {
-  var parsed = answer(json);
-  if (parsed && typeof parsed.refused === 'string') throw new Kind(parsed.refused);
-  return parsed;
+  Module.fileReaders[0] = null;
 }
 
 // Opens the decoder on size bytes held at pointer (Module.hold, fill), which the caller keeps
@@ -58,8 +51,8 @@ Module['decoderOpenPath'] = function (path) {
 // Returns the format answer.
 Module['decoderOpenReader'] = function (size, read) {
   closeDecoder();
-  Module.decoderRead = read;
-  return decoderAnswer(_decoderOpenReader(size), TypeError);
+  Module.fileReaders[0] = read;
+  return answerOrThrow(_decoderOpenReader(size), TypeError);
 };
 
 Module['decoderFormat'] = function () {
@@ -107,7 +100,7 @@ Object.defineProperty(Module, 'decoderRowsLimit', {
 // RangeError for rows or pixels outside the picture, or too many; an Error when the pixels do
 // not decode.
 Module['decoderRows'] = function (y, rows, x, count) {
-  var piece = decoderAnswer(x === undefined ? _decoderRows(y, rows, 0, Infinity)
+  var piece = answerOrThrow(x === undefined ? _decoderRows(y, rows, 0, Infinity)
                                             : _decoderRows(y, rows, x, count), RangeError);
   return {rgba: HEAPU8.subarray(piece.rgba, piece.rgba + 4 * piece.pixels),
           state: HEAPU8.subarray(piece.state, piece.state + piece.pixels)};
