@@ -68,7 +68,6 @@ export class ComparePanel {
     this.reset();
     this.first = {file, signal};
     this.elements.pick.disabled = false;
-    this.started ??= this.client.start();
     this.setState('none', `Compare ${file.name} with another file: choose it, or drop it here.`);
   }
 
@@ -85,6 +84,9 @@ export class ComparePanel {
     this.second = second;
     this.setState('comparing', `Comparing ${describe(file)} with ${describe(second)}…`);
     try {
+      // The comparing worker starts with the first comparison: a page that compares nothing
+      // runs none.
+      this.started ??= this.client.start();
       await this.started;
       const answer = await this.client.request(
         {type: 'compare', fileA: file, fileB: second, maxPixels: kMaxPicturePixels},

@@ -500,7 +500,12 @@ async function compareReader(file, failure) {
       }
     };
   }
-  const bytes = await readWhole(file);
+  let bytes;
+  try {
+    bytes = await readWhole(file);
+  } catch (error) {
+    throw new Error(`${file.name} cannot be read (${error.message})`, {cause: error});
+  }
   return (offset, target) => {
     const piece = bytes.subarray(Math.min(offset, bytes.length),
                                  Math.min(offset + target.length, bytes.length));
