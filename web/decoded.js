@@ -45,7 +45,7 @@ export const kRegionGroups = [
 
 // A region's name as the map gives it, with what its number counts from: a row's is its y,
 // from 0 at the top; an entry's from 0.
-export const regionName = (name) => name.replace(/\b(row|entry) \d+$/, (named, what) =>
+export const regionName = (name) => name.replace(/\b(row|entry) \d+/, (named, what) =>
   `${named} (from 0${what === 'row' ? ', at the top' : ''})`);
 
 const kindOf = (kind) => kRegionKinds[kind] ?? {words: kind, group: 'other'};
@@ -66,14 +66,13 @@ export function pictureSize(describe, format) {
 export const colourHex = (rgba) => `#${rgba.slice(0, 3).map(hex2).join('')}`;
 
 // How far a colour read back from a canvas can be from the colour drawn, channel by channel,
-// at alpha: a canvas keeps colours multiplied by their alpha, in 8 bits.
+// at alpha: a canvas keeps colours multiplied by their alpha, in 8 bits; at alpha 0, any.
 export const readBackError = (alpha) => (alpha === 255 ? 0 : Math.ceil(127.5 / alpha));
 
-// Whether the browser's colour (rgba) differs from the format's: in alpha, or, where the pixel
-// is not fully transparent, in a channel by more than a canvas's read-back can explain.
+// Whether the browser's colour (rgba) differs from the format's: in alpha, or in a channel by
+// more than a canvas's read-back can explain (any, where the pixel is fully transparent).
 export function coloursDiffer(format, browser) {
   if (format[3] !== browser[3]) return true;
-  if (format[3] === 0) return false;
   const error = readBackError(format[3]);
   return [0, 1, 2].some((channel) => Math.abs(format[channel] - browser[channel]) > error);
 }
@@ -119,8 +118,8 @@ const commandParts = ({offset, size, name, hex}) => [
   `the ${name} at `, ...storedAt(offset, `, ${plural(size, 'byte')}: `), {copy: hex}];
 
 // Where the pixel's value comes from, as the format reads the file: the RLE command that set
-// it or skipped it, the bytes that hold it, or why it has no colour. withStored: say where its
-// bytes are, when the report's own answer does not.
+// or skipped it and the byte of its value in the command, or the bytes that hold it.
+// withStored: say where its bytes are, when the report's own answer does not.
 export function sourceFacts(decoded, withStored) {
   if (decoded === null) return [];
   const facts = [];
@@ -140,18 +139,20 @@ export function sourceFacts(decoded, withStored) {
   return facts;
 }
 
-// The table entry the decoder read for an indexed pixel: {offset, hex} (hex empty past the end
-// of the file), or null when its index is past the table.
+// The table entry the decoder read for an indexed pixel: {offset, hex} (hex the bytes the file
+// holds of it, none past its end), or null when its index is past the table.
 export function decodedEntryText({index, entry}) {
   if (entry === null) return `entry ${count(index)} (from 0): past the colour table`;
   if (entry.hex === '') return `entry ${count(index)} (from 0): past the end of the file`;
-  const rgb = colourHex(bytesOf(entry.hex).slice(0, 3).reverse());
+  const bytes = bytesOf(entry.hex);
+  if (bytes.length < 3) return `entry ${count(index)} (from 0): cut short by the end of the file`;
+  const rgb = colourHex(bytes.slice(0, 3).reverse());
   return [{swatch: rgb}, `${rgb}, entry ${count(index)} (from 0), stored at `,
           ...storedAt(entry.offset, '')];
 }
 
 // Hex pairs "42 4D" as numbers.
-const bytesOf = (hex) => (hex === '' ? [] : hex.split(' ').map((pair) => parseInt(pair, 16)));
+const bytesOf = (hex) => hex.split(' ').map((pair) => parseInt(pair, 16));
 
 // The pixels a row or run sets: pixels of them from x, y.
 const pixelsSet = ({x, y, pixels}) => (pixels > 1
@@ -168,7 +169,7 @@ export function regionFacts(format, region) {
   if (field !== undefined) {
     facts.push(['Value', field.note === '' ? field.value : `${field.value}: ${field.note}`]);
   }
-  if (region.pixels > 0) facts.push(['Sets pixels', pixelsSet(region)]);
+  if ((region.pixels ?? 0) > 0) facts.push(['Sets pixels', pixelsSet(region)]);
   if (region.note !== '') facts.push(['Note', region.note]);
   return facts;
 }

@@ -109,6 +109,7 @@ function finish(current, {status, reportLength}) {
     setState('done', current.said);
     compare.setFirst(file, signal);
     // The picture's size is the decoder's, which the inspector asks for when it opens.
+    picture.pending();
     inspector.open(file, signal).then((format) => {
       if (!signal.aborted) picture.show(file, describe, format, signal);
     });

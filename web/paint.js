@@ -14,14 +14,10 @@ const kChecksAcross = 64;
 const kCheckLight = 0xFF;
 const kCheckDark = 0xCC;
 
-// For each of length canvas pixels, the picture's pixel it shows, of count: the nearest one.
-function sourcesOf(length, count) {
-  const sources = new Int32Array(length);
-  for (let c = 0; c < length; c += 1) {
-    sources[c] = Math.min(count - 1, Math.floor(((c + 0.5) * count) / length));
-  }
-  return sources;
-}
+// For each of length canvas pixels, the picture's pixel it shows, of count: the one under its
+// middle.
+const sourcesOf = (length, count) =>
+  Int32Array.from({length}, (_, c) => Math.floor(((c + 0.5) * count) / length));
 
 // How a picture of width x height pixels is drawn: the canvas's size, the picture's pixel
 // each canvas column and row shows, the side of a check, and whether it is scaled down.
@@ -69,11 +65,11 @@ export function paintBlock(target, plan, {y, rowCount, x, count, rgba, state}) {
       const alpha = rgba[4 * from + 3];
       const check = ((Math.floor(cx / plan.check) + Math.floor(cy / plan.check)) & 1) === 0
         ? kCheckLight : kCheckDark;
+      target[to + 3] = 255;
       for (let channel = 0; channel < 3; channel += 1) {
         target[to + channel] = Math.round((rgba[4 * from + channel] * alpha +
                                            check * (255 - alpha)) / 255);
       }
-      target[to + 3] = 255;
     }
   }
 }

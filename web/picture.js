@@ -63,6 +63,11 @@ export class PicturePanel {
     this.setState('none', '');
   }
 
+  // A picture on its way, while its size is still read: decoding, as far as anyone can tell.
+  pending() {
+    this.setState('decoding', 'Decoding the picture…');
+  }
+
   // Decodes the picture of file, whose size the core read from its header (describe, the
   // report's description, and format, the decoder's answer or null): only the bytes up to the
   // end of its stored pixels, and nothing that would decode to more than the bound. signal

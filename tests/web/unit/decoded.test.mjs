@@ -1,10 +1,11 @@
 // The decoder's answers in the page's words: the picture's size, the two colours and when they
 // differ, where a pixel comes from, regions of the map, the picture's note and legend.
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import {describe, test} from 'node:test';
 
 import {colourFacts, coloursDiffer, decodedEntryText, isCommand, kindGroup, kindWords,
-        pictureNote, pictureSize, readBackError, regionFacts, sourceFacts,
+        kRegionGroups, pictureNote, pictureSize, readBackError, regionFacts, sourceFacts,
         undefinedText} from '../../../web/decoded.js';
 import {factsText} from '../../../web/panel_text.js';
 import * as answers from './answers.mjs';
@@ -70,6 +71,7 @@ describe('colours', () => {
     assert.equal(coloursDiffer([255, 0, 0, 255], [254, 0, 0, 255]), true);
     assert.equal(coloursDiffer([0, 0, 0, 255], [0, 0, 1, 255]), true);
     assert.equal(coloursDiffer([144, 128, 112, 255], [143, 128, 112, 64]), true);
+    assert.equal(coloursDiffer([100, 100, 100, 255], [100, 100, 100, 128]), true);
     // Fully transparent: no colour to compare.
     assert.equal(coloursDiffer([9, 8, 7, 0], [0, 0, 0, 0]), false);
     // Half transparent: a step either way is the canvas's rounding, two are not.
@@ -134,8 +136,11 @@ describe('where a pixel comes from', () => {
     assert.deepEqual(sourceFacts(answers.sampleDecoded, false), []);
     assert.equal(text(sourceFacts(answers.sampleDecoded, true)),
                  'Format stores it at: 148 (0x94): 0F');
-    assert.equal(text(sourceFacts(answers.shortfileMissing, true)),
-                 'Format stores it at: 1,070 (0x42E): past the end of the file');
+    const missing = sourceFacts(answers.shortfileMissing, true);
+    assert.equal(text(missing), 'Format stores it at: 1,070 (0x42E): past the end of the file');
+    // Nothing to copy of bytes the file does not hold.
+    assert.deepEqual(missing[0][1], [{copy: '1070', shown: '1,070'},
+                                     ' (0x42E): past the end of the file']);
     assert.equal(text(sourceFacts({...answers.shortfileMissing,
                                    data: {...answers.shortfileMissing.data, hex: '80'}}, true)),
                  'Format stores it at: 1,070 (0x42E): 80, bit 7');
@@ -151,6 +156,12 @@ describe('where a pixel comes from', () => {
                  'entry 102 (from 0): past the colour table');
     assert.equal(decodedEntryText({index: 3, entry: {offset: '66', size: 4, hex: ''}}),
                  'entry 3 (from 0): past the end of the file');
+    // bfOffBits inside the table: the file can end inside an entry a pixel names.
+    assert.equal(decodedEntryText({index: 2, entry: {offset: '62', size: 4, hex: 'FF 00'}}),
+                 'entry 2 (from 0): cut short by the end of the file');
+    assert.deepEqual(decodedEntryText({index: 1, entry: {offset: '12', size: 3, hex: '01 02 03'}}),
+                     [{swatch: '#030201'}, '#030201, entry 1 (from 0), stored at ',
+                      {copy: '12', shown: '12'}, ' (0xC)']);
   });
 });
 
@@ -189,6 +200,24 @@ describe('regions of the map', () => {
                  '(0x36), 4 ' +
                  'bytes\nNote: bytes 54 to 1061 are also claimed by the pixel data; the colour ' +
                  'table wins');
+  });
+
+  test('every kind of region the core names has words of its own and a group the legend ' +
+       'lists', () => {
+    // The names decode::regionKindName gives, read from its source.
+    const source = fs.readFileSync(new URL('../../../decode/map.cpp', import.meta.url), 'utf8');
+    const table = source.match(/regionKindName\(RegionKind kind\) \{[^{]*\{([^}]*)\}/)[1];
+    const kinds = [...table.matchAll(/"([a-z0-9-]+)"/g)].map(([, kind]) => kind);
+    assert.equal(kinds.length, 22);
+    const groups = kRegionGroups.map(([group]) => group);
+    assert.equal(new Set(groups).size, groups.length);
+    for (const kind of kinds) {
+      assert.ok(groups.includes(kindGroup(kind)), kind);
+      assert.match(kindWords(kind), /^\S+ \S/, kind);
+    }
+    assert.equal(new Set(kinds.map(kindWords)).size, kinds.length);
+    assert.ok(kRegionGroups.every(([group, name]) => name !== '' &&
+                                  kinds.some((kind) => kindGroup(kind) === group)));
   });
 
   test('kinds in words and groups, RLE commands told apart', () => {
