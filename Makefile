@@ -170,7 +170,7 @@ npm-package: web
 # installed against the native binary and decoder; the README's install lines run in a folder
 # of their own.
 npm-test: npm-package configure
-	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench decode_dump
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare quillfen_bench decode_dump
 	rm -rf $(NPM_DIR)/prefix
 	npm install --global --prefix $(CURDIR)/$(NPM_DIR)/prefix --no-audit --no-fund \
 	  ./$(NPM_DIR)/quillfen-*.tgz

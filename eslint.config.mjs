@@ -15,7 +15,9 @@ const emscriptenRuntime = {
   _decoderOpenPath: 'readonly', _decoderOpenReader: 'readonly', _decoderFormat: 'readonly',
   _decoderRegions: 'readonly', _decoderRegionCount: 'readonly', _decoderRegionAt: 'readonly',
   _decoderPixel: 'readonly', _decoderRowsLimit: 'readonly', _decoderRows: 'readonly',
-  _decoderClose: 'readonly',
+  _decoderClose: 'readonly', _runCompareCommandLine: 'readonly', _compareSetHeld: 'readonly',
+  _compareSetPath: 'readonly', _compareSetReader: 'readonly', _compareListLimit: 'readonly',
+  _compareRun: 'readonly', _compareClear: 'readonly',
 };
 
 export default [
@@ -45,13 +47,16 @@ export default [
   },
   // Linked into the core by emscripten, which parses them with its own tools: ES5 style.
   {
-    files: ['app/wasm_api.js', 'app/wasm_decode.js', 'app/wasm_filling.js', 'npm/streams.js'],
+    files: ['app/wasm_api.js', 'app/wasm_decode.js', 'app/wasm_compare.js', 'app/wasm_filling.js',
+            'npm/streams.js'],
     languageOptions: {sourceType: 'script', globals: {...globals.node, ...emscriptenRuntime}},
     rules: {'no-var': 'off'},
   },
-  // The decoder's face and the page's addition, linked after the face: they use its helpers.
-  {files: ['app/wasm_decode.js'],
-   languageOptions: {globals: {answer: 'readonly', newCString: 'readonly'}}},
+  // The decoder's and the comparison's faces and the page's addition, linked after the face:
+  // they use its helpers.
+  {files: ['app/wasm_decode.js', 'app/wasm_compare.js'],
+   languageOptions: {globals: {answer: 'readonly', answerOrThrow: 'readonly',
+                               newCString: 'readonly', runArguments: 'readonly'}}},
   {files: ['app/wasm_filling.js'],
    languageOptions: {globals: {deliverTo: 'readonly', newCString: 'readonly'}}},
   // Node: the package, the site's server, the tests and the benchmarks.

@@ -34,7 +34,8 @@ function answer(json) {
   return JSON.parse(UTF8ToString(json));
 }
 
-// An answer that refuses the question becomes an error of kind Kind.
+// An answer that refuses the question becomes an error of kind Kind (for the faces linked after).
+/* exported answerOrThrow */
 function answerOrThrow(json, Kind) {
   var parsed = answer(json);
   if (parsed && typeof parsed.refused === 'string') throw new Kind(parsed.refused);

@@ -1,4 +1,4 @@
-// The package's API: the report, and the decoder's answers as data.
+// The package's API: the report, the decoder's answers as data, and the comparison of two files.
 import type {Readable} from 'node:stream';
 
 export interface Report {
@@ -159,3 +159,148 @@ export interface DecodeOptions {
  */
 export function decode(pathOrBytes: string | Uint8Array,
                        options?: DecodeOptions): Promise<Decoded>;
+
+/** One file of a comparison, as its headers describe it. */
+export interface ComparedFile {
+  fileLength: number;
+  /** The file starts with 'BM'. */
+  bitmap: boolean;
+  headerKind: Inspection['header']['kind'];
+  encoding: Inspection['encoding'];
+  /** RLE, Huffman, JPEG or PNG: pixels at no fixed offset. */
+  compressed: boolean;
+  topDown: boolean;
+  width: number;
+  height: number;
+  /** The colour-table entries the header states, as a decimal string. */
+  tableEntries: string;
+}
+
+/**
+ * A header field whose values differ, matched by meaning across header versions. A field one
+ * header lacks has null for every member of that side.
+ */
+export interface FieldDifference {
+  /** The name both versions share: 'biSize' for a 124-byte header's bV5Size. */
+  name: string;
+  /** Each version's own name: 'bV5Size', 'bcWidth', 'cx', 'biWidth'. */
+  nameA: string | null;
+  nameB: string | null;
+  offsetA: number | null;
+  offsetB: number | null;
+  sizeA: number | null;
+  sizeB: number | null;
+  /** The stored bytes the file holds, as upper-case hex pairs: '40 00 00 00'. */
+  bytesA: string | null;
+  bytesB: string | null;
+  /** As the format reads it: signed where signed, masks in hex, colour spaces as text. */
+  valueA: string | null;
+  valueB: string | null;
+}
+
+/** A colour-table entry as one file holds it; null past the entries its header states. */
+export type ComparedEntry = {
+  offset: string;
+  /** 4, or 3 in an OS/2 1.x table. */
+  size: number;
+  bytes: string;
+  /** 0, or 2 ('missing', rgba 0 0 0 0) when the file ends before the entry does. */
+  state: PixelState;
+  stateName: 'defined' | 'skipped' | 'missing' | 'bad-index';
+  rgba: [number, number, number, number];
+} | null;
+
+/** A listed pixel as one file gives it. */
+export interface ComparedPixel {
+  rgba: [number, number, number, number];
+  state: PixelState;
+  stateName: 'defined' | 'skipped' | 'missing' | 'bad-index';
+  source: 'stored' | 'command' | 'skipped' | 'missing' | 'bad-index' | 'not-decoded';
+  /** Its first byte, or the RLE command that set or skipped it; null past 2^64 - 1. */
+  offset: string | null;
+  beyondAnyFile: boolean;
+  /** The bytes that hold its value (within its command for RLE): byte >> shift & (2^bits - 1)
+   * under 8 bits; missing counts those the file lacks. */
+  data: {offset: string; size: number; shift: number; bits: number; bytes: string;
+         missing: number} | null;
+  /** The RLE command that set or skipped it; bytes only for one that skips it. */
+  command: {offset: string; size: number; kind: RegionKind; name: string;
+            bytes: string | null} | null;
+  /** An indexed pixel's table index, and where its entry lies (null past the table). */
+  index: number | null;
+  entry: {offset: string} | null;
+}
+
+/**
+ * Two files compared by what the format says they hold. Counts and offsets that header
+ * arithmetic can take past 2^53 are decimal strings; offsets of header fields are numbers.
+ */
+export interface Comparison {
+  /** 'identical': the same bytes; 'same-picture': the same size and every pixel the same
+   * colour in the same state; 'different': the sizes or a pixel differ, or the pixels could not
+   * be compared. */
+  verdict: 'identical' | 'same-picture' | 'different';
+  /** No field, entry or pixel differs and the sizes agree: quillfen-compare's status 0. */
+  same: boolean;
+  a: ComparedFile;
+  b: ComparedFile;
+  /** The first byte that differs (or the shorter length when one file starts the other), and
+   * what each file's map calls it (null past a file's end, and for identical files). */
+  bytes: {identical: boolean; firstDifference: number; regionA: string | null;
+          regionB: string | null};
+  sizesDiffer: boolean;
+  /** One file is stored bottom-up and the other top-down. */
+  rowsOpposite: boolean;
+  /** One file is compressed and the other not, or compressed otherwise. */
+  storageDiffers: boolean;
+  /** The fields whose values differ, in A's file order, then those only B has. */
+  fields: FieldDifference[];
+  table: {
+    /** The entries that differ, listed or not. */
+    count: string;
+    entries: {index: number; a: ComparedEntry; b: ComparedEntry}[];
+    /** The entries one table states and the other does not. */
+    only: {file: 'a' | 'b'; first: string; last: string} | null;
+  };
+  pixels: {
+    /** false when a file's pixels are not decoded; problemA and problemB say why. */
+    compared: boolean;
+    problemA: string | null;
+    problemB: string | null;
+    /** Neither decoded, and both embed the same image byte for byte. */
+    sameEmbedded: {kind: 'jpeg' | 'png'; length: string} | null;
+    /** The area compared, from the top left as far as the smaller picture reaches. */
+    width: number;
+    height: number;
+    area: string;
+    /** The pixels that differ, and of them those whose state differs. */
+    count: string;
+    stateCount: string;
+    /** Inclusive bounds of every differing pixel; null when none differs. */
+    box: {left: number; top: number; right: number; bottom: number} | null;
+    /** The largest difference of red, green, blue and alpha among pixels defined in both. */
+    largest: [number, number, number, number];
+    /** The first that differ in reading order, y from the top. */
+    first: {x: number; y: number; a: ComparedPixel; b: ComparedPixel}[];
+  };
+  /** The most pixels and entries listed. */
+  bounds: {pixels: number; entries: number};
+  /** The lines quillfen-compare prints, without their newlines. */
+  lines: string[];
+}
+
+export interface CompareOptions {
+  /** The most differing pixels to list (default 10, at most 4096). */
+  pixels?: number;
+  /** The most differing table entries to list (default 16, at most 4096). */
+  entries?: number;
+}
+
+/**
+ * Compares file a with file b, each a path or bytes. Rejects with a TypeError for arguments of
+ * another kind, a RangeError (code 'ERR_OUT_OF_RANGE') for bounds past 4096, Node's own error
+ * (ENOENT, EISDIR, ...) for a path that cannot be opened, and an Error (code
+ * 'ERR_QUILLFEN_NOT_BMP') naming a file that does not start with 'BM'.
+ */
+export function compare(a: string | Uint8Array, b: string | Uint8Array,
+                        options?: CompareOptions): Promise<Comparison>;

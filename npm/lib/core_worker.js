@@ -9,12 +9,14 @@
 //                                               the format and map of a file
 //      {type: 'decode', path | bytes, maxPixels}
 //                                               the pixels of a file
+//      {type: 'compare', a, b, pixels, entries}  two files, each {path} or {bytes}, compared
 // Out: {type: 'block', block}                   the next bytes of the report (Uint8Array)
 //      {type: 'end', status}                    the run is over: 0, or -1 when refused
 //      {type: 'regions', regions}               the next regions of the map, in file order
 //      {type: 'inspected', format}              the format; all its regions came before it
 //      {type: 'decoded', width, height, rgba, state}
 //                                               the pixels, their buffers handed over
+//      {type: 'compared', comparison}           the comparison answer
 //      {type: 'refused', name, message, code}   the call fails; this worker serves the next
 //      {type: 'failed', name, message, code}    the call broke off; this worker is spent
 'use strict';
@@ -95,6 +97,29 @@ function decode(request) {
   }
 }
 
+function compare(request) {
+  let comparison;
+  try {
+    comparison = core.compareFiles(request.a, request.b,
+                                   {pixels: request.pixels, entries: request.entries});
+  } catch (error) {
+    // Bounds past what the core lists, or bytes it has no memory for.
+    if (error instanceof RangeError) error.code = 'ERR_OUT_OF_RANGE';
+    throw error;
+  }
+  if (comparison.refused !== undefined) {
+    // Only a path fails to open.
+    throw openError(request[comparison.file].path);
+  }
+  const {trouble, ...answer} = comparison;
+  if (trouble !== null) {
+    const file = request[trouble.file];
+    const name = file.path ?? `file ${trouble.file.toUpperCase()}`;
+    throw Object.assign(new Error(`${name}: ${trouble.reason}`), {code: 'ERR_QUILLFEN_NOT_BMP'});
+  }
+  parentPort.postMessage({type: 'compared', comparison: answer});
+}
+
 parentPort.on('message', async (request) => {
   try {
     core ??= await require('./core.js')();
@@ -106,6 +131,7 @@ parentPort.on('message', async (request) => {
     if (request.type === 'report') report(request);
     else if (request.type === 'inspect') inspect(request);
     else if (request.type === 'decode') decode(request);
+    else if (request.type === 'compare') compare(request);
   } catch (error) {
     // A report that breaks off, or a core that aborts, leaves nothing to trust; the
     // decoder's own refusals leave the core as it was.

@@ -3,7 +3,7 @@
 // package's worker thread (app/decode_answers.h in the project documents its answers).
 'use strict';
 
-const {ask, fileOf} = require('./workers.js');
+const {ask, bound, fileOf} = require('./workers.js');
 
 // inspect() lists at most this many regions unless told otherwise: about 120 MB in all.
 const kMaxRegions = 250_000;
@@ -11,28 +11,6 @@ const kMaxRegions = 250_000;
 // RGBA), and never more than kMostPixels (4 GiB of RGBA, the most one Uint8Array holds).
 const kMaxPixels = 2 ** 28;
 const kMostPixels = 2 ** 30;
-
-// options[name] as a whole number from 0 to most (Infinity when most is), or fallback when not
-// given; a TypeError or RangeError, with Node's codes, for anything else.
-function bound(options, name, fallback, most, caller) {
-  if (options === undefined) return fallback;
-  if (options === null || typeof options !== 'object') {
-    throw Object.assign(new TypeError(`${caller}()'s options must be an object`),
-                        {code: 'ERR_INVALID_ARG_TYPE'});
-  }
-  const value = options[name];
-  if (value === undefined) return fallback;
-  if (typeof value !== 'number') {
-    throw Object.assign(new TypeError(`${caller}()'s ${name} must be a number`),
-                        {code: 'ERR_INVALID_ARG_TYPE'});
-  }
-  const whole = Number.isInteger(value) || (value === Infinity && most === Infinity);
-  if (!whole || value < 0 || value > most) {
-    throw Object.assign(new RangeError(`${caller}()'s ${name} must be a whole number from 0 ` +
-                                       `to ${most}, not ${value}`), {code: 'ERR_OUT_OF_RANGE'});
-  }
-  return value;
-}
 
 // Resolves to the format of the file at path, or of bytes (a Uint8Array or Buffer), with every
 // field and regions: the map of every byte, in file order. Rejects with a RangeError when the

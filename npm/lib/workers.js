@@ -1,6 +1,6 @@
 // The package's worker thread, which runs the core for every call of the API: one waits idle
 // between calls and serves the next; calls side by side get one each. Also what the calls
-// share: the file a call names, and errors as the worker reports them.
+// share: the file a call names, the bounds it is given, and errors as the worker reports them.
 'use strict';
 
 const path = require('path');
@@ -58,6 +58,28 @@ function fileOf(input, caller, usage) {
   return {bytes: input};
 }
 
+// options[name] as a whole number from 0 to most (Infinity when most is), or fallback when not
+// given; a TypeError or RangeError, with Node's codes, for anything else.
+function bound(options, name, fallback, most, caller) {
+  if (options === undefined) return fallback;
+  if (options === null || typeof options !== 'object') {
+    throw Object.assign(new TypeError(`${caller}()'s options must be an object`),
+                        {code: 'ERR_INVALID_ARG_TYPE'});
+  }
+  const value = options[name];
+  if (value === undefined) return fallback;
+  if (typeof value !== 'number') {
+    throw Object.assign(new TypeError(`${caller}()'s ${name} must be a number`),
+                        {code: 'ERR_INVALID_ARG_TYPE'});
+  }
+  const whole = Number.isInteger(value) || (value === Infinity && most === Infinity);
+  if (!whole || value < 0 || value > most) {
+    throw Object.assign(new RangeError(`${caller}()'s ${name} must be a whole number from 0 ` +
+                                       `to ${most}, not ${value}`), {code: 'ERR_OUT_OF_RANGE'});
+  }
+  return value;
+}
+
 function errorFrom({name, message, code}) {
   const error = new ({RangeError, TypeError}[name] ?? Error)(message);
   if (code !== undefined) error.code = code;
@@ -107,4 +129,4 @@ function ask(request, answer) {
   });
 }
 
-module.exports = {ask, errorFrom, fileOf, park, takeWorker};
+module.exports = {ask, bound, errorFrom, fileOf, park, takeWorker};

@@ -20,9 +20,10 @@ describe('the package', () => {
       name.endsWith('.tgz'));
     const files = execFileSync('tar', ['-tzf', path.join(root, 'build-npm', tarball)])
                       .toString().trim().split('\n').sort();
-    const expected = ['LICENSE', 'README.md', 'bin/quillfen.js', 'index.d.ts', 'index.js',
-                      'index.mjs', 'lib/core.js', 'lib/core_worker.js', 'lib/decode.js',
-                      'lib/report.js', 'lib/workers.js', 'package.json'];
+    const expected = ['LICENSE', 'README.md', 'bin/quillfen-compare.js', 'bin/quillfen.js',
+                      'index.d.ts', 'index.js', 'index.mjs', 'lib/command.js', 'lib/compare.js',
+                      'lib/core.js', 'lib/core_worker.js', 'lib/decode.js', 'lib/report.js',
+                      'lib/workers.js', 'package.json'];
     assert.deepEqual(files, expected.map((file) => `package/${file}`));
     const manifest = JSON.parse(fs.readFileSync(path.join(installed, 'package.json')));
     const version = /project\(quillfen VERSION ([0-9.]+)/.exec(
@@ -31,7 +32,9 @@ describe('the package', () => {
     const {name, bin, license, engines, dependencies, scripts} = manifest;
     assert.deepEqual(
       {name, version: manifest.version, bin, license, engines, dependencies, scripts},
-      {name: 'quillfen', version, bin: {quillfen: 'bin/quillfen.js'}, license: 'MIT',
+      {name: 'quillfen', version,
+       bin: {'quillfen': 'bin/quillfen.js', 'quillfen-compare': 'bin/quillfen-compare.js'},
+       license: 'MIT',
        engines: {node: '>=18'}, dependencies: undefined, scripts: undefined});
   });
 });

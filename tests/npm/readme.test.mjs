@@ -57,7 +57,8 @@ test('the install lines work as written, and the example runs as the README show
     fs.copyFileSync(path.join(root, 'tests/npm', usage), path.join(project, usage));
     const run = shell(`node ${usage}`, {cwd: project});
     assert.equal(run.status, 0, `${usage}: ${run.stderr}`);
-    assert.equal(run.stdout.toString(), `${expected.length} 0 0 0\n8 18 8 36 150 128 32\n`);
+    assert.equal(run.stdout.toString(),
+                 `${expected.length} 0 0 0\n8 18 8 36 150 128 32\ndifferent 1 0 3 118 4\n`);
     assert.ok(fs.readFileSync(path.join(project, 'sample.bmp.txt')).equals(expected));
   }
   // The README shows usage.mjs from its first import to its checks.
@@ -91,6 +92,10 @@ test("the npm README's install lines work as written, beside the tarball", () =>
                                                              'utf8'))[1];
   fs.writeFileSync(path.join(project, 'example.mjs'), example);
   fs.copyFileSync(sample, path.join(project, 'picture.bmp'));
+  // The file it is compared with: the same picture at another resolution.
+  const reference = fs.readFileSync(sample);
+  reference.writeInt32LE(3780, 38);
+  fs.writeFileSync(path.join(project, 'reference.bmp'), reference);
   const ran = shell('node example.mjs', {cwd: project});
   assert.equal(ran.status, 0, ran.stderr);
   const fields = ['0 bfType BM a BMP file', "2 bfSize 150 the file's length",
@@ -100,7 +105,9 @@ test("the npm README's install lines work as written, beside the tarball", () =>
                   '28 biBitCount 8 8 bits a pixel', '30 biCompression 0 BI_RGB',
                   '34 biSizeImage 32 ', '38 biXPelsPerMeter 2835 ', '42 biYPelsPerMeter 2835 ',
                   '46 biClrUsed 16 table entries', '50 biClrImportant 16 '];
-  assert.equal(ran.stdout.toString(), ['0', ...fields, ''].join('\n'));
+  const compared = shell(`'${native}-compare' reference.bmp picture.bmp`, {cwd: project});
+  assert.equal(compared.status, 1);
+  assert.equal(ran.stdout.toString(), ['0', ...fields, ''].join('\n') + compared.stdout);
   assert.ok(fs.readFileSync(path.join(project, 'picture.bmp.txt')).equals(
     shell("'" + native + "' picture.bmp", {cwd: project}).stdout));
 });

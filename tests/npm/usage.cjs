@@ -3,7 +3,7 @@
 // installed the package, and checked against index.d.ts by TypeScript in make lint.
 const fs = require('node:fs');
 const {pipeline} = require('node:stream/promises');
-const {createReportStream, decode, inspect, report} = require('quillfen');
+const {compare, createReportStream, decode, inspect, report} = require('quillfen');
 
 async function main() {
   // A report as one string, with the tool's exit status: 0, or -1 when it refuses the file.
@@ -18,6 +18,11 @@ async function main() {
   const biWidth = fields.find((field) => field.name === 'biWidth');
   // The pixels as the format defines them, rows from the top: RGBA and a state a pixel.
   const {rgba, state} = await decode(fs.readFileSync('sample.bmp'));
+  // Two files compared by what they hold: the header fields, table entries and pixels that
+  // differ, each with its bytes in both, and the lines quillfen-compare prints.
+  const edited = fs.readFileSync('sample.bmp');
+  edited[118] = 1;  // the first pixel's index: (0, 3), since rows are stored bottom-up
+  const {verdict, pixels, lines} = await compare('sample.bmp', edited);
 
   // The checks: what the test reads, and types for TypeScript to hold to index.d.ts.
   /** @type {0 | -1 | null} */
@@ -27,6 +32,10 @@ async function main() {
   console.log(text.length, status, named.status, streamStatus);
   console.log(width, biWidth?.offset, biWidth?.value, regions.length, lastEnd, rgba.length,
               state.length);
+  /** @type {string} */
+  const firstOffset = pixels.first[0].a.data?.offset ?? '';
+  console.log(verdict, pixels.count, pixels.first[0].x, pixels.first[0].y, firstOffset,
+              lines.length);
 }
 
 main();

@@ -4,7 +4,7 @@
 // its first import to the checks at its end.
 import fs from 'node:fs';
 import {pipeline} from 'node:stream/promises';
-import {createReportStream, decode, inspect, report} from 'quillfen';
+import {compare, createReportStream, decode, inspect, report} from 'quillfen';
 
 // A report as one string, with the tool's exit status: 0, or -1 when it refuses the file.
 const {text, status} = await report('sample.bmp');
@@ -18,6 +18,11 @@ const {fields, regions, width} = await inspect('sample.bmp');
 const biWidth = fields.find((field) => field.name === 'biWidth');
 // The pixels as the format defines them, rows from the top: RGBA and a state a pixel.
 const {rgba, state} = await decode(fs.readFileSync('sample.bmp'));
+// Two files compared by what they hold: the header fields, table entries and pixels that
+// differ, each with its bytes in both, and the lines quillfen-compare prints.
+const edited = fs.readFileSync('sample.bmp');
+edited[118] = 1;  // the first pixel's index: (0, 3), since rows are stored bottom-up
+const {verdict, pixels, lines} = await compare('sample.bmp', edited);
 
 // The checks: what the test reads, and types for TypeScript to hold to index.d.ts.
 /** @type {0 | -1 | null} */
@@ -27,3 +32,7 @@ const lastEnd = regions[regions.length - 1].offset + regions[regions.length - 1]
 console.log(text.length, status, named.status, streamStatus);
 console.log(width, biWidth?.offset, biWidth?.value, regions.length, lastEnd, rgba.length,
             state.length);
+/** @type {string} */
+const firstOffset = pixels.first[0].a.data?.offset ?? '';
+console.log(verdict, pixels.count, pixels.first[0].x, pixels.first[0].y, firstOffset,
+            lines.length);
