@@ -132,6 +132,9 @@ export function comparedText(comparison, names) {
     const {file, reason} = comparison.trouble;
     return {failed: `${file.toUpperCase()}, ${names[file]}, is ${reason}.`};
   }
+  if (comparison.bytes.identical) {
+    return {said: `${names.a} against ${names.b}: ${verdictWords(comparison)}.`};
+  }
   const differences = differencesOf(differenceList(comparison)).length;
   const pixels = comparison.pixels.compared
     ? `${plural(comparison.pixels.count, 'pixel')} of ${count(comparison.pixels.area)} differ`

@@ -146,7 +146,10 @@ describe('the status line and the keys', () => {
       said: 'pal8.bmp against other.bmp: same picture, different bytes; 0 pixels of 8,128 ' +
             'differ; 3 differences listed, n and p go from one to the next.'});
     assert.deepEqual(comparedText(identical, names), {
-      said: 'pal8.bmp against other.bmp: identical bytes; the pixels were not compared.'});
+      said: 'pal8.bmp against other.bmp: identical bytes.'});
+    const undecoded = {...samePicture, pixels: {...samePicture.pixels, compared: false}};
+    assert.match(comparedText(undecoded, names).said,
+                 /: same picture, different bytes; the pixels were not compared; 3 differences/);
     assert.deepEqual(comparedText(rgbAgainst565, names).said.split('; ').slice(1),
                      ['5,212 pixels of 8,128 differ',
                       '18 differences listed, n and p go from one to the next.']);
