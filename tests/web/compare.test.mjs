@@ -10,7 +10,7 @@ import path from 'node:path';
 import {describe, test} from 'node:test';
 
 import {desktopSession, inspectorSettled, inspected, openPage, pickToInspect, root, scratchDir,
-        trueColorFile} from './browser.mjs';
+        sparseFile, trueColorHeader, watchWorkerEnds} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -113,6 +113,13 @@ describe('what differs', () => {
              ': same picture, different bytes; 0 pixels of 8,128 differ; \\d+ differences? ' +
              'listed, n and p go from one to the next\\.$'));
          }
+         // A file against itself: identical, nothing to select.
+         assert.equal(await compareWith(page, suite('g/pal8.bmp')), 'done');
+         const same = await compared();
+         assert.deepEqual([same.verdict, same.pixels, same.linked, same.lines],
+                          ['identical', '0', [], nativeCompare(suite('g/pal8.bmp'),
+                                                               suite('g/pal8.bmp')).lines]);
+         assert.equal(same.status, 'pal8.bmp against pal8.bmp: identical bytes.');
        });
 
   test('one pixel byte changed: that pixel, bright on the difference picture, lit in both ' +
@@ -253,23 +260,26 @@ describe('failures and cancels', () => {
       getComputedStyle(status).fontWeight), '600');
   });
 
-  test('a second file picked while a comparison runs takes its place; a new first file stops ' +
-       'it', async () => {
-    const large = trueColorFile(file('large.bmp'), 3000, 2500);
-    const larger = trueColorFile(file('larger.bmp'), 3000, 2501);
-    await pickToInspect(page, large);
-    await startComparing(page, larger);
-    const started = Date.now();
-    await (await page.$('input#compare-file')).uploadFile(suite('rgb24.bmp'));
+  test('a second file picked while a comparison runs takes its place, and the run stops; a ' +
+       'new first file stops it too', async () => {
+    // 120 MB to read whole before the core compares it: long enough to pick again meanwhile.
+    const slow = sparseFile(file('slow.bmp'), trueColorHeader(4000, 10000), 54 + 120e6);
+    await pickToInspect(page, suite('rgb24.bmp'));
+    const ends = watchWorkerEnds(page);
+    await startComparing(page, slow);
+    const ended = ends.count;
+    await (await page.$('input#compare-file')).uploadFile(suite('g/rgb16-565.bmp'));
     assert.equal(await settled(page), 'done');
-    assert.ok(Date.now() - started < 10_000);
+    // The worker that was comparing was stopped; the one standing by answered.
+    await ends.ended(ended + 1);
     const shown = await compared();
-    assert.deepEqual(shown.lines, nativeCompare(large, suite('rgb24.bmp')).lines);
-    assert.match(shown.status, /^large\.bmp against rgb24\.bmp: /);
+    assert.deepEqual(shown.lines, nativeCompare(suite('rgb24.bmp'),
+                                                suite('g/rgb16-565.bmp')).lines);
+    assert.match(shown.status, /^rgb24\.bmp against rgb16-565\.bmp: /);
     // The first comparison never said it was done.
     assert.deepEqual(await page.evaluate(() => window.compareStates),
                      ['comparing', 'comparing', 'done']);
-    await startComparing(page, larger);
+    await startComparing(page, slow);
     await pickToInspect(page, suite('g/pal8.bmp'));
     const after = await compared();
     assert.equal(after.state, 'none');

@@ -334,9 +334,9 @@ describe('the page', () => {
     await fresh.keyboard.press('Enter');
     await (await chooser).accept([sample]);
     await fresh.waitForFunction(() => document.body.dataset.state === 'done');
-    assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'report', 'picture-frame',
-                                        'picture-browser', 'pixel-x', 'pixel-y', 'show-pixel',
-                                        'go-offset', 'show-offset']);
+    assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'compare-pick', 'report',
+                                        'picture-frame', 'picture-browser', 'pixel-x',
+                                        'pixel-y', 'show-pixel', 'go-offset', 'show-offset']);
     const snapshot = await fresh.accessibility.snapshot({interestingOnly: true});
     const names = JSON.stringify(snapshot);
     assert.match(names, /"name":"Report text"/);
@@ -353,10 +353,18 @@ describe('the page', () => {
     assert.equal(await phone.$eval('.hint', (hint) => getComputedStyle(hint).display), 'none');
     await (await phone.$('input#file')).uploadFile(path.join(root, 'tests/data/bmpsuite/rgb24.bmp'));
     await phone.waitForFunction(() => document.body.dataset.picture === 'shown');
-    const layout = await phone.evaluate(() => {
+    const layout = await phone.evaluate(async () => {
       const report = document.querySelector('#report');
-      // Pieces off screen are not laid out: the header's lines are measured where they show.
+      // Pieces off screen are not laid out: the header's lines are measured where they show,
+      // once the page has laid them out there.
       report.scrollIntoView();
+      const head = report.firstElementChild;
+      if (!head.checkVisibility({contentVisibilityAuto: true})) {
+        await new Promise((resolve, reject) => {
+          head.addEventListener('contentvisibilityautostatechange', resolve, {once: true});
+          setTimeout(() => reject(new Error('the report\'s head was not laid out')), 5000);
+        });
+      }
       // Every line before the dumps on one line of the screen; every pixel of the dump too.
       const lineBoxes = (node, from, to) => {
         const range = document.createRange();
