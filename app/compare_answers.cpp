@@ -7,7 +7,6 @@
 
 #include "app/decode_answers.h"
 #include "app/json.h"
-#include "bitmap/layout.h"
 #include "bitmap/magic.h"
 #include "compare/lines.h"
 
@@ -129,45 +128,16 @@ void putPixel(Json& json, std::string_view name, const compare::PixelSide& side,
     json.decimal("offset", source.offset);
   json.flag("beyondAnyFile", source.beyondAnyFile);
   // The bytes that hold its value: an uncompressed pixel's own, those past the end of the file
-  // too, or within the RLE command that set it.
-  if (source.dataSize > 0 && !source.beyondAnyFile) {
-    json.begin('{', "data");
-    json.decimal("offset", source.dataOffset);
-    json.number("size", source.dataSize);
-    json.number("shift", source.shift);
-    json.number("bits", source.bits != 0 ? source.bits : source.dataSize * 8);
-    json.text("bytes", hex(side.bytes));
-    json.number("missing", bitmap::missingBytes(source.dataOffset, source.dataSize, fileSize));
-    json.end('}');
-  } else {
-    json.null("data");
-  }
+  // too, or within the RLE command that set it; the command's own bytes for one that skips it.
   const bool skipped = source.kind == Kind::kSkipped;
-  if (rle && (skipped || source.dataSize > 0)) {
-    json.begin('{', "command");
-    json.decimal("offset", source.offset);
-    json.number("size", source.size);
-    json.text("kind", commandKindName(source.command));
-    json.text("name", decode::commandName(source.command));
-    if (skipped)
-      json.text("bytes", hex(side.bytes));
-    else
-      json.null("bytes");
-    json.end('}');
-  } else {
-    json.null("command");
-  }
-  if (source.index >= 0)
-    json.number("index", static_cast<std::uint64_t>(source.index));
-  else
-    json.null("index");
-  if (source.index >= 0 && source.state != decode::kBadIndex) {
-    json.begin('{', "entry");
-    json.decimal("offset", source.entryOffset);
-    json.end('}');
-  } else {
-    json.null("entry");
-  }
+  SourceBytes bytes;
+  bytes.key = "bytes";
+  bytes.data = source.dataSize > 0 && !source.beyondAnyFile;
+  if (bytes.data) bytes.dataHex = hex(side.bytes);
+  bytes.fileSize = fileSize;
+  bytes.command = rle && (skipped || source.dataSize > 0);
+  if (bytes.command && skipped) bytes.commandHex = hex(side.bytes);
+  putSourceBytes(json, source, bytes);
   json.end('}');
 }
 

@@ -140,6 +140,52 @@ std::string_view commandKindName(decode::CommandKind kind) {
   return decode::regionKindName(kCommandRegions[static_cast<std::size_t>(kind)]);
 }
 
+void putSourceBytes(Json& json, const decode::PixelSource& source, const SourceBytes& bytes) {
+  if (bytes.data) {
+    json.begin('{', "data");
+    json.decimal("offset", source.dataOffset);
+    json.number("size", source.dataSize);
+    json.number("shift", source.shift);
+    json.number("bits", source.bits != 0 ? source.bits : source.dataSize * 8);
+    json.text(bytes.key, bytes.dataHex);
+    json.number("missing",
+                bitmap::missingBytes(source.dataOffset, source.dataSize, bytes.fileSize));
+    json.end('}');
+  } else {
+    json.null("data");
+  }
+  if (bytes.command) {
+    json.begin('{', "command");
+    json.decimal("offset", source.offset);
+    json.number("size", source.size);
+    json.text("kind", commandKindName(source.command));
+    json.text("name", decode::commandName(source.command));
+    if (bytes.commandHex)
+      json.text(bytes.key, *bytes.commandHex);
+    else
+      json.null(bytes.key);
+    json.end('}');
+  } else {
+    json.null("command");
+  }
+  if (source.index >= 0)
+    json.number("index", static_cast<std::uint64_t>(source.index));
+  else
+    json.null("index");
+  // An index past the table has no entry.
+  if (source.index >= 0 && source.state != decode::kBadIndex) {
+    json.begin('{', "entry");
+    json.decimal("offset", source.entryOffset);
+    if (bytes.entrySize != 0) {
+      json.number("size", bytes.entrySize);
+      json.text(bytes.key, bytes.entryHex);
+    }
+    json.end('}');
+  } else {
+    json.null("entry");
+  }
+}
+
 std::string formatAnswer(const decode::Format& format) {
   Json json;
   json.begin('{');
@@ -310,49 +356,20 @@ std::string pixelAnswer(decode::Decoder& decoder, std::uint64_t x, std::uint64_t
     json.null("offset");
   json.text("why", why(decoder, source));
   // The bytes that hold its value: an uncompressed pixel's own (those past the end too), or
-  // those of the RLE command that set it.
-  const bool stored = !decoder.isRle() && decodes && !source.beyondAnyFile;
+  // those of the RLE command that set it; and the command that set or skipped it, which an RLE
+  // pixel the commands never reach has not.
+  SourceBytes bytes;
+  bytes.key = "hex";
   const bool set = decoder.isRle() && source.dataSize > 0;
-  if (stored || set) {
-    json.begin('{', "data");
-    json.decimal("offset", source.dataOffset);
-    json.number("size", source.dataSize);
-    json.number("shift", source.shift);
-    json.number("bits", source.bits != 0 ? source.bits : source.dataSize * 8);
-    json.text("hex", fileHex(decoder, source.dataOffset, source.dataSize));
-    json.number("missing",
-                bitmap::missingBytes(source.dataOffset, source.dataSize, format.fileSize));
-    json.end('}');
-  } else {
-    json.null("data");
-  }
-  // The command that set or skipped it; an RLE pixel the commands never reach has none.
-  const bool reached = source.kind == decode::PixelSource::Kind::kSkipped || set;
-  if (decoder.isRle() && reached) {
-    json.begin('{', "command");
-    json.decimal("offset", source.offset);
-    json.number("size", source.size);
-    json.text("kind", commandKindName(source.command));
-    json.text("name", decode::commandName(source.command));
-    json.text("hex", fileHex(decoder, source.offset, source.size));
-    json.end('}');
-  } else {
-    json.null("command");
-  }
-  if (source.index >= 0)
-    json.number("index", static_cast<std::uint64_t>(source.index));
-  else
-    json.null("index");
-  // An index past the table has no entry.
-  if (source.index >= 0 && source.state != decode::kBadIndex) {
-    json.begin('{', "entry");
-    json.decimal("offset", source.entryOffset);
-    json.number("size", format.entrySize);
-    json.text("hex", fileHex(decoder, source.entryOffset, format.entrySize));
-    json.end('}');
-  } else {
-    json.null("entry");
-  }
+  bytes.data = (!decoder.isRle() && decodes && !source.beyondAnyFile) || set;
+  if (bytes.data) bytes.dataHex = fileHex(decoder, source.dataOffset, source.dataSize);
+  bytes.fileSize = format.fileSize;
+  bytes.command = decoder.isRle() && (source.kind == decode::PixelSource::Kind::kSkipped || set);
+  if (bytes.command) bytes.commandHex = fileHex(decoder, source.offset, source.size);
+  bytes.entrySize = format.entrySize;
+  if (source.index >= 0 && source.state != decode::kBadIndex)
+    bytes.entryHex = fileHex(decoder, source.entryOffset, format.entrySize);
+  putSourceBytes(json, source, bytes);
   json.end('}');
   return json.str();
 }

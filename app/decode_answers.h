@@ -90,9 +90,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/json.h"
 #include "decode/decoder.h"
 
 namespace app {
@@ -109,6 +111,22 @@ std::string_view stateName(decode::State state);
 std::string_view sourceName(decode::PixelSource::Kind kind);
 // The region kind of an RLE command's bytes.
 std::string_view commandKindName(decode::CommandKind kind);
+
+// Where a pixel's value comes from, as a pixel answer writes it after the pixel's offset:
+// "data", the bytes that hold its value, when data is set; "command", the RLE command that set
+// or skipped it, when command is set, its bytes commandHex (null when not given); "index"; and
+// "entry", its offset and, when entrySize is not 0, its size and entryHex. Bytes go under key.
+struct SourceBytes {
+  std::string_view key;
+  bool data = false;
+  std::string dataHex;
+  std::uint64_t fileSize = 0;
+  bool command = false;
+  std::optional<std::string> commandHex;
+  std::uint64_t entrySize = 0;
+  std::string entryHex;
+};
+void putSourceBytes(Json& json, const decode::PixelSource& source, const SourceBytes& bytes);
 
 std::string formatAnswer(const decode::Format& format);
 std::string regionsAnswer(decode::Decoder& decoder, std::uint64_t from, std::uint64_t to,
