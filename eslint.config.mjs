@@ -35,13 +35,15 @@ export default [
   {files: ['web/*.js'], languageOptions: {sourceType: 'module', globals: globals.browser}},
   {files: ['web/boot.js'], languageOptions: {sourceType: 'script'}},
   // The workers: classic scripts; the core's worker follows the core's loader and the picture's
-  // painting (web/paint.js) in one file.
+  // painting (web/paint.js) and the difference picture's (web/compare_paint.js) in one file.
   {
     files: ['web/worker.js'],
     languageOptions: {sourceType: 'script',
                       globals: {...globals.worker, createQuillfen: 'readonly',
                                 canvasPlan: 'readonly', paintBlock: 'readonly',
-                                countStates: 'readonly', kCanvasSide: 'readonly'}},
+                                countStates: 'readonly', kCanvasSide: 'readonly',
+                                markStarts: 'readonly', markDifferences: 'readonly',
+                                finishDifference: 'readonly'}},
   },
   // Linked into the core by emscripten, which parses them with its own tools: ES5 style.
   {

@@ -3,6 +3,7 @@ export default {
   // The worker client, without the fetches that load the site, which only a browser runs.
   mutate: ['web/numbers.js', 'web/status_text.js', 'web/report_pieces.js', 'web/selection.js',
            'web/panel_text.js', 'web/decoded.js', 'web/map_strip.js', 'web/paint.js',
+           'web/compare_text.js', 'web/compare_paint.js',
            'web/workers.js:35-208'],
   testRunner: 'command',
   // All the tests in one process: a fifth of a second a mutant.

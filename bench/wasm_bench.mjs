@@ -1,8 +1,9 @@
 // The WebAssembly front ends against the native binary, in the same run, on a 4000 x 3000
 // 24-bit file (168 MB of report): the page path from pick to done (the first pick after the
 // page loads, and picks after it), the worker's read paths and its core, and the Node CLI
-// minus Node's start-up; and the npm package's stream on an 8000 x 6000 file (672 MB of
-// report), its time and memory. Exits non-zero when a target is missed.
+// minus Node's start-up; the page comparing that file with a copy of it changed in a block of
+// rows; and the npm package's stream on an 8000 x 6000 file (672 MB of report), its time and
+// memory. Exits non-zero when a target is missed.
 //
 // usage: node bench/wasm_bench.mjs [--runs N] [--smoke]
 import {execFileSync, spawnSync} from 'node:child_process';
@@ -23,6 +24,9 @@ const [width, height] = smoke ? [64, 64] : [4000, 3000];
 const kPageRatio = 5;
 const kFirstPickRatio = 8;
 const kNodeRatio = 2.5;
+// Comparing two such files in the page, from the second file's pick to the verdict and the
+// differences shown, may take this many times the page path on one of them.
+const kCompareRatio = 2;
 const kLongestTaskMs = 200;
 // The inspector: the panel follows the pointer within a frame, an item in the text shown is
 // marked within this many milliseconds, and one past it, on a 6000 x 4000 file, within this.
@@ -138,6 +142,40 @@ async function timePick(page) {
                              {timeout: 120_000});
   await page.evaluate(() => new Promise((resolve) => requestIdleCallback(resolve)));
   return {seconds: (done - start) / 1e3, readMs: worker.readMs};
+}
+
+// The comparison of the file picked with other, as a person makes it: seconds from the second
+// file's pick to the verdict and differences shown (body[data-compare] done), and to the
+// three pictures drawn.
+async function timeCompare(page, other) {
+  await page.evaluate(() => {
+    const timing = {};
+    window.compareTiming = timing;
+    document.querySelector('#compare-file').addEventListener('change', () => {
+      timing.start = performance.now();
+    }, {capture: true, once: true});
+    new MutationObserver((records, observer) => {
+      if (['done', 'failed'].includes(document.body.dataset.compare)) {
+        timing.done = performance.now();
+        timing.state = document.body.dataset.compare;
+        observer.disconnect();
+      }
+    }).observe(document.body, {attributeFilter: ['data-compare']});
+    const pictures = document.querySelector('#compare-pictures');
+    new MutationObserver((records, observer) => {
+      if (pictures.dataset.state === 'shown') {
+        timing.drawn = performance.now();
+        observer.disconnect();
+      }
+    }).observe(pictures, {attributeFilter: ['data-state']});
+  });
+  await (await page.$('input#compare-file')).uploadFile(other);
+  await page.waitForFunction(() => window.compareTiming.drawn !== undefined ||
+                                   window.compareTiming.state === 'failed', {timeout: 120_000});
+  const {start, done, drawn, state} = await page.evaluate(() => window.compareTiming);
+  if (state !== 'done') throw new Error('the comparison failed');
+  await page.evaluate(() => new Promise((resolve) => requestIdleCallback(resolve)));
+  return {seconds: (done - start) / 1e3, drawnSeconds: (drawn - start) / 1e3};
 }
 
 // The inspector on a picked file: the time from the pointer moving onto a pixel to the panel
@@ -276,6 +314,14 @@ try {
   const later = [];
   for (let i = 0; i < runs; i += 1) later.push(await timePick(page));
   longest = Math.max(longest, ...await page.evaluate(() => window.longTasks));
+  // The file against a copy whose middle tenth of rows has other bytes.
+  const changed = path.join(dir, 'changed.bmp');
+  const copy = fs.readFileSync(big);
+  copy.fill(0x5A, Math.floor(copy.length * 0.45), Math.floor(copy.length * 0.55));
+  fs.writeFileSync(changed, copy);
+  const compares = [];
+  for (let i = 0; i < runs; i += 1) compares.push(await timeCompare(page, changed));
+  longest = Math.max(longest, ...await page.evaluate(() => window.longTasks));
   const worker = await timeWorker(page);
   const ms = (list, pick) => median(list.map(pick)) / 1e3;
   const [inspectedWidth, inspectedHeight] = smoke ? [64, 64] : [6000, 4000];
@@ -287,6 +333,14 @@ try {
   rows.push(['native binary', nativeSeconds, '']);
   judge('page path, pick to done', median(later.map((run) => run.seconds)), kPageRatio);
   rows.push(['  of which the worker reading the file', ms(later, (run) => run.readMs), '']);
+  const pagePath = median(later.map((run) => run.seconds));
+  const compared = median(compares.map((run) => run.seconds));
+  const compareMet = smoke || compared <= kCompareRatio * pagePath;
+  if (!compareMet) pass = false;
+  rows.push(['page: compare with a changed copy', compared,
+             `at most ${kCompareRatio}x the page path${compareMet ? '' : ': MISSED'}`]);
+  rows.push(['  then its three pictures drawn', median(compares.map((run) => run.drawnSeconds)),
+             '']);
   judge('first pick after the page loads', median(firsts.map((run) => run.seconds)),
         kFirstPickRatio);
   rows.push(['  of which the worker reading the file', ms(firsts, (run) => run.readMs), '']);

@@ -5,7 +5,9 @@
 // every question of where (app/inspect.h) and what the format makes of the file
 // (app/decode_answers.h); this module asks, holds the one selection (selection.js) and draws
 // it: the panel's text (panel_text.js), the marks in the report, the outline on the picture,
-// the map strip and the bytes (inspector_views.js) and the x and y fields.
+// the map strip and the bytes (inspector_views.js) and the x and y fields. A difference of a
+// comparison (compare.js) is selected here too: in this file as its bytes are, with the other
+// file's side in the panel and that file's bytes beside these.
 
 import {colourHex, isCommand, pictureSize} from './decoded.js';
 import {stripSegments} from './map_strip.js';
@@ -38,7 +40,8 @@ const kReportKeys = ['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home', 
 export class Inspector {
   // elements: panel (#inspector), facts, preview, counting, hex, map (the map strip's box),
   // mapStrip, mapLegend, toMark (the link to the mark), pixelForm, pixelX, pixelY, offsetForm,
-  // offset, frame (the picture's box), canvas, outline. client: the inspector's worker; view:
+  // offset, frame (the picture's box), canvas, outline; hexCaption, and hexB, hexBBox and
+  // hexBCaption: the second file's bytes for a difference. client: the inspector's worker; view:
   // the report view; picture: the picture panel; requestExcerpts(ranges, signal) resolves to
   // those excerpts of the report.
   constructor(elements, {client, view, picture, requestExcerpts}) {
@@ -93,6 +96,7 @@ export class Inspector {
     hex.replaceChildren();
     hex.hidden = true;
     this.strip.hide();
+    this.hideCompared();
     toMark.hidden = true;
     this.placeOutline();
     this.panel.setData(null, null);
@@ -236,6 +240,32 @@ export class Inspector {
     }, 'strip');
   }
 
+  // A difference of a comparison, chosen in both files. compared: {facts (the panel's about
+  // the difference), pixel ({x, y} or null), a and b (each file's bytes, {offset, count} or
+  // null, as the core's comparison gives them), file (the second file), name (its name)}. In
+  // this file it is the pixel, or what the byte at its offset is, with the comparison's bytes.
+  chooseDifference(compared) {
+    if (this.describe === null) return;
+    this.choose(async (signal) => {
+      const {pixel, a} = compared;
+      let found;
+      if (pixel !== null) {
+        found = await this.pixel(pixel.x, pixel.y)(signal);
+      } else if (a !== null) {
+        found = await this.offset(BigInt(a.offset))(signal);
+      } else {
+        // A field only the other file's header has.
+        found = {selection: {origin: {kind: 'difference'}, offset: null, count: 0, pixel: null,
+                             places: [], line: null, cursor: null},
+                 details: {onlyCompared: true}};
+      }
+      found.selection = {...found.selection, offset: a === null ? null : a.offset,
+                         count: a === null ? 0 : a.count, compared};
+      found.details.stored = await this.bytesOf(found.selection, signal);
+      return found;
+    }, 'compare');
+  }
+
   // A table entry by its index: where the core says it is stored, and its bytes.
   async entry(index, signal) {
     const entry = await this.ask({question: 'entry', index}, signal);
@@ -317,13 +347,12 @@ export class Inspector {
                         signal);
   }
 
-  // Up to length bytes of the file from offset (a BigInt) on: fewer past its end.
-  async bytesAt(offset, length, signal) {
-    const size = BigInt(this.file.size);
+  // Up to length bytes of file from offset (a BigInt) on: fewer past its end.
+  async bytesAt(offset, length, signal, file = this.file) {
+    const size = BigInt(file.size);
     if (offset >= size) return new Uint8Array(0);
     const end = offset + BigInt(length) < size ? offset + BigInt(length) : size;
-    const bytes = new Uint8Array(await this.file.slice(Number(offset), Number(end))
-                                     .arrayBuffer());
+    const bytes = new Uint8Array(await file.slice(Number(offset), Number(end)).arrayBuffer());
     signal.throwIfAborted();
     return bytes;
   }
@@ -333,7 +362,8 @@ export class Inspector {
   // Draws the selection: the panel and its hooks, the x and y fields, the outline, the marks
   // in the report, the bytes around it; then brings the answer into view.
   async draw(selection, details, signal, how) {
-    this.panel.show(panelFacts(this.describe, selection, details));
+    const facts = details.onlyCompared ? [] : panelFacts(this.describe, selection, details);
+    this.panel.show(selection.compared ? [...selection.compared.facts, ...facts] : facts);
     this.panel.setData(selection, details.stored, formatColour(details));
     if (selection.pixel !== null) {
       this.elements.pixelX.value = String(selection.pixel.x);
@@ -342,6 +372,9 @@ export class Inspector {
     this.placeOutline();
     await this.mark(selection, signal);
     await this.showBytes(selection, signal);
+    await this.showCompared(selection.compared ?? null, signal);
+    // Differences are stepped through in their list, which stays where it is.
+    if (how === 'compare') return;
     const mark = this.view.pre.querySelector('mark');
     const oneColumn = getComputedStyle(this.elements.panel.parentElement).position !== 'sticky';
     if (oneColumn && how !== 'report') {
@@ -403,13 +436,50 @@ export class Inspector {
       return;
     }
     const offset = Number(selection.offset);
-    const first = Math.max(0, Math.floor(offset / 16) - kHexContext) * 16;
-    const bytes = await this.bytesAt(BigInt(first), (2 * kHexContext + 1) * 16, signal);
+    const {first, bytes} = await this.bytesAround(offset, signal);
     const {regions} = await this.ask({question: 'regions', from: first, to: first + bytes.length,
                                       max: kMaxStripRegions}, signal);
     showHex(hex, first, bytes, offset, selection.count);
     this.strip.show(stripSegments(regions, first, first + bytes.length), offset,
                     selection.count);
+  }
+
+  // The bytes view's lines around offset (a number inside file): {first, bytes}.
+  async bytesAround(offset, signal, file = this.file) {
+    const first = Math.max(0, Math.floor(offset / 16) - kHexContext) * 16;
+    return {first, bytes: await this.bytesAt(BigInt(first), (2 * kHexContext + 1) * 16, signal,
+                                             file)};
+  }
+
+  // For a difference, each bytes view says whose bytes it shows, and the second file's are
+  // shown beside the first's.
+  async showCompared(compared, signal) {
+    if (compared === null) {
+      this.hideCompared();
+      return;
+    }
+    const {hexCaption, hexB, hexBBox, hexBCaption} = this.elements;
+    const {b, file, name} = compared;
+    hexCaption.textContent = `A, ${this.file.name}${compared.a === null ? ': no bytes of it' : ''}`;
+    hexCaption.hidden = false;
+    hexBBox.hidden = false;
+    if (b === null || BigInt(b.offset) >= BigInt(file.size)) {
+      hexBCaption.textContent = `B, ${name}: no bytes of it${b === null ? '' : ' in the file'}`;
+      hexB.replaceChildren();
+      hexB.hidden = true;
+      return;
+    }
+    const offset = Number(b.offset);
+    const {first, bytes} = await this.bytesAround(offset, signal, file);
+    hexBCaption.textContent = `B, ${name}`;
+    showHex(hexB, first, bytes, offset, b.count);
+  }
+
+  hideCompared() {
+    const {hexCaption, hexBBox, hexB} = this.elements;
+    hexCaption.hidden = true;
+    hexBBox.hidden = true;
+    hexB.replaceChildren();
   }
 
   // The outline of the shown selection's pixels on the picture, while it is shown.
@@ -601,6 +671,7 @@ export class Inspector {
     this.view.clearMarks();
     this.elements.hex.hidden = true;
     this.strip.hide();
+    this.hideCompared();
     this.elements.toMark.hidden = true;
     this.placeOutline();
     this.panel.setData(null, null);

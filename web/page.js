@@ -3,6 +3,7 @@
 // The core runs in workers; the file is read there and never leaves the machine.
 // body[data-state] is loading, idle, working, done, refused, saving, cancelled or failed.
 
+import {ComparePanel} from './compare.js';
 import {Inspector} from './inspector.js';
 import {count} from './numbers.js';
 import {PicturePanel} from './picture.js';
@@ -24,6 +25,7 @@ const view = new ReportView({pre: $('#report'), note: $('#report-note'),
 let picture = null;
 let core = null;
 let inspector = null;
+let compare = null;
 
 // The file being reported on: {file, fileId, controller (aborts everything done for it),
 // decoder, describe (the core's description of it), outcome ('done' or 'refused' once
@@ -72,6 +74,7 @@ function reportOn(file) {
   view.reset();
   picture.reset();
   inspector.reset();
+  compare.reset();
   ui.progress.value = 0;
   setState('working', `Reading ${describeFile(file)}…`);
   const onEvent = (message) => {
@@ -104,6 +107,7 @@ function finish(current, {status, reportLength}) {
   if (status === 0) {
     current.said = reportedText(file.name, reportLength, view.shownBytes);
     setState('done', current.said);
+    compare.setFirst(file, signal);
     // The picture's size is the decoder's, which the inspector asks for when it opens.
     picture.pending();
     inspector.open(file, signal).then((format) => {
@@ -225,9 +229,26 @@ document.addEventListener('drop', (event) => {
       mapLegend: $('#map-legend'), toMark: $('#to-mark'), pixelForm: $('#pixel'),
       pixelX: $('#pixel-x'), pixelY: $('#pixel-y'), offsetForm: $('#go'),
       offset: $('#go-offset'), frame: $('#picture-frame'), canvas: $('#picture'),
-      outline: $('#picture-mark'),
+      outline: $('#picture-mark'), hexCaption: $('#hex-caption'), hexB: $('#hex-b'),
+      hexBBox: $('#hex-b-box'), hexBCaption: $('#hex-b-caption'),
     }, {client: inspectorCore, view, picture, requestExcerpts});
     picture.onState = (state) => inspector.onPictureState(state);
+    // The comparing worker starts with the first comparison's file; another stands by, so that
+    // a comparison stopped by a newer one is replaced at once.
+    const compareCore = new WorkerClient(site.workerUrl, {
+      init: {type: 'init', module: site.module, warmUp: false}, standby: true,
+      onBroken: (error) => compare.setState('failed', 'The comparison engine could not start: ' +
+                                            `${error.message}. Reload the page.`),
+    });
+    compare = new ComparePanel({
+      section: $('#compare'), pick: $('#compare-pick'), input: $('#compare-file'),
+      status: $('#compare-status'), result: $('#compare-result'), list: $('#compare-list'),
+      selected: $('#compare-selected'), pictures: $('#compare-pictures'),
+      canvases: [$('#compare-a'), $('#compare-b'), $('#compare-difference')],
+      marks: [...document.querySelectorAll('.compare-mark')],
+      names: [$('#compare-a-name'), $('#compare-b-name')], pointer: $('#compare-pointer'),
+      note: $('#compare-pictures-note'),
+    }, {client: compareCore, inspector});
     await Promise.all([core.start(), picture.start(), inspector.start()]);
   } catch (error) {
     core = null;

@@ -4,7 +4,8 @@
 // arithmetic:
 //   origin   what was chosen: {kind: 'pixel', x, y}, {kind: 'field', name}, {kind: 'entry',
 //            index}, {kind: 'item'}, {kind: 'offset', offset}, {kind: 'region', offset, name}
-//            (a region of the file's map) or {kind: 'line'}
+//            (a region of the file's map), {kind: 'line'} or {kind: 'difference'} (a
+//            difference of a comparison that has no bytes in this file)
 //   offset   its first byte, a decimal string; null when it has none (a line, a pixel no
 //            byte holds, an offset beyond any file)
 //   count    how many bytes from offset
@@ -14,6 +15,8 @@
 //            null
 //   cursor   where the report's keys go on from: {line, column, target}, target the core's
 //            answer about that place, or undefined while it is not asked yet
+//   compared for a difference of a comparison, what the inspector shows of it besides
+//            (inspector.js's chooseDifference); absent otherwise
 // The inspector holds the pinned selection and the preview under the pointer side by side;
 // everything it shows is drawn from them.
 

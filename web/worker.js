@@ -36,6 +36,12 @@
 //                                                 decoder (module: the compiled core, started
 //                                                 on first need); no init needed
 //      {type: 'colour', id, x, y}                 the browser's colour at x, y (0, 0 top left)
+//      {type: 'compare', id, fileA, fileB, maxPixels}
+//                                                 compare fileA with fileB (Files) with the
+//                                                 core; then draw both pictures and the
+//                                                 difference picture, when both decode and
+//                                                 their larger width and height make at most
+//                                                 maxPixels pixels
 //      {type: 'cancel', id}                       drop request id if it has not begun
 //      fileId: the id of the request that first named the file. A worker that holds the bytes
 //      of the file of that id runs on them rather than read the file again.
@@ -46,6 +52,8 @@
 //                                                 description of it (app/inspect.h)
 //      {type: 'progress', id, read, size}         bytes of the file read so far, of size
 //      {type: 'text', id, chunk}                  the next bytes of the report (Uint8Array)
+//      {type: 'compared', id, comparison}         the core's comparison of the two files
+//                                                 (app/compare_answers.h), before the pictures
 //      {type: 'answer', id, answer}               request id is done; answer, by its type:
 //                                                 report: {status, reportLength, ms, readMs,
 //                                                 warmUpMs}, the run's exit status, the
@@ -70,7 +78,12 @@
 //                                                 {undecodable: message, problem,
 //                                                 browserDecodes: false};
 //                                                 colour: [red, green, blue, alpha], or null
-//                                                 outside the picture
+//                                                 outside the picture;
+//                                                 compare: {pictures: {width, height,
+//                                                 scaledDown, a, b, difference}, why: null},
+//                                                 the three ImageBitmaps handed over, drawn at
+//                                                 one scale on canvases of one size, width x
+//                                                 height pixels; or {pictures: null, why}
 //      {type: 'failed', id, message}              request id broke off (id null: init did);
 //                                                 this worker is spent
 'use strict';
@@ -93,6 +106,8 @@ const kWarmUpBytes = 48 << 20;
 let warmUpMs = 0;
 
 let core = null;
+// The compiled core this worker was given, for a second instance where one core is not enough.
+let coreModule = null;
 // The stream being read, and the request being handled: held here, where the collector finds
 // them, because a read nothing else holds on to can be collected and never settle.
 const inFlight = {reader: null, check: null, request: null};
@@ -115,6 +130,7 @@ function createCore(module) {
 }
 
 function instantiate(module, warmUp) {
+  coreModule = module;
   return createCore(module).then((instance) => {
     core = instance;
     checkWorkerFs(core.FS);
@@ -431,9 +447,154 @@ async function handle(data) {
     else if (data.type === 'save') await save(data);
     else if (data.type === 'excerpts') await reportExcerpts(data);
     else if (data.type === 'inspect') inspect(data);
+    else if (data.type === 'compare') await compare(data);
   } catch (error) {
     postMessage({type: 'failed', id: data.id ?? null,
                  message: String((error && error.message) || error)});
+  }
+}
+
+// ---- comparisons
+
+// The second file's decoder: a core of its own, started on the first comparison, so that rows
+// of both files are at hand at once.
+let secondCore = null;
+
+// The whole file, read into memory of ours through a stream that fills it in place. Throws
+// when the file cannot be read whole.
+async function readWhole(file) {
+  let buffer = new ArrayBuffer(file.size);
+  let filled = 0;
+  if (file.size > 0) {
+    const reader = file.stream().getReader({mode: 'byob'});
+    inFlight.reader = reader;
+    while (filled < file.size) {
+      const room = Math.min(kStreamPiece, file.size - filled);
+      const {value, done} = await reader.read(new Uint8Array(buffer, filled, room));
+      if (done) break;
+      buffer = value.buffer;
+      filled += value.length;
+    }
+    reader.releaseLock();
+  }
+  // The stream reads on from a file that has gone or changed; a fresh read of it does not.
+  if (filled !== file.size) throw new Error(`${file.name} changed while it was read`);
+  inFlight.check = file.slice(0, 1).arrayBuffer();
+  await inFlight.check;
+  return new Uint8Array(buffer);
+}
+
+// The core's read function over file (as decoderOpenReader and compareFiles take it): from
+// the whole file in memory when it is at most kHoldBytes, else through file windows. A read
+// that fails is kept in failure, as fileReader keeps it.
+async function compareReader(file, failure) {
+  if (file.size > kHoldBytes) {
+    const input = fileInWindows(file, () => {});
+    return (offset, target) => {
+      if (failure.error !== null) return 0;
+      try {
+        return input.readFileWindow(target, 0, target.length, offset);
+      } catch (error) {
+        failure.error = error;
+        return 0;
+      }
+    };
+  }
+  let bytes;
+  try {
+    bytes = await readWhole(file);
+  } catch (error) {
+    throw new Error(`${file.name} cannot be read (${error.message})`, {cause: error});
+  }
+  return (offset, target) => {
+    const piece = bytes.subarray(Math.min(offset, bytes.length),
+                                 Math.min(offset + target.length, bytes.length));
+    target.set(piece);
+    return piece.length;
+  };
+}
+
+// Compares two files, posts the core's answer at once, then draws the pictures.
+async function compare({id, fileA, fileB, maxPixels}) {
+  const failure = {error: null};
+  const [readA, readB] = await Promise.all([compareReader(fileA, failure),
+                                            compareReader(fileB, failure)]);
+  const a = {size: fileA.size, read: readA};
+  const b = {size: fileB.size, read: readB};
+  const comparison = core.compareFiles(a, b);
+  checkReads(failure);
+  postMessage({type: 'compared', id, comparison});
+  const answer = comparison.trouble === null
+    ? await comparePictures(comparison, a, b, maxPixels, failure)
+    : {pictures: null, why: 'a file is not a BMP file'};
+  const {pictures} = answer;
+  postMessage({type: 'answer', id, answer},
+              pictures === null ? [] : [pictures.a, pictures.b, pictures.difference]);
+}
+
+// Both files' pictures, as the format defines them, and the difference picture: the first
+// dimmed, each pixel that differs bright. All three are drawn on canvases of one size, for the
+// larger width and height, so that a pixel lies at the same place in each. Only the rows the
+// canvases show are decoded, and the rows where the core found differences; pixels are compared
+// only inside the box of those.
+async function comparePictures(comparison, a, b, maxPixels, failure) {
+  secondCore ??= await createCore(coreModule);
+  const decoders = [core, secondCore];
+  try {
+    const formats = [core.decoderOpenReader(a.size, a.read),
+                     secondCore.decoderOpenReader(b.size, b.read)];
+    checkReads(failure);
+    const undecoded = formats.findIndex((format) => !format.decodes);
+    if (undecoded >= 0) {
+      return {pictures: null, why: `${'AB'[undecoded]} is not decoded: ` +
+                                   `${formats[undecoded].problem}`};
+    }
+    const width = Math.max(formats[0].width, formats[1].width);
+    const height = Math.max(formats[0].height, formats[1].height);
+    if (width * height > maxPixels) {
+      return {pictures: null, why: `${width} × ${height} pixels: too large to draw here`};
+    }
+    const plan = canvasPlan(width, height);
+    const targets = [0, 1, 2].map(() => new ImageData(plan.width, plan.height));
+    const mask = new Uint8Array(plan.width * plan.height);
+    const starts = {columns: markStarts(plan.columns, width), rows: markStarts(plan.rows, height)};
+    const shown = new Uint8Array(height);
+    for (const row of plan.rows) shown[row] = 1;
+    const {box} = comparison.pixels;
+    const across = Math.min(core.decoderRowsLimit, secondCore.decoderRowsLimit);
+    for (let y = 0; y < height; y += 1) {
+      const compared = box !== null && y >= box.top && y <= box.bottom;
+      if (shown[y] === 0 && !compared) continue;
+      for (let x = 0; x < width; x += across) {
+        const pieces = formats.map((format, i) => {
+          if (y >= format.height || x >= format.width) return null;
+          const count = Math.min(across, format.width - x);
+          return {y, rowCount: 1, x, count, ...decoders[i].decoderRows(y, 1, x, count)};
+        });
+        checkReads(failure);
+        if (pieces[0] !== null) {
+          paintBlock(targets[0].data, plan, pieces[0]);
+          paintBlock(targets[2].data, plan, pieces[0]);
+        }
+        if (pieces[1] !== null) paintBlock(targets[1].data, plan, pieces[1]);
+        if (!compared) continue;
+        const from = Math.max(x, box.left);
+        const to = Math.min(x + across, box.right + 1);
+        if (from >= to) continue;
+        const [inA, inB] = pieces.map(({rgba, state}) => ({
+          rgba: rgba.subarray(4 * (from - x), 4 * (to - x)),
+          state: state.subarray(from - x, to - x)}));
+        markDifferences(mask, plan, starts, {y, rowCount: 1, x: from, count: to - from,
+                                             a: inA, b: inB});
+      }
+    }
+    finishDifference(targets[2].data, mask);
+    const [imageA, imageB, difference] = await Promise.all(targets.map((target) =>
+      createImageBitmap(target)));
+    return {pictures: {width, height, scaledDown: plan.scaledDown, a: imageA, b: imageB,
+                       difference}, why: null};
+  } finally {
+    for (const decoder of decoders) decoder.decoderClose();
   }
 }
 

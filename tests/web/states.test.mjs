@@ -343,9 +343,9 @@ describe('the page', () => {
     await fresh.keyboard.press('Enter');
     await (await chooser).accept([sample]);
     await fresh.waitForFunction(() => document.body.dataset.state === 'done');
-    assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'report', 'picture-frame',
-                                        'picture-browser', 'pixel-x', 'pixel-y', 'show-pixel',
-                                        'go-offset', 'show-offset']);
+    assert.deepEqual(await tabStops(), ['pick', 'save', 'wrap', 'compare-pick', 'report',
+                                        'picture-frame', 'picture-browser', 'pixel-x',
+                                        'pixel-y', 'show-pixel', 'go-offset', 'show-offset']);
     const snapshot = await fresh.accessibility.snapshot({interestingOnly: true});
     const names = JSON.stringify(snapshot);
     assert.match(names, /"name":"Report text"/);
@@ -362,10 +362,22 @@ describe('the page', () => {
     assert.equal(await phone.$eval('.hint', (hint) => getComputedStyle(hint).display), 'none');
     await (await phone.$('input#file')).uploadFile(path.join(root, 'tests/data/bmpsuite/rgb24.bmp'));
     await phone.waitForFunction(() => document.body.dataset.picture === 'shown');
-    const layout = await phone.evaluate(() => {
+    const layout = await phone.evaluate(async () => {
       const report = document.querySelector('#report');
-      // Pieces off screen are not laid out: the header's lines are measured where they show.
+      // Pieces off screen are not laid out: the header's lines are measured where they show,
+      // once the page has laid them out there (a piece on screen already is, and says nothing).
+      const head = report.firstElementChild;
+      const laidOut = new Promise((resolve) => {
+        head.addEventListener('contentvisibilityautostatechange', (event) => {
+          if (!event.skipped) resolve();
+        });
+      });
+      const frames = (count) => new Promise((resolve) => {
+        const next = (left) => (left === 0 ? resolve() : requestAnimationFrame(() => next(left - 1)));
+        next(count);
+      });
       report.scrollIntoView();
+      await Promise.race([laidOut, frames(10)]);
       // Every line before the dumps on one line of the screen; every pixel of the dump too.
       const lineBoxes = (node, from, to) => {
         const range = document.createRange();

@@ -1,0 +1,145 @@
+// The comparison of two files as the page shows it: a pure function of the core's answer.
+
+// The core compares the files (app/compare_answers.h) and writes the lines quillfen-compare
+// prints. The page lists those lines as they are; the lines that name one field, one table
+// entry or one pixel are differences a person can select, each linked here to the member of
+// the answer it prints. Facts are [label, value] pairs, as panel_text.js writes them.
+
+import {count, plural} from './numbers.js';
+import {colourHex} from './decoded.js';
+
+// The lines of the answer, each {text, difference}: difference is null for a line that states
+// a fact (the sizes, the bytes, how many more, the verdict), else {kind: 'field', field},
+// {kind: 'entry', entry} or {kind: 'pixel', pixel}, with its place among the differences
+// (number, from 0). The core writes the lines in this order: the sizes, the bytes, a line a
+// field, a line an entry, the entries not listed and those one table lacks, the pixels, a line
+// a listed pixel, the pixels not listed, the verdict.
+export function differenceList(comparison) {
+  const {lines, fields, table, pixels} = comparison;
+  const list = lines.map((text) => ({text, difference: null}));
+  const bytesLine = lines.findIndex((text) => text.startsWith('bytes: '));
+  if (comparison.trouble !== null || bytesLine < 0 || comparison.bytes.identical) return list;
+  let number = 0;
+  const link = (at, difference) => {
+    list[at].difference = {...difference, number};
+    number += 1;
+  };
+  fields.forEach((field, i) => link(bytesLine + 1 + i, {kind: 'field', field}));
+  const entriesFrom = bytesLine + 1 + fields.length;
+  table.entries.forEach((entry, i) => link(entriesFrom + i, {kind: 'entry', entry}));
+  const pixelsLine = lines.findIndex((text, at) => at >= entriesFrom + table.entries.length &&
+                                                   text.startsWith('pixels: '));
+  if (pixelsLine >= 0) {
+    pixels.first.forEach((pixel, i) => link(pixelsLine + 1 + i, {kind: 'pixel', pixel}));
+  }
+  return list;
+}
+
+// The differences of a list, in order.
+export const differencesOf = (list) => list.filter(({difference}) => difference !== null);
+
+// The bytes of a difference in file side ('a' or 'b'): {offset (a decimal string), count}, or
+// null when that file has none (a field its header lacks, an entry past its table, a pixel no
+// byte holds). A pixel's are the RLE command that set or skipped it, else the bytes that hold
+// its value.
+export function sideBytes(difference, side) {
+  if (difference.kind === 'field') {
+    const {field} = difference;
+    const offset = side === 'a' ? field.offsetA : field.offsetB;
+    if (offset === null) return null;
+    return {offset: String(offset), count: side === 'a' ? field.sizeA : field.sizeB};
+  }
+  const held = difference.kind === 'entry' ? difference.entry[side] : difference.pixel[side];
+  if (held === null) return null;
+  if (difference.kind === 'entry') return {offset: held.offset, count: held.size};
+  const bytes = held.command ?? held.data;
+  return bytes === null ? null : {offset: bytes.offset, count: bytes.size};
+}
+
+// The pixel a difference is about, {x, y}, or null for a field or an entry.
+export const differencePixel = (difference) => (difference.kind === 'pixel'
+  ? {x: difference.pixel.x, y: difference.pixel.y} : null);
+
+// Where a difference's bytes are in one file, in words, its bytes copyable; hex: the bytes as
+// the answer gives them ('' for none).
+const bytesParts = (at, hex) => {
+  if (at === null) return ['none'];
+  const parts = [{copy: at.offset, shown: count(at.offset)}, `, ${plural(at.count, 'byte')}`];
+  if (hex !== null && hex !== '') parts.push(': ', {copy: hex});
+  return parts;
+};
+
+// One file's side of a difference: its value in words, where its bytes are.
+function sideFacts(difference, side, name) {
+  const label = `${side.toUpperCase()}, ${name}`;
+  const at = sideBytes(difference, side);
+  if (difference.kind === 'field') {
+    const {field} = difference;
+    const value = side === 'a' ? field.valueA : field.valueB;
+    if (value === null) return [[label, 'the header has no such field']];
+    const fieldName = side === 'a' ? field.nameA : field.nameB;
+    return [[label, [`${fieldName} = ${value}, at `,
+                     ...bytesParts(at, side === 'a' ? field.bytesA : field.bytesB)]]];
+  }
+  if (difference.kind === 'entry') {
+    const entry = difference.entry[side];
+    if (entry === null) return [[label, 'the table has no such entry']];
+    return [[label, [...colourParts(entry), ', at ', ...bytesParts(at, entry.bytes)]]];
+  }
+  const pixel = difference.pixel[side];
+  const hex = pixel.command?.bytes ?? pixel.data?.bytes ?? null;
+  const held = pixel.command !== null ? [`, the ${pixel.command.name} at `] : [', at '];
+  const index = pixel.index === null ? '' : ` (index ${count(pixel.index)})`;
+  return [[label, [...colourParts(pixel), index, ...held, ...bytesParts(at, hex)]]];
+}
+
+// A colour as the format defines it, or the state that leaves it undefined.
+const colourParts = ({state, stateName, rgba}) => (state === 0
+  ? [{swatch: colourHex(rgba)}, colourHex(rgba) + (rgba[3] === 255 ? '' : `, alpha ${rgba[3]}`)]
+  : [`no colour (${stateName})`]);
+
+// The panel's facts for a selected difference: which of how many it is, the core's line, and
+// each file's side. names: {a, b}, the files' names.
+export function differenceFacts(item, total, names) {
+  const {difference} = item;
+  return [['Difference', `${count(difference.number + 1)} of ${count(total)} (from 1): ` +
+           item.text],
+          ...sideFacts(difference, 'a', names.a), ...sideFacts(difference, 'b', names.b)];
+}
+
+// What a screen reader says when a difference is selected.
+export const differenceSaid = (item, total) =>
+  `Difference ${count(item.difference.number + 1)} of ${count(total)}: ${item.text}`;
+
+// The difference n or p leads to from the one at number (null when none is selected), of
+// total: the next or the previous, from the last on to the first and back.
+export function stepDifference(key, number, total) {
+  if (total === 0 || (key !== 'n' && key !== 'p')) return null;
+  if (number === null) return key === 'n' ? 0 : total - 1;
+  return (number + (key === 'n' ? 1 : total - 1)) % total;
+}
+
+// The verdict's words, as the core's last line says them.
+export const verdictWords = (comparison) => {
+  const last = comparison.lines[comparison.lines.length - 1];
+  return last.startsWith('verdict: ') ? last.slice('verdict: '.length) : last;
+};
+
+// The status line of a comparison that has an answer: what it found; or, when the core
+// refuses a file, {failed} with why.
+export function comparedText(comparison, names) {
+  if (comparison.trouble !== null) {
+    const {file, reason} = comparison.trouble;
+    return {failed: `${file.toUpperCase()}, ${names[file]}, is ${reason}.`};
+  }
+  if (comparison.bytes.identical) {
+    return {said: `${names.a} against ${names.b}: ${verdictWords(comparison)}.`};
+  }
+  const differences = differencesOf(differenceList(comparison)).length;
+  const pixels = comparison.pixels.compared
+    ? `${plural(comparison.pixels.count, 'pixel')} of ${count(comparison.pixels.area)} differ`
+    : 'the pixels were not compared';
+  const listed = differences === 0 ? '' : `; ${plural(differences, 'difference')} listed, ` +
+                 'n and p go from one to the next';
+  return {said: `${names.a} against ${names.b}: ${verdictWords(comparison)}; ${pixels}${listed}.`};
+}
