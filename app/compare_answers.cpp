@@ -113,6 +113,34 @@ void putTable(Json& json, const compare::Comparison& comparison) {
   json.end('}');
 }
 
+void putProfileSide(Json& json, std::string_view name, const compare::ProfileSide& side,
+                    bool bytesCompared, std::uint64_t first) {
+  if (!side.present) return json.null(name);
+  json.begin('{', name);
+  json.text("kind", side.linked ? "linked" : "embedded");
+  json.decimal("offset", side.offset);
+  json.number("size", side.size);
+  if (bytesCompared)
+    json.decimal("at", side.offset + first);
+  else
+    json.null("at");
+  json.text("bytes", hex(side.bytes));
+  json.end('}');
+}
+
+void putProfile(Json& json, const compare::ProfileDifference& profile) {
+  if (!profile.differ) return json.null("profile");
+  const bool bytesCompared = profile.bytesCompared;
+  json.begin('{', "profile");
+  if (bytesCompared)
+    json.number("firstDifference", profile.firstDifference);
+  else
+    json.null("firstDifference");
+  putProfileSide(json, "a", profile.a, bytesCompared, profile.firstDifference);
+  putProfileSide(json, "b", profile.b, bytesCompared, profile.firstDifference);
+  json.end('}');
+}
+
 // A listed pixel as one file gives it; rle when that file's pixels are RLE commands.
 void putPixel(Json& json, std::string_view name, const compare::PixelSide& side, bool rle,
               std::uint64_t fileSize) {
@@ -208,7 +236,7 @@ std::string comparisonAnswer(const compare::Comparison& comparison, const compar
   if (!comparison.a.bitmap || !comparison.b.bitmap) {
     json.begin('{', "trouble");
     json.text("file", comparison.a.bitmap ? "b" : "a");
-    json.text("reason", kNotBitmap);
+    json.text("reason", compare::refusal(comparison.a.bitmap ? comparison.b : comparison.a));
     json.end('}');
   } else {
     json.null("trouble");
@@ -226,6 +254,7 @@ std::string comparisonAnswer(const compare::Comparison& comparison, const compar
   json.flag("storageDiffers", comparison.storageDiffers);
   putFields(json, comparison.fields);
   putTable(json, comparison);
+  putProfile(json, comparison.profile);
   putPixels(json, comparison);
   json.begin('{', "bounds");
   json.number("pixels", bounds.pixels);

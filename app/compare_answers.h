@@ -5,12 +5,13 @@
 //
 // Numbers follow app/decode_answers.h. Header fields lie near the start of a file and the first
 // differing byte inside both: their offsets and sizes are numbers, and so are fileLength, x, y,
-// width, height, the box, channels, an entry's index and the sizes of one field, entry, pixel
-// or command. Every other offset (table entries, a pixel's bytes, its command and its table
-// entry), the counts of pixels and the counts and indices the header states of table entries
-// are decimal strings, because header arithmetic can take them past 2^53. Bytes are upper-case
-// hex pairs separated by blanks, as many as the file holds ("" for none); values are as the
-// decoder reads them (signed where signed, masks in hex, tags as text).
+// width, height, the box, channels, an entry's index, the sizes of one field, entry, pixel,
+// command or profile, and a profile's first difference. Every other offset (table entries, a
+// pixel's bytes, its command and its table entry, a profile), the counts of pixels and the counts
+// and indices the header states of table entries are decimal strings, because header arithmetic can
+// take them past 2^53. Bytes are upper-case hex pairs separated by blanks, as many as the file
+// holds ("" for none); values are as the decoder reads them (signed where signed, masks in hex,
+// tags as text).
 //
 // THE ANSWER. One JSON object. The values shown are those of BMP Suite's pal8rletrns.bmp as A
 // (RLE, with pixels its commands skip) and pal8.bmp as B, listed to 1 pixel and 1 entry.
@@ -18,11 +19,12 @@
 //                              every pixel the same colour in the same state, the bytes not) or
 //                              "different" (the sizes or a pixel differ, or the pixels could
 //                              not be compared)
-//    same: false,              no field, entry or pixel differs and the sizes agree: what exit
-//                              status 0 of quillfen-compare stands for (1 otherwise)
+//    same: false,              no field, entry, profile or pixel differs and the sizes agree:
+//                              what exit status 0 of quillfen-compare stands for (1 otherwise)
 //    trouble: null | {file: "a", reason: "not a BMP file: it does not start with BM"},
 //                              a file the command refuses, with status 2 and this reason on
-//                              standard error after the file's name; nothing but the files'
+//                              standard error after the file's name ("not a BMP file: it is
+//                              empty" for one that holds no bytes); nothing but the files'
 //                              facts is compared then
 //    a: {fileLength: 9212, bitmap: true, headerKind: "info", encoding: "rle8",
 //        compressed: true, topDown: false, width: 127, height: 64, tableEntries: "253"},
@@ -56,6 +58,23 @@
 //              rgba: [128, 0, 255, 255]}
 //                              size 3 in an OS/2 1.x table; state 2, "missing" (rgba 0 0 0 0),
 //                              when the file ends before the entry does
+//    profile: null | {firstDifference: 200, a: <profile>, b: <profile>},
+//                              the colour profiles after V5 headers, when they differ (null when
+//                              they do not, or neither file names one): one file names one and
+//                              the other not, one embeds it and the other links it, or their
+//                              sizes or bytes differ. A difference makes same false. When both
+//                              are of one kind, firstDifference is the first byte that differs,
+//                              counted from each profile's start, or where the shorter one (or
+//                              the file that holds less of it) ends; null otherwise
+//    <profile>: null (this file names none) |
+//               {kind: "embedded", offset: "24734", size: 3048, at: "24934",
+//                bytes: "00 00 08 0C"}
+//                              kind "embedded" (an ICC profile) or "linked" (a profile's file
+//                              name); offset and size as the header states them; at: where
+//                              firstDifference lies in this file (null with firstDifference);
+//                              bytes: up to 4 of the profile's from there, as many as the file
+//                              holds ("" at or past the profile's end, and with at null).
+//                              (Values of BMP Suite's rgb24prof.bmp, one profile byte changed.)
 //    pixels: {compared: true, problemA: null, problemB: null, sameEmbedded: null,
 //             width: 127, height: 64, area: "8128", count: "416", stateCount: "416",
 //             box: {left: 27, top: 21, right: 100, bottom: 42}, largest: [0, 0, 0, 0],
@@ -109,14 +128,16 @@
 #include <string>
 
 #include "compare/comparison.h"
+#include "compare/lines.h"
 
 namespace app {
 
 // The most pixels or entries one comparison lists.
 constexpr std::size_t kMostListed = 4096;
 
-// What quillfen-compare says of a file it refuses, after the file's name.
-constexpr const char* kNotBitmap = "not a BMP file: it does not start with BM";
+// What quillfen-compare says of a file it refuses, after the file's name: compare::refusal(),
+// this for one that does not start with BM, compare::kEmpty for one that holds no bytes.
+constexpr const char* kNotBitmap = compare::kNotBitmap;
 
 std::string comparisonAnswer(const compare::Comparison& comparison, const compare::Bounds& bounds);
 

@@ -46,19 +46,18 @@ int runCompare(int argc, const char* const* argv, report::Sink& out) {
   decode::SourceInput inputB(files[1]);
   const compare::Comparison comparison = compare::compareFiles(inputA, inputB);
   if (!comparison.a.bitmap || !comparison.b.bitmap) {
-    return trouble(std::string(argv[comparison.a.bitmap ? 2 : 1]) + ": " + kNotBitmap);
+    const bool refusedB = comparison.a.bitmap;
+    return trouble(std::string(argv[refusedB ? 2 : 1]) + ": " +
+                   compare::refusal(refusedB ? comparison.b : comparison.a));
   }
   for (const std::string& line : compare::comparisonLines(comparison)) {
     out.put(line);
     out.put("\n");
   }
-  if (!out.finish()) {
-    // A reader that stopped reading early (| head) needs no message: it has what it wanted.
-    if (out.error() != EPIPE) {
-      trouble(std::string("cannot write the comparison: ") + std::strerror(out.error()));
-    }
-    return kTrouble;
-  }
+  // A reader that closed the pipe early ends the run by SIGPIPE where that is not ignored;
+  // where it is (and on Windows), EPIPE is trouble like any other, with its line, as cmp's.
+  if (!out.finish())
+    return trouble(std::string("cannot write the comparison: ") + std::strerror(out.error()));
   return comparison.same ? kSame : kDiffer;
 }
 

@@ -1,10 +1,12 @@
 // The comparison: the bytes scanned once for identity, the header fields matched by their
-// common names, the colour tables entry by entry, then the pixels row by row in pieces.
+// common names, the colour tables entry by entry, the profiles byte by byte, then the pixels
+// row by row in pieces.
 #include "compare/comparison.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "bitmap/layout.h"
 #include "compare/stored_pixels.h"
 #include "decode/map.h"
 
@@ -34,41 +36,36 @@ std::vector<std::uint8_t> heldBytes(BlockReader& reader, std::uint64_t offset, s
   return bytes;
 }
 
+// How many of size bytes from offsetA in A and offsetB in B are the same before the first that
+// differs, or before either file ends.
+std::uint64_t sameRun(BlockReader& a, std::uint64_t offsetA, BlockReader& b, std::uint64_t offsetB,
+                      std::uint64_t size) {
+  std::uint64_t done = 0;
+  while (done < size) {
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size - done, BlockReader::kBlockSize));
+    const decode::Span spanA = a.at(offsetA + done, want);
+    const decode::Span spanB = b.at(offsetB + done, want);
+    const std::size_t n = std::min({spanA.size, spanB.size, want});
+    if (n == 0) break;  // an input that ended, perhaps before its stated size
+    if (std::memcmp(spanA.data, spanB.data, n) != 0) {
+      return done + static_cast<std::uint64_t>(
+                        std::mismatch(spanA.data, spanA.data + n, spanB.data).first - spanA.data);
+    }
+    done += n;
+  }
+  return done;
+}
+
 // Whether size bytes at offsetA in A and offsetB in B are all there and the same.
 bool sameBytes(BlockReader& a, std::uint64_t offsetA, BlockReader& b, std::uint64_t offsetB,
                std::uint64_t size) {
-  while (size > 0) {
-    const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(size, BlockReader::kBlockSize));
-    const decode::Span spanA = a.at(offsetA, want);
-    const decode::Span spanB = b.at(offsetB, want);
-    const std::size_t n = std::min({spanA.size, spanB.size, want});
-    if (n == 0 || std::memcmp(spanA.data, spanB.data, n) != 0) return false;
-    offsetA += n;
-    offsetB += n;
-    size -= n;
-  }
-  return true;
+  return sameRun(a, offsetA, b, offsetB, size) == size;
 }
 
 // The first offset at which the files' bytes differ, or the shorter one's length.
 std::uint64_t firstDifferentByte(BlockReader& a, BlockReader& b) {
-  std::uint64_t at = 0;
-  for (;;) {
-    const std::uint64_t common = std::min(a.size(), b.size());
-    if (at >= common) return common;
-    const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(common - at, BlockReader::kBlockSize));
-    const decode::Span spanA = a.at(at, want);
-    const decode::Span spanB = b.at(at, want);
-    const std::size_t n = std::min({spanA.size, spanB.size, want});
-    if (n == 0) return at;  // an input that ended before its stated size
-    if (std::memcmp(spanA.data, spanB.data, n) != 0) {
-      return at + static_cast<std::uint64_t>(
-                      std::mismatch(spanA.data, spanA.data + n, spanB.data).first - spanA.data);
-    }
-    at += n;
-  }
+  return sameRun(a, 0, b, 0, std::min(a.size(), b.size()));
 }
 
 FileFacts factsOf(Decoder& decoder) {
@@ -189,6 +186,59 @@ void compareTables(Decoder& a, Decoder& b, const Bounds& bounds, Comparison& com
   }
 }
 
+// The bytes of a file's profile that the file holds.
+std::uint64_t profileHeld(Decoder& decoder) {
+  const Format& format = decoder.format();
+  const std::uint64_t size = decoder.reader().size();
+  if (format.profileOffset >= size) return 0;
+  return std::min(format.profileSize, size - format.profileOffset);
+}
+
+// A file's profile, and its bytes from the one at from on when bytesCompared.
+ProfileSide profileOf(Decoder& decoder, bool bytesCompared, std::uint64_t from) {
+  const Format& format = decoder.format();
+  ProfileSide side;
+  side.present = format.profile;
+  if (!side.present) return side;
+  side.linked = format.profileLinked;
+  side.offset = format.profileOffset;
+  side.size = format.profileSize;
+  if (bytesCompared && from < side.size) {
+    side.bytes = heldBytes(decoder.reader(), side.offset + from,
+                           static_cast<std::size_t>(std::min<std::uint64_t>(side.size - from, 4)));
+  }
+  return side;
+}
+
+// The profiles differ when one file names one and the other not, when they are of different
+// kinds or sizes, or when their bytes do; not when the same profile lies at another offset.
+void compareProfiles(Decoder& a, Decoder& b, std::uint64_t sameUpTo, ProfileDifference& out) {
+  const Format& formatA = a.format();
+  const Format& formatB = b.format();
+  if (!formatA.profile && !formatB.profile) return;
+  std::uint64_t first = 0;
+  const bool bytesCompared =
+      formatA.profile && formatB.profile && formatA.profileLinked == formatB.profileLinked;
+  if (bytesCompared) {
+    const std::uint64_t heldA = profileHeld(a);
+    const std::uint64_t heldB = profileHeld(b);
+    const std::uint64_t both = std::min(heldA, heldB);
+    // Bytes before sameUpTo are the same in both files: not read again where the profiles
+    // start at one offset.
+    std::uint64_t from = 0;
+    if (formatA.profileOffset == formatB.profileOffset && sameUpTo > formatA.profileOffset)
+      from = std::min(sameUpTo - formatA.profileOffset, both);
+    first = from + sameRun(a.reader(), formatA.profileOffset + from, b.reader(),
+                           formatB.profileOffset + from, both - from);
+    if (first == both && heldA == heldB && formatA.profileSize == formatB.profileSize) return;
+  }
+  out.differ = true;
+  out.bytesCompared = bytesCompared;
+  out.firstDifference = first;
+  out.a = profileOf(a, bytesCompared, first);
+  out.b = profileOf(b, bytesCompared, first);
+}
+
 // Whether the same bytes give the same pixels in both files: both uncompressed, of one depth,
 // with the same masks or the same table.
 bool sameLayout(const Format& a, const Format& b) {
@@ -210,20 +260,14 @@ std::uint64_t storedRowOf(const Decoder& decoder, std::uint32_t y) {
   return decoder.format().layout.topDown ? y : std::uint64_t{decoder.height()} - 1 - y;
 }
 
-// Where the bytes of pixel x of row y start in an uncompressed file; x * bits is a whole
-// number of bytes at the start of every piece.
-std::uint64_t storedOffset(const Decoder& decoder, std::uint32_t y, std::uint32_t x) {
-  const bitmap::PixelLayout& layout = decoder.format().layout;
-  return layout.start + storedRowOf(decoder, y) * layout.rowBytes +
-         std::uint64_t{x} * layout.bits / 8;
-}
-
 // Stored rows of an uncompressed file whose first byte the file holds; the rows after them
-// are missing whole. Counted by division, since a huge row number times its length wraps.
+// are missing whole. Counted by division, since a huge row number times its length wraps, and
+// rounded up without adding to a length that may be close to 2^64.
 std::uint64_t rowsHeld(const Format& format) {
   const bitmap::PixelLayout& layout = format.layout;
   if (format.fileSize <= layout.start) return 0;
-  return (format.fileSize - layout.start + layout.rowBytes - 1) / layout.rowBytes;
+  const std::uint64_t bytes = format.fileSize - layout.start;
+  return bytes / layout.rowBytes + (bytes % layout.rowBytes != 0 ? 1 : 0);
 }
 
 // Pixels known to be in one state without decoding them: those from x to the end of a row, or
@@ -271,8 +315,10 @@ Rest restOfRow(Decoder& decoder, std::uint32_t y, std::uint32_t x) {
   const Format& format = decoder.format();
   if (!decoder.isRle()) {
     if (format.layout.rowBytes == 0) return rest;
-    const std::uint64_t row = storedRowOf(decoder, y);
-    if (row >= rowsHeld(format) || storedOffset(decoder, y, x) >= format.fileSize) rest.rows = 1;
+    // A pixel whose bytes would pass 2^64 - 1 is beyond any file: missing, never wrapped.
+    const bitmap::PixelBytes bytes = bitmap::pixelBytes(format.layout, x, y);
+    if (bytes.row >= rowsHeld(format) || bytes.beyondAnyFile || bytes.offset >= format.fileSize)
+      rest.rows = 1;
     return rest;
   }
   // Where the file cuts the commands short, every pixel from there on is missing. (A pixel
@@ -336,20 +382,22 @@ struct PieceBytes {
 
 // The bytes of the n pixels from x in row y; pieces start on whole bytes. Bytes before sameUpTo
 // are the same in both files: a piece that lies there at the same offset in both is not read
-// again. A piece across the end of a block, or of a file, is not whole.
+// again. A piece across the end of a block, or of a file, or beyond any file, is not whole.
 PieceBytes pieceBytes(Decoder& a, Decoder& b, std::uint64_t sameUpTo, std::uint32_t y,
                       std::uint32_t x, std::uint32_t n) {
   const std::uint64_t bits = a.format().layout.bits;
   PieceBytes bytes;
   bytes.size = static_cast<std::size_t>(((std::uint64_t{x} + n) * bits + 7) / 8 -
                                         std::uint64_t{x} * bits / 8);
-  const std::uint64_t offset = storedOffset(a, y, x);
-  if (offset == storedOffset(b, y, x) && offset + bytes.size <= sameUpTo) {
+  const bitmap::PixelBytes atA = bitmap::pixelBytes(a.format().layout, x, y);
+  const bitmap::PixelBytes atB = bitmap::pixelBytes(b.format().layout, x, y);
+  if (atA.beyondAnyFile || atB.beyondAnyFile) return bytes;
+  if (atA.offset == atB.offset && atA.offset < sameUpTo && bytes.size <= sameUpTo - atA.offset) {
     bytes.same = true;
     return bytes;
   }
-  const decode::Span spanA = a.reader().at(offset, bytes.size);
-  const decode::Span spanB = b.reader().at(storedOffset(b, y, x), bytes.size);
+  const decode::Span spanA = a.reader().at(atA.offset, bytes.size);
+  const decode::Span spanB = b.reader().at(atB.offset, bytes.size);
   bytes.whole = spanA.size >= bytes.size && spanB.size >= bytes.size;
   bytes.a = spanA.data;
   bytes.b = spanB.data;
@@ -534,6 +582,8 @@ void compareStoredPiece(Decoder* const decoders[2], const StoredLayout& stored,
 void trace(Decoder& decoder, std::uint32_t x, std::uint32_t y, PixelSide& side) {
   side.source = decoder.pixelSource(x, y);
   const decode::PixelSource& source = side.source;
+  // Bytes beyond any file have no offset to read them at.
+  if (source.beyondAnyFile) return;
   if (source.dataSize > 0) {
     side.bytes = heldBytes(decoder.reader(), source.dataOffset, source.dataSize);
   } else if (source.kind == decode::PixelSource::Kind::kSkipped) {
@@ -673,6 +723,7 @@ Comparison compareFiles(decode::Input& inputA, decode::Input& inputB, const Boun
   }
   compareFields(a, b, comparison.fields);
   compareTables(a, b, bounds, comparison);
+  compareProfiles(a, b, comparison.firstDifference, comparison.profile);
   comparePixels(a, b, comparison.firstDifference, bounds, comparison.pixels);
 
   const PixelComparison& pixels = comparison.pixels;
@@ -680,7 +731,8 @@ Comparison compareFiles(decode::Input& inputA, decode::Input& inputB, const Boun
   comparison.verdict =
       !comparison.sizesDiffer && samePixels ? Verdict::kSamePicture : Verdict::kDifferent;
   comparison.same = comparison.verdict == Verdict::kSamePicture && comparison.fields.empty() &&
-                    comparison.entriesDiffer == 0 && !comparison.entriesOnly.any;
+                    comparison.entriesDiffer == 0 && !comparison.entriesOnly.any &&
+                    !comparison.profile.differ;
   return comparison;
 }
 

@@ -1,7 +1,8 @@
 // Two BMP files compared by what the format says they hold: the header fields whose values
-// differ, the colour-table entries that differ, the pixels that differ by (x, y) from the top
-// left whatever the row order or compression, and a verdict. Plain structs, so that a front end
-// shows the answer without working anything out again.
+// differ, the colour-table entries that differ, the colour profiles when they differ, the
+// pixels that differ by (x, y) from the top left whatever the row order or compression, and a
+// verdict. Plain structs, so that a front end shows the answer without working anything out
+// again.
 //
 // Use: make a decode::Input for each file (two inputs that share nothing: two Sources for one
 // file) and call compareFiles. It streams both files row by row in pieces, so memory stays
@@ -59,6 +60,31 @@ struct EntriesOnlyInOne {
   bool inA = false;
   std::uint64_t first = 0;
   std::uint64_t last = 0;
+};
+
+// The colour profile after a V5 header as one file stores it: an embedded ICC profile or a
+// linked profile's file name. present is false when the header names neither.
+struct ProfileSide {
+  bool present = false;
+  bool linked = false;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;  // as the header states it
+  // When the profiles' bytes are compared: this one's from the first that differs, at most
+  // four, as many as the file holds; none at or past the profile's end.
+  std::vector<std::uint8_t> bytes;
+};
+
+// The two files' profiles when they differ: one file names one and the other none, one embeds
+// it and the other links it, or their sizes or bytes differ. A profile changes how the colours
+// show, so two files whose profiles differ are not the same however alike their pixels.
+struct ProfileDifference {
+  bool differ = false;
+  ProfileSide a;
+  ProfileSide b;
+  // Both present and of one kind, their bytes compared: the first byte that differs, counted
+  // from each profile's start, or where the shorter one, or the file that holds less of it, ends.
+  bool bytesCompared = false;
+  std::uint64_t firstDifference = 0;
 };
 
 // A pixel as one file gives it: its colour and state, where it comes from, and the bytes that
@@ -146,8 +172,10 @@ struct Comparison {
   EntriesOnlyInOne entriesOnly;
   PixelComparison pixels;
   Verdict verdict = Verdict::kDifferent;
-  // No field, entry or pixel differs and the sizes agree: what exit status 0 stands for.
+  // No field, entry, profile or pixel differs and the sizes agree: what exit status 0 stands
+  // for.
   bool same = false;
+  ProfileDifference profile;
 };
 
 // How many differences of each kind are listed; all are counted.

@@ -77,6 +77,37 @@ std::string entryLine(const EntryDifference& entry) {
          entrySide(entry.a) + " vs " + entrySide(entry.b);
 }
 
+const char* profileName(const ProfileSide& side) {
+  return side.linked ? "linked profile name" : "ICC profile";
+}
+
+// A profile's bytes from the first that differs, or "its end" when the profile ends there.
+std::string profileBytes(const ProfileSide& side, std::uint64_t first) {
+  if (first >= side.size) return "its end";
+  return byteList(side.bytes,
+                  static_cast<std::size_t>(std::min<std::uint64_t>(side.size - first, 4)));
+}
+
+std::string profileLine(const ProfileDifference& profile) {
+  const ProfileSide& a = profile.a;
+  const ProfileSide& b = profile.b;
+  if (!a.present || !b.present) {
+    const ProfileSide& side = a.present ? a : b;
+    return std::string("only in ") + (a.present ? "A: " : "B: ") + profileName(side) + " (" +
+           place(side.offset, side.size) + ")";
+  }
+  if (a.linked != b.linked) {
+    return std::string("profile: ") + profileName(a) + " (" + place(a.offset, a.size) + ") vs " +
+           profileName(b) + " (" + place(b.offset, b.size) + ")";
+  }
+  const std::uint64_t first = profile.firstDifference;
+  std::string at = grouped(a.offset + first);
+  if (b.offset != a.offset) at += " / " + grouped(b.offset + first);
+  return std::string(profileName(a)) + " " + places(a.offset, a.size, b.offset, b.size) +
+         ": differs from byte " + grouped(first) + ", at " + at + ": " + profileBytes(a, first) +
+         " vs " + profileBytes(b, first);
+}
+
 // Where the value's bytes are: "at 1,078 [07]", with the bits of a byte that holds several.
 std::string valueAt(const PixelSide& side) {
   const decode::PixelSource& source = side.source;
@@ -112,6 +143,8 @@ std::string pixelSide(const PixelSide& side, bool rle) {
                " names the entry at " + grouped(source.entryOffset) + ", past the end of the file";
       }
       if (rle) return "missing: the file ends its commands at " + grouped(source.offset);
+      if (source.beyondAnyFile)
+        return "missing: its bytes would lie past 2^64 - 1, beyond any file";
       return "missing: its bytes " + valueAt(side) + " lie past the end of the file";
     case Kind::kNotDecoded:
     case Kind::kOutside:
@@ -238,6 +271,8 @@ std::string grouped(std::uint64_t value) {
   return digits;
 }
 
+const char* refusal(const FileFacts& facts) { return facts.size == 0 ? kEmpty : kNotBitmap; }
+
 std::vector<std::string> comparisonLines(const Comparison& comparison) {
   return comparisonLinkedLines(comparison).text;
 }
@@ -247,8 +282,7 @@ LinkedLines comparisonLinkedLines(const Comparison& comparison) {
   Writer lines{linked};
   for (const auto* facts : {&comparison.a, &comparison.b}) {
     if (!facts->bitmap) {
-      lines.add(std::string(facts == &comparison.a ? "A" : "B") +
-                ": not a BMP file: it does not start with BM");
+      lines.add(std::string(facts == &comparison.a ? "A: " : "B: ") + refusal(*facts));
     }
   }
   if (!lines.empty()) {
@@ -280,6 +314,7 @@ LinkedLines comparisonLinkedLines(const Comparison& comparison) {
                      : "entries " + grouped(only.first) + ".." + grouped(only.last)) +
                 " only in " + (only.inA ? "A" : "B"));
     }
+    if (comparison.profile.differ) lines.add(profileLine(comparison.profile));
     pixelLines(comparison, lines);
   }
   lines.add(verdictText(comparison.verdict));

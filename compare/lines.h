@@ -1,6 +1,6 @@
 // A comparison as the lines a person reads, one fact or difference a line, in this order:
 // the sizes when they differ, the bytes, each header field, each colour-table entry, the
-// pixels (a summary, then each listed pixel), the verdict.
+// profiles when they differ, the pixels (a summary, then each listed pixel), the verdict.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +29,12 @@ struct LinkedLines {
 };
 
 LinkedLines comparisonLinkedLines(const Comparison& comparison);
+
+// Why a file is not compared: it holds no bytes at all (an empty file, or a pipe that an earlier
+// read has emptied), or it does not start with BM.
+constexpr const char* kEmpty = "not a BMP file: it is empty";
+constexpr const char* kNotBitmap = "not a BMP file: it does not start with BM";
+const char* refusal(const FileFacts& facts);
 
 // 8128 as "8,128".
 std::string grouped(std::uint64_t value);

@@ -486,6 +486,7 @@ void readProfile(Format& format) {
   const Field* size = findField(format, "bV5ProfileSize");
   if (type == nullptr || data == nullptr || size == nullptr) return;
   if (type->stored != kProfileLinked && type->stored != kProfileEmbedded) return;
+  format.profile = true;
   format.profileLinked = type->stored == kProfileLinked;
   format.profileOffset = bitmap::kFileHeaderSize + data->stored;
   format.profileSize = size->stored;

@@ -84,7 +84,9 @@ struct Format {
   // bfOffBits + biSizeImage (the file's end when that is 0) until the RLE walk finds its end.
   bitmap::PixelLayout layout;
 
-  // An ICC profile (embedded) or a profile's file name (linked), after a V5 header.
+  // An ICC profile (embedded) or a profile's file name (linked), after a V5 header; profile is
+  // false when the header names neither.
+  bool profile = false;
   bool profileLinked = false;
   std::uint64_t profileOffset = 0;
   std::uint64_t profileSize = 0;

@@ -210,6 +210,15 @@ export type ComparedEntry = {
   rgba: [number, number, number, number];
 } | null;
 
+/** A colour profile as one file names it: an embedded ICC profile or a linked file name. */
+export type ComparedProfile = {
+  kind: 'embedded' | 'linked';
+  offset: string;
+  size: number;
+  at: string | null;
+  bytes: string;
+} | null;
+
 /** A listed pixel as one file gives it. */
 export interface ComparedPixel {
   rgba: [number, number, number, number];
@@ -240,7 +249,8 @@ export interface Comparison {
    * colour in the same state; 'different': the sizes or a pixel differ, or the pixels could not
    * be compared. */
   verdict: 'identical' | 'same-picture' | 'different';
-  /** No field, entry or pixel differs and the sizes agree: quillfen-compare's status 0. */
+  /** No field, entry, profile or pixel differs and the sizes agree: quillfen-compare's
+   * status 0. */
   same: boolean;
   a: ComparedFile;
   b: ComparedFile;
@@ -262,6 +272,15 @@ export interface Comparison {
     /** The entries one table states and the other does not. */
     only: {file: 'a' | 'b'; first: string; last: string} | null;
   };
+  /** The colour profiles after V5 headers, when they differ: one file names one and the other
+   * not, one embeds it and the other links it, or their sizes or bytes differ. When both are of
+   * one kind, firstDifference is the first byte that differs, from each profile's start, and
+   * at where it lies in each file, with up to 4 of the profile's bytes from there. */
+  profile: {
+    firstDifference: number | null;
+    a: ComparedProfile;
+    b: ComparedProfile;
+  } | null;
   pixels: {
     /** false when a file's pixels are not decoded; problemA and problemB say why. */
     compared: boolean;
@@ -304,7 +323,7 @@ export interface CompareOptions {
  * Compares file a with file b, each a path or bytes. Rejects with a TypeError for arguments of
  * another kind, a RangeError (code 'ERR_OUT_OF_RANGE') for bounds past 4096, Node's own error
  * (ENOENT, EISDIR, ...) for a path that cannot be opened, and an Error (code
- * 'ERR_QUILLFEN_NOT_BMP') naming a file that does not start with 'BM'.
+ * 'ERR_QUILLFEN_NOT_BMP') naming a file that is empty or does not start with 'BM'.
  */
 export function compare(a: string | Uint8Array, b: string | Uint8Array,
                         options?: CompareOptions): Promise<Comparison>;

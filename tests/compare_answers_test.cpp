@@ -1,8 +1,8 @@
 // The comparison's answer as JSON on pairs of BMP Suite files and crafted files: one whole
 // answer exactly, then each part against what the files hold: one changed pixel's bytes in both
 // files, RLE commands that skip pixels, table entries and the bounds, fields across header
-// versions, a copy cut short, files that are not bitmaps or whose pixels are not decoded, and
-// offsets past 2^53 and past 2^64 - 1.
+// versions, colour profiles, a copy cut short, files that are not bitmaps or whose pixels are
+// not decoded, and offsets past 2^53 and past 2^64 - 1.
 #include "app/compare_answers.h"
 
 #include <gtest/gtest.h>
@@ -81,7 +81,7 @@ TEST(CompareAnswers, AnRleCopyOfTheSamePictureWhole) {
       R"({"name":"biSizeImage","nameA":"biSizeImage","offsetA":34,"sizeA":4,)"
       R"("bytesA":"00 20 00 00","valueA":"8192","nameB":"biSizeImage","offsetB":34,"sizeB":4,)"
       R"("bytesB":"2E 1E 00 00","valueB":"7726"}],)"
-      R"("table":{"count":"0","entries":[],"only":null},)"
+      R"("table":{"count":"0","entries":[],"only":null},"profile":null,)"
       R"("pixels":{"compared":true,"problemA":null,"problemB":null,"sameEmbedded":null,)"
       R"("width":127,"height":64,"area":"8128","count":"0","stateCount":"0","box":null,)"
       R"("largest":[0,0,0,0],"first":[]},"bounds":{"pixels":10,"entries":16},)"
@@ -206,6 +206,40 @@ TEST(CompareAnswers, FieldsAcrossHeaderVersionsAndFieldsOneHeaderLacks) {
   EXPECT_EQ(member(json, "verdict"), R"("verdict":"same-picture")");
 }
 
+TEST(CompareAnswers, ProfilesThatDifferAndTheirKinds) {
+  // One byte of rgb24prof.bmp's ICC profile (3,048 bytes at 24,734), 200 bytes in.
+  const Bytes prof = suiteFile("q/rgb24prof.bmp");
+  Bytes changed = prof;
+  changed[24934] = 0x5A;
+  const std::string json = answer(prof, changed);
+  EXPECT_EQ(member(json, "same"), R"("same":false)");
+  EXPECT_EQ(member(json, "verdict"), R"("verdict":"same-picture")");
+  EXPECT_EQ(member(json, "profile"),
+            R"("profile":{"firstDifference":200,)"
+            R"("a":{"kind":"embedded","offset":"24734","size":3048,"at":"24934",)"
+            R"("bytes":")" +
+                bitmap::hexPairs(prof.data() + 24934, 4) +
+                R"("},"b":{"kind":"embedded","offset":"24734","size":3048,"at":"24934",)"
+                R"("bytes":"5A )" +
+                bitmap::hexPairs(prof.data() + 24935, 3) + R"("}})");
+  EXPECT_NE(json.find(R"("ICC profile (24,734, 3,048 bytes): differs from byte 200, at 24,934: )"),
+            std::string::npos);
+  // The same profile, and bytes outside it that differ: null, and the files the same.
+  Bytes outside = prof;
+  outside[24733] = 0x5A;
+  const std::string same = answer(prof, outside);
+  EXPECT_EQ(member(same, "profile"), R"("profile":null)");
+  EXPECT_EQ(member(same, "same"), R"("same":true)");
+  // Embedded against linked (19 bytes at 24,724), and against none: no byte compared.
+  EXPECT_EQ(member(answer(prof, suiteFile("q/rgb24lprof.bmp")), "profile"),
+            R"("profile":{"firstDifference":null,)"
+            R"("a":{"kind":"embedded","offset":"24734","size":3048,"at":null,"bytes":""},)"
+            R"("b":{"kind":"linked","offset":"24724","size":19,"at":null,"bytes":""}})");
+  EXPECT_EQ(member(answer(suiteFile("rgb24.bmp"), prof), "profile"),
+            R"("profile":{"firstDifference":null,"a":null,)"
+            R"("b":{"kind":"embedded","offset":"24734","size":3048,"at":null,"bytes":""}})");
+}
+
 TEST(CompareAnswers, ACopyCutShortHasItsLastPixelsMissing) {
   // The sample's top row is stored last, at 142: indices 09 0A 0B 0C 0D 0E 0F 00 of a grey
   // table. Cut at 146, pixels 4 to 7 of it are missing.
@@ -248,6 +282,11 @@ TEST(CompareAnswers, FilesThatAreNotBitmapsOrWhosePixelsAreNotDecoded) {
             R"("lines":["B: not a BMP file: it does not start with BM",)"
             R"("verdict: different pictures"])");
   EXPECT_EQ(member(answer(pal8, pal8), "trouble"), R"("trouble":null)");
+  // No bytes at all: empty, not a file that starts otherwise; one byte is not empty.
+  EXPECT_EQ(member(answer(pal8, {}), "trouble"),
+            R"("trouble":{"file":"b","reason":"not a BMP file: it is empty"})");
+  EXPECT_EQ(member(answer({'B'}, pal8), "trouble"),
+            R"("trouble":{"file":"a","reason":"not a BMP file: it does not start with BM"})");
 
   // A JPEG against a PNG: neither decoded, each problem named.
   const std::string embedded = answer(suiteFile("q/rgb24jpeg.bmp"), suiteFile("q/rgb24png.bmp"));

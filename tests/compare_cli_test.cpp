@@ -16,8 +16,11 @@
 #include "tests/support/harness.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #endif
 
@@ -124,6 +127,25 @@ TEST(CompareCommand, ExitsAsCmpDoesWithTheLibrarysLines) {
                          "pixels: same picture (32 pixels)\n"
                          "verdict: same picture, different bytes\n"));
 
+  // One byte of the embedded ICC profile: the same picture, but status 1, the profile its line.
+  const std::string profText = readText(suite("q/rgb24prof.bmp"));
+  std::vector<std::uint8_t> prof(profText.begin(), profText.end());
+  std::vector<std::uint8_t> profile = prof;
+  profile[24934] = 0x5A;
+  const Outcome icc = comparePair(prof, profile);
+  EXPECT_EQ(icc.status, 1);
+  EXPECT_EQ(icc.out, platformText("bytes: 27,782 vs 27,782; first difference at 24,934, ICC "
+                                  "profile in both\n"
+                                  "ICC profile (24,734, 3,048 bytes): differs from byte 200, at "
+                                  "24,934: [00 00 08 0C] vs [5A 00 08 0C]\n"
+                                  "pixels: same picture (8,128 pixels)\n"
+                                  "verdict: same picture, different bytes\n"));
+  EXPECT_EQ(icc.err, "");
+  // The byte before the profile, which nothing holds: status 0.
+  profile = prof;
+  profile[24733] = 0x5A;
+  EXPECT_EQ(comparePair(prof, profile).status, 0);
+
   // Bytes that no field, entry or pixel holds (a row's padding): the same, status 0.
   const std::vector<std::uint8_t> plain =
       testing_support::makeBmp(8, 3, 1, {0, 0, 0, 0}, {0, 0, 0, 0});
@@ -170,7 +192,22 @@ TEST(CompareCommand, TroubleIsStatusTwoAndOneLineOnStandardError) {
     EXPECT_EQ(notBitmap.err, platformText("quillfen-compare: " + text +
                                           ": not a BMP file: it does not start with BM\n"));
   }
+  // A file of no bytes is empty, not one that starts otherwise.
+  const std::string empty = scratch("empty.bmp");
+  ASSERT_TRUE(testing_support::writeFile(empty, {}));
+  const Outcome nothing = runCompare(quote(pal8) + " " + quote(empty));
+  EXPECT_EQ(nothing.status, 2);
+  EXPECT_EQ(nothing.out, "");
+  EXPECT_EQ(nothing.err,
+            platformText("quillfen-compare: " + empty + ": not a BMP file: it is empty\n"));
 #ifndef _WIN32
+  // One pipe named twice: the first read takes all of it, and the second finds it empty.
+  const std::string piped = scratch("piped.err");
+  EXPECT_EQ(testing_support::shell("cat " + quote(pal8) + " | " + kCompare +
+                                   " /dev/stdin /dev/stdin > /dev/null 2> " + quote(piped)),
+            2);
+  EXPECT_EQ(readText(piped), "quillfen-compare: /dev/stdin: not a BMP file: it is empty\n");
+
   const std::string err = scratch("full.err");
   EXPECT_EQ(testing_support::shell(kCompare + " " + quote(pal8) + " " + quote(pal8) +
                                    " > /dev/full 2> " + quote(err)),
@@ -181,6 +218,34 @@ TEST(CompareCommand, TroubleIsStatusTwoAndOneLineOnStandardError) {
 }
 
 #ifndef _WIN32
+// Standard output a pipe whose reading end is closed: every write fails with EPIPE. With SIGPIPE
+// ignored, as Node and some shells and services leave it, the command lives to say so; trouble,
+// so one line on standard error, as cmp and diff give one.
+TEST(CompareCommand, AReaderThatClosedThePipeIsTroubleWithItsLine) {
+  int ends[2] = {-1, -1};
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  // The shell names descriptors by one digit: the pipe's end goes to a free one.
+  int fd = 3;
+  while (fd <= 9 && fcntl(fd, F_GETFD) != -1) ++fd;
+  if (fd > 9) {
+    close(ends[1]);
+    GTEST_SKIP() << "no descriptor from 3 to 9 is free";
+  }
+  ASSERT_EQ(dup2(ends[1], fd), fd);
+  close(ends[1]);
+  const std::string err = scratch("closed-pipe.err");
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  const int status = testing_support::shell(kCompare + " " + quote(suite("g/pal8.bmp")) + " " +
+                                            quote(suite("pal8topdown.bmp")) + " >&" +
+                                            std::to_string(fd) + " 2> " + quote(err));
+  std::signal(SIGPIPE, previous);
+  close(fd);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(readText(err), "quillfen-compare: cannot write the comparison: " +
+                               std::string(std::strerror(EPIPE)) + "\n");
+}
+
 // A sanitized binary carries its runtime's memory: its peak is not the comparison's.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;

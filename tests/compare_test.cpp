@@ -179,6 +179,93 @@ TEST(Compare, HeadersOfEveryVersionCompareFieldByField) {
   EXPECT_NE(coreText.find("\nentries 252..255 only in A\n"), std::string::npos);
 }
 
+// rgb24prof.bmp embeds a 3,048-byte ICC profile at 24,734; rgb24lprof.bmp links one by a
+// 19-byte name at 24,724. A profile that differs is a line of its own and makes the files
+// differ, though the picture is the same; the same profile anywhere, and bytes outside it, do not.
+TEST(Compare, ProfilesThatDifferAreALineAndNotTheSame) {
+  const Bytes prof = suiteFile("q/rgb24prof.bmp");
+  const auto compared = [&](const Bytes& other) {
+    compare::Comparison comparison = compareBytes(prof, other);
+    EXPECT_EQ(comparison.verdict, compare::Verdict::kSamePicture);
+    return comparison;
+  };
+  Bytes flipped = prof;
+  flipped[24934] ^= 0xFF;
+  const compare::Comparison byte = compared(flipped);
+  EXPECT_FALSE(byte.same);
+  EXPECT_TRUE(byte.fields.empty());
+  EXPECT_TRUE(byte.profile.differ);
+  EXPECT_EQ(byte.profile.firstDifference, 200u);
+  EXPECT_EQ(text(byte),
+            "bytes: 27,782 vs 27,782; first difference at 24,934, ICC profile in both\n"
+            "ICC profile (24,734, 3,048 bytes): differs from byte 200, at 24,934: " +
+                bytesAt(prof, 24934, 4) + " vs " + bytesAt(flipped, 24934, 4) +
+                "\n"
+                "pixels: same picture (8,128 pixels)\n"
+                "verdict: same picture, different bytes\n");
+
+  // A byte between the pixels and the profile: nothing that holds a colour differs.
+  Bytes between = prof;
+  between[24733] ^= 0xFF;
+  const compare::Comparison outside = compared(between);
+  EXPECT_TRUE(outside.same);
+  EXPECT_FALSE(outside.profile.differ);
+
+  // The same profile 4 bytes further on: its offset is a field that differs, the profile not.
+  Bytes moved(prof.begin(), prof.begin() + 24734);
+  moved.insert(moved.end(), 4, 0);
+  moved.insert(moved.end(), prof.begin() + 24734, prof.end());
+  putLE(moved, 2, moved.size(), 4);
+  putLE(moved, 126, 24720 + 4, 4);  // bV5ProfileData
+  const compare::Comparison away = compared(moved);
+  EXPECT_FALSE(away.profile.differ);
+  EXPECT_EQ(away.fields.size(), 2u);
+  // Moved and with one byte changed: both offsets.
+  moved[24934 + 4] ^= 0xFF;
+  EXPECT_NE(text(compared(moved))
+                .find("\nICC profile (24,734, 3,048 bytes / 24,738, 3,048 bytes): differs from "
+                      "byte 200, at 24,934 / 24,938: "),
+            std::string::npos);
+
+  // Stated shorter, its bytes the first 3,000 of A's; cut short by the end of the file.
+  Bytes shorter = prof;
+  putLE(shorter, 130, 3000, 4);  // bV5ProfileSize
+  EXPECT_NE(text(compared(shorter))
+                .find("\nICC profile (24,734, 3,048 bytes / 24,734, 3,000 bytes): differs from "
+                      "byte 3,000, at 27,734: " +
+                      bytesAt(prof, 27734, 4) + " vs its end\n"),
+            std::string::npos);
+  const Bytes cut(prof.begin(), prof.end() - 2);
+  const compare::Comparison ends = compared(cut);
+  EXPECT_FALSE(ends.same);
+  EXPECT_NE(text(ends).find("\nICC profile (24,734, 3,048 bytes): differs from byte 3,046, at "
+                            "27,780: " +
+                            bytesAt(prof, 27780, 2) + " vs [-- --]\n"),
+            std::string::npos);
+
+  // Embedded against linked, and against no profile at all.
+  const Bytes linked = suiteFile("q/rgb24lprof.bmp");
+  EXPECT_NE(text(compared(linked))
+                .find("\nprofile: ICC profile (24,734, 3,048 bytes) vs linked profile name "
+                      "(24,724, 19 bytes)\n"),
+            std::string::npos);
+  const compare::Comparison none = compareBytes(suiteFile("rgb24.bmp"), prof);
+  EXPECT_EQ(none.profile.firstDifference, 0u);
+  EXPECT_NE(text(none).find("\nonly in B: ICC profile (24,734, 3,048 bytes)\npixels: "),
+            std::string::npos);
+
+  // Two linked names, one letter apart.
+  Bytes renamed = linked;
+  renamed[24724 + 5] ^= 0x20;
+  const compare::Comparison name = compareBytes(linked, renamed);
+  EXPECT_FALSE(name.same);
+  EXPECT_NE(text(name).find("\nlinked profile name (24,724, 19 bytes): differs from byte 5, at "
+                            "24,729: " +
+                            bytesAt(linked, 24729, 4) + " vs " + bytesAt(renamed, 24729, 4) + "\n"),
+            std::string::npos);
+  EXPECT_TRUE(compareBytes(linked, linked).same);
+}
+
 TEST(Compare, FieldNamesOfEveryHeaderVersionMeetInOne) {
   const std::pair<const char*, const char*> names[] = {
       {"bcWidth", "biWidth"},
@@ -544,12 +631,71 @@ TEST(Compare, BillionsOfRowsNeitherFileHoldsAreCountedWithoutDecodingThem) {
   EXPECT_EQ(values.pixels.largest, (std::array<std::uint8_t, 4>{30, 30, 30, 0}));
 }
 
+// 64 bits, 2147352580 x 1073807363: A's top row, stored last, would start at 2^64 + 118,
+// which 64-bit arithmetic wraps to 118, where B, 1 x 9, keeps its own top pixel. A holds no byte
+// of that row: beyond any file, its pixel is missing there, never "the same bytes".
+TEST(Compare, APixelBeyondAnyFileIsMissingNeverTheBytesAWrappedOffsetFinds) {
+  Bytes pixels(72);
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<std::uint8_t>(i % 2 == 0 ? 0x80 + i : 0x10);  // 0.5 and a little
+  const Bytes a = testing_support::makeBmp(64, 2147352580, 1073807363, {}, pixels);
+  const Bytes b = testing_support::makeBmp(64, 1, 9, {}, pixels);
+  const compare::Comparison comparison = compareBytes(a, b);
+  EXPECT_EQ(comparison.pixels.count, 9u);
+  EXPECT_EQ(comparison.pixels.differ, 9u);
+  EXPECT_EQ(comparison.pixels.stateDiffer, 9u);
+  EXPECT_EQ(comparison.pixels.box.top, 0u);
+  EXPECT_EQ(comparison.pixels.box.bottom, 8u);
+  ASSERT_EQ(comparison.pixels.first.size(), 9u);
+  const compare::PixelDifference& top = comparison.pixels.first[0];
+  EXPECT_EQ(top.y, 0u);
+  EXPECT_EQ(top.a.state, decode::kMissing);
+  EXPECT_TRUE(top.a.source.beyondAnyFile);
+  EXPECT_TRUE(top.a.bytes.empty());
+  EXPECT_EQ(top.b.state, decode::kDefined);
+  EXPECT_EQ(top.b.source.dataOffset, 118u);
+  // The row below ends short of 2^64, far past the file.
+  EXPECT_FALSE(comparison.pixels.first[1].a.source.beyondAnyFile);
+  EXPECT_EQ(comparison.pixels.first[1].a.source.dataOffset, 18446744056530731094u);
+  const std::string lines = text(comparison);
+  EXPECT_NE(lines.find("\npixels: 9 of 9 differ, in x 0, y 0..8; 9 of them differ in state\n"
+                       "pixel (0, 0): missing: its bytes would lie past 2^64 - 1, beyond any file "
+                       "vs #"),
+            std::string::npos)
+      << lines;
+  EXPECT_NE(lines.find("\npixel (0, 1): missing: its bytes at 18,446,744,056,530,731,094 "
+                       "[-- -- -- -- -- -- -- --] lie past the end of the file vs #"),
+            std::string::npos)
+      << lines;
+}
+
+// Inputs that claim 2^64 - 1 bytes hold every row of a 100 x 2 picture: the pixel that differs
+// is found, not passed over as a row neither file holds.
+TEST(Compare, FilesOfTwoToTheSixtyFourBytesHoldTheirRows) {
+  Bytes head = testing_support::makeBmp(24, 100, 2, {}, {});
+  CountingInput a(head, UINT64_MAX);
+  head.resize(54 + 300 + 3 * 7, 0x11);
+  head.push_back(0x12);
+  CountingInput b(head, UINT64_MAX);
+  const compare::Comparison comparison = compare::compareFiles(a, b);
+  EXPECT_EQ(comparison.firstDifference, 54u + 300 + 21);
+  EXPECT_EQ(comparison.pixels.differ, 1u);
+  EXPECT_EQ(comparison.pixels.stateDiffer, 0u);
+  ASSERT_EQ(comparison.pixels.first.size(), 1u);
+  EXPECT_EQ(comparison.pixels.first[0].x, 7u);
+  EXPECT_EQ(comparison.pixels.first[0].y, 0u);
+  EXPECT_EQ(comparison.pixels.largest, (std::array<std::uint8_t, 4>{0, 0, 1, 0}));
+}
+
 TEST(Compare, FilesThatAreNotBitmapsOrWhosePixelsAreNotDecoded) {
   const Bytes notBmp = {'h', 'e', 'l', 'l', 'o'};
   const compare::Comparison notBitmap = compareBytes(suiteFile("g/pal8.bmp"), notBmp);
   EXPECT_FALSE(notBitmap.b.bitmap);
   EXPECT_EQ(text(notBitmap),
             "B: not a BMP file: it does not start with BM\nverdict: different pictures\n");
+  EXPECT_EQ(text(compareBytes({}, notBmp)),
+            "A: not a BMP file: it is empty\nB: not a BMP file: it does not start with BM\n"
+            "verdict: different pictures\n");
 
   // An embedded JPEG against the same JPEG under another resolution: the same picture; against
   // an embedded PNG: not compared, each file saying why.

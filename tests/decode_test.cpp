@@ -381,6 +381,42 @@ TEST(Decode, RowsPastTwoToTheSixtyFourAreMissingNeverWrapped) {
   EXPECT_FALSE(decoder.pixelSource(0, row - 1).beyondAnyFile);
 }
 
+// 64 bits, 2147483647 pixels a row (2^34 - 8 bytes), in a file that claims 2^33 + 200 bytes:
+// row 0 holds pixels up to about 2^30. Row 2^30 + 1 would start at 2^64 + 2^33 + 46, and the last
+// pixel of row 2^30 at 2^64 + 2^33 + 38: wrapped, both inside the file. Neither is read there: both
+// rows are missing.
+TEST(Decode, RowsAndPixelsWhoseOffsetsWouldWrapIntoTheFileAreMissing) {
+  const std::uint32_t width = 0x7FFFFFFF;
+  const Bytes head = infoFile(64, static_cast<std::int32_t>(width), -0x7FFFFFFF, 0, {}, {});
+  testing_support::CountingInput input(head, (std::uint64_t{1} << 33) + 200);
+  decode::Decoder decoder(input);
+  ASSERT_TRUE(decoder.decodes());
+  const std::uint32_t row = std::uint32_t{1} << 30;
+  struct Case {
+    std::uint32_t x;
+    std::uint32_t y;
+    decode::State state;
+    bool beyondAnyFile;
+  };
+  for (const Case& c :
+       {Case{0, 0, decode::kDefined, false}, Case{row - 10, 0, decode::kDefined, false},
+        Case{0, row, decode::kMissing, false}, Case{width - 1, row, decode::kMissing, true},
+        Case{0, row + 1, decode::kMissing, true}}) {
+    std::uint8_t rgba[4] = {1, 1, 1, 1};
+    std::uint8_t state = 9;
+    ASSERT_TRUE(decoder.decodeRow(c.y, c.x, 1, rgba, &state));
+    EXPECT_EQ(state, c.state) << c.x << ", " << c.y;
+    const decode::PixelSource source = decoder.pixelSource(c.x, c.y);
+    EXPECT_EQ(source.state, c.state) << c.x << ", " << c.y;
+    EXPECT_EQ(source.beyondAnyFile, c.beyondAnyFile) << c.x << ", " << c.y;
+    if (c.state == decode::kMissing) {
+      EXPECT_EQ(rgba[0] | rgba[1] | rgba[2] | rgba[3], 0) << c.x << ", " << c.y;
+    }
+  }
+  // Two blocks of stored row 0 are all that was read: nothing at the wrapped offsets.
+  EXPECT_LE(input.total, std::uint64_t{2} * decode::BlockReader::kBlockSize);
+}
+
 TEST(Decode, TablesOfAnySizeIndicesPastThemAndEntriesPastTheEnd) {
   // 300 entries: an 8-bit index reaches 256 of them.
   Bytes table;

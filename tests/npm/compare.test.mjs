@@ -41,6 +41,12 @@ const truncated = changedCopy('rgb24.bmp', 'truncated.bmp', () => {});
 fs.truncateSync(truncated, 10_000);
 const gif = path.join(scratch, 'picture.gif');
 fs.writeFileSync(gif, 'GIF89a\x01\x00\x01\x00');
+const empty = path.join(scratch, 'empty.bmp');
+fs.writeFileSync(empty, '');
+// rgb24prof.bmp's ICC profile starts at 24,734: one byte of it, 200 bytes in.
+const profileChanged = changedCopy('q/rgb24prof.bmp', 'profile.bmp', (bytes) => {
+  bytes[24934] ^= 0xff;
+});
 
 // Pairs, named relative to the suite's folder, where both commands run; the status the native
 // command gives each.
@@ -53,7 +59,9 @@ const pairs = [
   {what: 'one pixel', files: ['rgb24.bmp', pixelChanged], status: 1},
   {what: 'different sizes', files: ['g/pal8.bmp', 'g/pal8w124.bmp'], status: 1},
   {what: 'truncated', files: ['rgb24.bmp', truncated], status: 1},
+  {what: 'another profile', files: ['q/rgb24prof.bmp', profileChanged], status: 1},
   {what: 'not a BMP', files: ['rgb24.bmp', gif], status: 2},
+  {what: 'empty', files: ['rgb24.bmp', empty], status: 2},
   {what: 'not a BMP, first', files: [gif, 'rgb24.bmp'], status: 2},
   {what: 'missing', files: ['rgb24.bmp', 'no-such.bmp'], status: 2},
   {what: 'a folder', files: ['g', 'rgb24.bmp'], status: 2},
@@ -150,6 +158,18 @@ describe('compare()', () => {
       bytesA: '13 0B 00 00', valueA: '2835', nameB: 'biXPelsPerMeter', offsetB: 38, sizeB: 4,
       bytesB: 'C4 0E 00 00', valueB: '3780'}]);
 
+    // A byte of the ICC profile: the same picture, but not the same files.
+    const prof = fs.readFileSync(path.join(suite, 'q/rgb24prof.bmp'));
+    const profiled = await compare(prof, profileChanged);
+    assert.deepEqual([profiled.verdict, profiled.same], ['same-picture', false]);
+    assert.deepEqual(profiled.profile, {
+      firstDifference: 200,
+      a: {kind: 'embedded', offset: '24734', size: 3048, at: '24934',
+          bytes: hex(prof.subarray(24934, 24938))},
+      b: {kind: 'embedded', offset: '24734', size: 3048, at: '24934',
+          bytes: hex(fs.readFileSync(profileChanged).subarray(24934, 24938))}});
+    assert.equal((await compare(prof, prof)).profile, null);
+
     // The truncated copy's pixels are missing, not black; listed up to the bounds given.
     const cut = await compare(path.join(suite, 'rgb24.bmp'), truncated, {pixels: 3});
     assert.equal(cut.pixels.first.length, 3);
@@ -184,6 +204,8 @@ describe('compare()', () => {
       message: native.slice('quillfen-compare: '.length, -1)});
     await assert.rejects(compare(fs.readFileSync(gif), rgb24), {
       code: 'ERR_QUILLFEN_NOT_BMP', message: 'file A: not a BMP file: it does not start with BM'});
+    await assert.rejects(compare(rgb24, new Uint8Array(0)), {
+      code: 'ERR_QUILLFEN_NOT_BMP', message: 'file B: not a BMP file: it is empty'});
     assert.equal((await compare(rgb24, rgb24)).verdict, 'identical');
   });
 });
