@@ -61,6 +61,7 @@ export class ComparePanel {
     selected.textContent = '';
     result.hidden = true;
     this.clearPictures('none', '');
+    this.inspector.dropDifference();
   }
 
   // The file the report is done on can be compared; signal aborts when another is picked.

@@ -36,6 +36,9 @@ const kMaxStripRegions = 256;
 const kExcerptPauseMs = 60;
 // The keys that move the report's cursor (selection.js), with or without Ctrl.
 const kReportKeys = ['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home', 'End'];
+// What the panel says of an open file while nothing is selected.
+const kOpenFacts = [['To inspect', 'point at the picture, pick a pixel by its x and y or a byte ' +
+                     'by its offset, or click a line of the report.']];
 
 export class Inspector {
   // elements: panel (#inspector), facts, preview, counting, hex, map (the map strip's box),
@@ -105,6 +108,27 @@ export class Inspector {
                       'its x and y or a byte by its offset, or click a line of its report.']]);
   }
 
+  // The comparison a difference came from is gone or replaced: a difference pinned, or on its
+  // way, is dropped with the second file's bytes, and the panel is back to what it says of an
+  // open file. Any other selection stays.
+  dropDifference() {
+    if (this.workHow === 'compare') this.work?.abort();
+    if (this.model.pinned?.compared === undefined) {
+      this.hideCompared();
+      return;
+    }
+    this.model = emptyModel();
+    this.view.clearMarks();
+    this.elements.hex.hidden = true;
+    this.strip.hide();
+    this.hideCompared();
+    this.elements.toMark.hidden = true;
+    this.placeOutline();
+    this.panel.setData(null, null);
+    this.panel.preview('');
+    this.panel.show(this.describe === null ? [] : kOpenFacts);
+  }
+
   // Opens the inspector on file once its report is done; signal aborts when another file is
   // picked, and with it every question about this one. Resolves to the decoder's answer about
   // the file, or null when it could not be asked.
@@ -132,8 +156,7 @@ export class Inspector {
     offset.disabled = false;
     offsetForm.querySelector('button').disabled = false;
     this.panel.busy(false);
-    this.panel.show([['To inspect', `point at the picture, pick a pixel by its x and y or a ` +
-                      'byte by its offset, or click a line of the report.']]);
+    this.panel.show(kOpenFacts);
     return format;
   }
 
@@ -174,6 +197,7 @@ export class Inspector {
     this.work?.abort();
     const work = new AbortController();
     this.work = work;
+    this.workHow = how;
     const signal = AbortSignal.any([this.signal, work.signal]);
     this.busy(1);
     try {
@@ -476,10 +500,11 @@ export class Inspector {
   }
 
   hideCompared() {
-    const {hexCaption, hexBBox, hexB} = this.elements;
+    const {hexCaption, hexBBox, hexB, hexBCaption} = this.elements;
     hexCaption.hidden = true;
     hexBBox.hidden = true;
     hexB.replaceChildren();
+    hexBCaption.textContent = '';
   }
 
   // The outline of the shown selection's pixels on the picture, while it is shown.

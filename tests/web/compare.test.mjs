@@ -247,6 +247,55 @@ describe('what differs', () => {
   });
 });
 
+describe('what a selected difference shows', () => {
+  // The inspector's panel, bytes views and captions, as rendered.
+  const panelShown = () => page.evaluate(() => ({
+    facts: document.querySelector('#facts').innerText,
+    offset: document.querySelector('#inspector').dataset.offset,
+    hexHidden: document.querySelector('#hex').hidden,
+    captionHidden: document.querySelector('#hex-caption').hidden,
+    hexBHidden: document.querySelector('#hex-b-box').hidden,
+    hexB: document.querySelector('#hex-b').textContent,
+    captionB: document.querySelector('#hex-b-caption').textContent}));
+  const nothingCompared = {offset: '', hexHidden: true, captionHidden: true, hexBHidden: true,
+                           hexB: '', captionB: ''};
+  const selectWith = async (key) => {
+    await page.keyboard.press(key);
+    await inspectorSettled(page);
+    await page.waitForFunction(() => !document.querySelector('#hex-b-box').hidden);
+    return panelShown();
+  };
+
+  test('a new or failed second file drops the difference selected, and B\'s bytes', async () => {
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal(await compareWith(page, suite('g/rgb16-565.bmp')), 'done');
+    const selected = await selectWith('p');
+    assert.match(selected.facts, /^Difference\s+18 of 18 \(from 1\): /);
+    assert.equal(selected.captionB, 'B, rgb16-565.bmp');
+    fs.writeFileSync(file('notes.txt'), 'not a bitmap\n');
+    assert.equal(await compareWith(page, file('notes.txt')), 'failed');
+    await inspectorSettled(page);
+    const failed = await panelShown();
+    assert.match(failed.facts, /^To inspect\s+point at the picture, pick a pixel by its x and y /);
+    assert.doesNotMatch(failed.facts, /Difference|rgb16-565/);
+    assert.deepEqual({...failed, facts: undefined}, {...nothingCompared, facts: undefined});
+    // The next comparison starts with nothing selected, and selects its own.
+    assert.equal(await compareWith(page, suite('pal8rle.bmp')), 'done');
+    assert.equal((await compared()).linked.length, 16);
+    assert.deepEqual({...await panelShown(), facts: undefined},
+                     {...nothingCompared, facts: undefined});
+    const next = await selectWith('n');
+    assert.match(next.facts, /^Difference\s+1 of 16 \(from 1\): /);
+    assert.equal(next.captionB, 'B, pal8rle.bmp');
+    // A new second file while a difference is selected: dropped as soon as it is picked.
+    await startComparing(page, suite('g/pal8.bmp'));
+    const replaced = await panelShown();
+    assert.doesNotMatch(replaced.facts, /Difference/);
+    assert.equal(replaced.hexBHidden, true);
+    assert.equal(await settled(page), 'done');
+  });
+});
+
 describe('failures and cancels', () => {
   test('a second file that is not a BMP fails, saying which and why', async () => {
     await pickToInspect(page, suite('g/pal8.bmp'));
