@@ -38,10 +38,15 @@ export function differenceList(comparison) {
 // The differences of a list, in order.
 export const differencesOf = (list) => list.filter(({difference}) => difference !== null);
 
+// The bytes that hold a pixel of one file, as the comparison gives it: its value's own (data,
+// within the RLE command that set it); for a pixel no byte holds, the command that skipped it,
+// whose bytes the answer then gives; else null.
+const pixelBytes = ({data, command}) =>
+  data ?? ((command?.bytes ?? null) === null ? null : command);
+
 // The bytes of a difference in file side ('a' or 'b'): {offset (a decimal string), count}, or
 // null when that file has none (a field its header lacks, an entry past its table, a pixel no
-// byte holds). A pixel's are the RLE command that set or skipped it, else the bytes that hold
-// its value.
+// byte holds and no command skipped).
 export function sideBytes(difference, side) {
   if (difference.kind === 'field') {
     const {field} = difference;
@@ -51,8 +56,7 @@ export function sideBytes(difference, side) {
   }
   const held = difference.kind === 'entry' ? difference.entry[side] : difference.pixel[side];
   if (held === null) return null;
-  if (difference.kind === 'entry') return {offset: held.offset, count: held.size};
-  const bytes = held.command ?? held.data;
+  const bytes = difference.kind === 'entry' ? held : pixelBytes(held);
   return bytes === null ? null : {offset: bytes.offset, count: bytes.size};
 }
 
@@ -86,11 +90,21 @@ function sideFacts(difference, side, name) {
     if (entry === null) return [[label, 'the table has no such entry']];
     return [[label, [...colourParts(entry), ', at ', ...bytesParts(at, entry.bytes)]]];
   }
+  // As the core's line says it: the value's bytes, in the RLE command that set it; or the
+  // command that skipped it.
   const pixel = difference.pixel[side];
-  const hex = pixel.command?.bytes ?? pixel.data?.bytes ?? null;
-  const held = pixel.command !== null ? [`, the ${pixel.command.name} at `] : [', at '];
+  const {data, command} = pixel;
   const index = pixel.index === null ? '' : ` (index ${count(pixel.index)})`;
-  return [[label, [...colourParts(pixel), index, ...held, ...bytesParts(at, hex)]]];
+  const parts = [...colourParts(pixel), index];
+  if (data === null && at !== null) {
+    parts.push(`, the ${command.name} at `, ...bytesParts(at, command.bytes));
+  } else {
+    parts.push(', at ', ...bytesParts(at, data?.bytes ?? null));
+    if (data !== null && command !== null) {
+      parts.push(`, in the ${command.name} at ${count(command.offset)}`);
+    }
+  }
+  return [[label, parts]];
 }
 
 // A colour as the format defines it, or the state that leaves it undefined.

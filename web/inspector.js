@@ -15,8 +15,8 @@ import {count, parseOffset, size} from './numbers.js';
 import {entryIndex, kCounting, panelFacts} from './panel_text.js';
 import {MapStripView, outlineBox, PanelView, showHex} from './inspector_views.js';
 import {byteSelection, emptyModel, entrySelection, fieldSelection, itemSelection,
-        lineSelection, pin, pixelSelection, preview, regionSelection, shown, stepCursor,
-        stepPixel, typedPixel} from './selection.js';
+        lineSelection, pin, pixelSelection, preview, printedPlaces, regionSelection, shown,
+        stepCursor, stepPixel, typedPixel} from './selection.js';
 import {isAbort} from './workers.js';
 
 // An excerpt of the report around a line holds up to this many bytes of lines before it, and
@@ -283,8 +283,15 @@ export class Inspector {
                              places: [], line: null, cursor: null},
                  details: {onlyCompared: true}};
       }
+      // The comparison's bytes of a pixel are its own (one byte of an RLE run, say), where this
+      // file's selection of it may be the whole command that set it: the report marks them.
+      let {places, cursor} = found.selection;
+      if (a !== null && a.offset !== found.selection.offset) {
+        places = printedPlaces([await this.ask({question: 'byte', offset: a.offset}, signal)]);
+        cursor = places.length > 0 ? {line: places[0].line, column: places[0].column} : null;
+      }
       found.selection = {...found.selection, offset: a === null ? null : a.offset,
-                         count: a === null ? 0 : a.count, compared};
+                         count: a === null ? 0 : a.count, places, cursor, compared};
       found.details.stored = await this.bytesOf(found.selection, signal);
       return found;
     }, 'compare');

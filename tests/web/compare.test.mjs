@@ -294,6 +294,29 @@ describe('what a selected difference shows', () => {
     assert.equal(replaced.hexBHidden, true);
     assert.equal(await settled(page), 'done');
   });
+
+  test('a pixel an RLE run sets: its own byte lit and named, in the run, as the core says',
+       async () => {
+         // pal8.bmp's index byte of pixel (10, 5), which pal8rle.bmp sets in an absolute run.
+         const changed = fs.readFileSync(suite('g/pal8.bmp'));
+         changed[8496] ^= 0x01;
+         fs.writeFileSync(file('pal8-changed.bmp'), changed);
+         await pickToInspect(page, suite('pal8rle.bmp'));
+         assert.equal(await compareWith(page, file('pal8-changed.bmp')), 'done');
+         const {linked} = await compared();
+         assert.equal(linked.at(-1), 'pixel (10, 5): #CC5533 (index 58) at 8,038 [3A] in the ' +
+                                     'absolute run at 8,026 vs #FF5533 (index 59) at 8,496 [3B]');
+         await selectWith('p');
+         const panel = await inspected(page);
+         assert.deepEqual([panel.x, panel.y, panel.offset, panel.bytes], ['10', '5', '8038', '3A']);
+         assert.deepEqual(await litHex('#hex'), ['3a']);
+         assert.deepEqual(await litHex('#hex-b'), ['3b']);
+         assert.match(panel.facts, /\nA, pal8rle\.bmp\s+#CC5533 \(index 58\), at 8,038, 1 byte: 3A, in the absolute run at 8,026 Copy Copy\n/);
+         assert.match(panel.facts, /\nB, pal8-changed\.bmp\s+#FF5533 \(index 59\), at 8,496, 1 byte: 3B Copy Copy\n/);
+         // The report marks the items that print the byte that holds the pixel (as a byte and
+         // as a colour), not the run's first byte.
+         assert.deepEqual(panel.marks.map(({text}) => text), ['3A ', '0xCC5533 ']);
+       });
 });
 
 describe('failures and cancels', () => {

@@ -6,7 +6,7 @@ import {describe, test} from 'node:test';
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
         differencesOf, sideBytes, stepDifference, verdictWords} from '../../../web/compare_text.js';
 import {factsText} from '../../../web/panel_text.js';
-import {identical, notBitmap, rgbAgainst565, samePicture,
+import {identical, notBitmap, rgbAgainst565, runAgainstStored, samePicture,
         skippedAgainstStored} from './comparisons.mjs';
 
 // The list as [line, kind and the member's name or place] pairs, for whole comparisons.
@@ -100,12 +100,19 @@ describe('a difference in each file', () => {
     const skipped = all[21];
     assert.deepEqual([sideBytes(skipped, 'a'), sideBytes(skipped, 'b')],
                      [{offset: '6562', count: 4}, {offset: '6465', count: 1}]);
-    // An entry past one table, a pixel no byte holds.
+    // A pixel an absolute run sets: its own index byte, not the run.
+    const run = differences(runAgainstStored).at(-1);
+    assert.equal(run.kind, 'pixel');
+    assert.deepEqual([sideBytes(run, 'a'), sideBytes(run, 'b')],
+                     [{offset: '8038', count: 1}, {offset: '8496', count: 1}]);
+    // An entry past one table, a pixel no byte holds, whether a command names it or not.
     const past = {...entry, entry: {...entry.entry, b: null}};
     assert.equal(sideBytes(past, 'b'), null);
     const nowhere = {...skipped, pixel: {...skipped.pixel, a: {...skipped.pixel.a, command: null,
                                                                data: null}}};
     assert.equal(sideBytes(nowhere, 'a'), null);
+    const unheld = {...run, pixel: {...run.pixel, a: {...run.pixel.a, data: null}}};
+    assert.equal(sideBytes(unheld, 'a'), null);
   });
 
   test('the panel says which difference it is, and each side', () => {
@@ -128,6 +135,19 @@ describe('a difference in each file', () => {
                    .slice(1).join('\n'), [
       'A, one.bmp: no colour (skipped), the delta at 6,562, 4 bytes: 00 02 12 00',
       'B, two.bmp: #FFFFFF (index 251), at 6,465, 1 byte: FB'].join('\n'));
+    // A pixel set by an RLE command: its own byte, in the command, as the core's line says.
+    const [, run] = factsText(differenceFacts(item(runAgainstStored, 3), 4, names)).split('\n');
+    assert.equal(run, 'A, one.bmp: #CC5533 (index 58), at 8,038, 1 byte: 3A, in the absolute ' +
+                      'run at 8,026');
+    assert.ok(differencesOf(differenceList(runAgainstStored))[3].text.endsWith(
+      '#CC5533 (index 58) at 8,038 [3A] in the absolute run at 8,026 vs #FF5533 (index 59) at ' +
+      '8,496 [3B]'));
+    assert.equal(factsText(differenceFacts(item(runAgainstStored, 3), 4, names)).split('\n')[2],
+                 'B, two.bmp: #FF5533 (index 59), at 8,496, 1 byte: 3B');
+    const unheld = item(runAgainstStored, 3);
+    unheld.difference.pixel.a = {...unheld.difference.pixel.a, data: null};
+    assert.equal(factsText(differenceFacts(unheld, 4, names)).split('\n')[1],
+                 'A, one.bmp: #CC5533 (index 58), at none');
     const translucent = item(rgbAgainst565, 9);
     translucent.difference.pixel.a.rgba = [1, 2, 3, 128];
     assert.match(factsText(differenceFacts(translucent, 18, names)),
