@@ -9,8 +9,8 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {desktopSession, inspectorSettled, inspected, openPage, pickToInspect, root, scratchDir,
-        sparseFile, trueColorHeader} from './browser.mjs';
+import {desktopSession, holdWorkersAt, inspectorSettled, inspected, openPage, pickToInspect, root,
+        scratchDir} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -23,7 +23,8 @@ const session = desktopSession(scratch, (started) => {
 
 // quillfen-compare's lines and exit status on two files.
 function nativeCompare(a, b) {
-  const run = spawnSync(`${root}build/quillfen-compare`, [a, b]);
+  const run = spawnSync(`${root}build/quillfen-compare`, [a, b], {timeout: 30_000});
+  if (run.error !== undefined) throw run.error;
   return {lines: run.stdout.toString().split('\n').filter((line) => line !== ''),
           status: run.status};
 }
@@ -334,26 +335,43 @@ describe('failures and cancels', () => {
 
   test('a second file picked while a comparison runs takes its place; a new first file stops ' +
        'it', async () => {
-    // 120 MB to read whole before the core compares it: long enough to pick again meanwhile.
-    const slow = sparseFile(file('slow.bmp'), trueColorHeader(4000, 10000), 54 + 120e6);
     await pickToInspect(page, suite('rgb24.bmp'));
-    await startComparing(page, slow);
-    await (await page.$('input#compare-file')).uploadFile(suite('g/rgb16-565.bmp'));
-    assert.equal(await settled(page), 'done');
-    const shown = await compared();
-    assert.deepEqual(shown.lines, nativeCompare(suite('rgb24.bmp'),
-                                                suite('g/rgb16-565.bmp')).lines);
-    assert.match(shown.status, /^rgb24\.bmp against rgb16-565\.bmp: /);
-    // The first comparison never said it was done.
-    assert.deepEqual(await page.evaluate(() => window.compareStates),
-                     ['comparing', 'comparing', 'done']);
-    await startComparing(page, slow);
-    await pickToInspect(page, suite('g/pal8.bmp'));
-    const after = await compared();
-    assert.equal(after.state, 'none');
-    assert.deepEqual(after.lines, []);
-    await new Promise((resolve) => setTimeout(resolve, 500));
-    assert.equal((await compared()).state, 'none');
+    // The comparing worker, once it has compared: held before it compares again, so that the
+    // comparison under way cannot end before the next pick, however fast the machine.
+    assert.equal(await compareWith(page, suite('rgb24.bmp')), 'done');
+    let hold = await holdWorkersAt(page, 'const comparison = core.compareFiles(');
+    try {
+      await startComparing(page, suite('g/pal8.bmp'));
+      const comparing = await hold.paused;
+      await (await page.$('input#compare-file')).uploadFile(suite('g/rgb16-565.bmp'));
+      assert.equal(await settled(page), 'done');
+      // Its worker was ended, not left to run on unheard.
+      await hold.ended(comparing);
+      const shown = await compared();
+      assert.deepEqual(shown.lines, nativeCompare(suite('rgb24.bmp'),
+                                                  suite('g/rgb16-565.bmp')).lines);
+      assert.match(shown.status, /^rgb24\.bmp against rgb16-565\.bmp: /);
+      // The first comparison never said it was done.
+      assert.deepEqual(await page.evaluate(() => window.compareStates),
+                       ['comparing', 'comparing', 'done']);
+    } finally {
+      await hold.release();
+    }
+    hold = await holdWorkersAt(page, 'const comparison = core.compareFiles(');
+    try {
+      await startComparing(page, suite('g/pal8.bmp'));
+      const comparing = await hold.paused;
+      await pickToInspect(page, suite('g/pal8.bmp'));
+      await hold.ended(comparing);
+      const after = await compared();
+      assert.equal(after.state, 'none');
+      assert.deepEqual(after.lines, []);
+      // Cleared when the new file was picked, and again when its report was done.
+      assert.deepEqual(await page.evaluate(() => window.compareStates),
+                       ['comparing', 'none', 'none']);
+    } finally {
+      await hold.release();
+    }
   });
 });
 
