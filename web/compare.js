@@ -6,7 +6,8 @@
 // The core compares them and writes the lines quillfen-compare prints (compare_text.js links
 // those that name one difference); the worker then draws both pictures and the difference
 // picture (compare_paint.js). A difference selected is selected in both files through the
-// inspector's one selection.
+// inspector's one selection, and the pixel it selects, however chosen, is outlined on all three
+// pictures; the arrow keys move it there as on the picture beside the report.
 
 import {count} from './numbers.js';
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
@@ -29,6 +30,12 @@ export class ComparePanel {
     this.inspector = inspector;
     this.started = null;
     this.first = null;  // {file, signal}: the file reported on, and what stops its work
+    this.selected = null;  // the pixels the inspector's selection outlines, {x, y, count}
+    this.pointing = false;  // the pointer's pixel is outlined in place of them
+    inspector.onShownPixel = (pixel) => {
+      this.selected = pixel;
+      if (!this.pointing) this.placeMarks(pixel);
+    };
     this.bind();
     this.reset();
   }
@@ -154,10 +161,17 @@ export class ComparePanel {
     });
     this.size = {width: pictures.width, height: pictures.height};
     this.elements.pictures.dataset.state = 'shown';
+    for (const frame of this.frames()) frame.tabIndex = 0;
     note.textContent = `${count(pictures.width)} × ${count(pictures.height)} pixels as the format ` +
       `defines them${pictures.scaledDown ? ', shown scaled down' : ''}; pixels the format leaves ` +
-      'undefined are hatched. Point at a picture to see the same pixel in all three.';
-    this.placeMarks(this.selectedPixel());
+      'undefined are hatched. Point at a picture to see the same pixel in all three; click one, ' +
+      'or move the selected pixel with the arrow keys, to select it in A.';
+    this.placeMarks(this.selected);
+  }
+
+  // The boxes of the three pictures, which take the focus while they are shown.
+  frames() {
+    return this.elements.canvases.map((canvas) => canvas.parentElement);
   }
 
   clearPictures(state, note) {
@@ -167,6 +181,7 @@ export class ComparePanel {
       canvas.height = 0;
     }
     this.size = null;
+    for (const frame of this.frames()) frame.removeAttribute('tabindex');
     pictures.dataset.state = state;
     pictures.hidden = state !== 'shown' && state !== 'drawing';
     this.elements.note.textContent = note;
@@ -194,11 +209,6 @@ export class ComparePanel {
       facts: differenceFacts(item, total, this.names), pixel: differencePixel(difference),
       a: sideBytes(difference, 'a'), b: sideBytes(difference, 'b'), file: this.second,
       name: this.names.b});
-    this.placeMarks(this.selectedPixel());
-  }
-
-  selectedPixel() {
-    return this.number === null ? null : differencePixel(this.differences[this.number].difference);
   }
 
   // ---- pointing
@@ -261,14 +271,23 @@ export class ComparePanel {
         if (pixel === null) return;
         pointer.textContent = `Pointer at x ${count(pixel.x)}, y ${count(pixel.y)} (from 0), ` +
                               'outlined in all three pictures.';
+        this.pointing = true;
         this.placeMarks(pixel);
       });
       canvas.addEventListener('pointerleave', () => {
         pointer.textContent = '';
-        this.placeMarks(this.selectedPixel());
+        this.pointing = false;
+        this.placeMarks(this.selected);
+      });
+      canvas.addEventListener('click', (event) => {
+        const pixel = this.pixelAt(event);
+        if (pixel !== null) this.inspector.choosePixel(pixel.x, pixel.y, 'compared-picture');
+      });
+      canvas.parentElement.addEventListener('keydown', (event) => {
+        if (this.size !== null) this.inspector.stepPixelBy(event, 'compared-picture');
       });
     }
-    new ResizeObserver(() => this.placeMarks(this.selectedPixel())).observe(canvases[0]);
+    new ResizeObserver(() => this.placeMarks(this.selected)).observe(canvases[0]);
     document.addEventListener('keydown', (event) => {
       if (!kStepKeys.includes(event.key) || event.ctrlKey || event.metaKey || event.altKey ||
           document.body.dataset.compare !== 'done' || typing(event.target)) {

@@ -192,7 +192,8 @@ export class Inspector {
   // ---- choosing
 
   // Pins what resolve(signal) finds, in place of any selection under way, and draws it. how:
-  // 'report' when it was chosen in the report, whose mark then comes into view.
+  // where it was chosen: 'report' (whose mark then comes into view), 'picture', 'fields',
+  // 'strip', 'compare' (a difference) or 'compared-picture'.
   async choose(resolve, how) {
     this.work?.abort();
     const work = new AbortController();
@@ -404,8 +405,9 @@ export class Inspector {
     await this.mark(selection, signal);
     await this.showBytes(selection, signal);
     await this.showCompared(selection.compared ?? null, signal);
-    // Differences are stepped through in their list, which stays where it is.
-    if (how === 'compare') return;
+    // Differences are stepped through in their list, and pixels on the compared pictures,
+    // which stay where they are.
+    if (how === 'compare' || how === 'compared-picture') return;
     const mark = this.view.pre.querySelector('mark');
     const oneColumn = getComputedStyle(this.elements.panel.parentElement).position !== 'sticky';
     if (oneColumn && how !== 'report') {
@@ -514,10 +516,12 @@ export class Inspector {
     hexBCaption.textContent = '';
   }
 
-  // The outline of the shown selection's pixels on the picture, while it is shown.
+  // The outline of the shown selection's pixels on the picture, while it is shown; and on the
+  // compared pictures (onShownPixel).
   placeOutline() {
     const {outline, frame} = this.elements;
     const pixel = this.describe === null ? null : shown(this.model)?.pixel ?? null;
+    this.onShownPixel?.(pixel);
     if (pixel === null || document.body.dataset.picture !== 'shown') {
       outline.hidden = true;
       return;
@@ -561,16 +565,26 @@ export class Inspector {
       const pixel = this.pixelAt(event);
       if (pixel !== null) this.choose(this.pixel(pixel.x, pixel.y), 'picture');
     });
-    frame.addEventListener('keydown', (event) => {
-      if (this.describe === null) return;
-      const from = this.pixelCursor ?? {x: 0, y: 0};
-      const {width, height} = this.size;
-      const to = stepPixel(event.key, event.shiftKey, from, width, height);
-      if (to === null) return;
-      event.preventDefault();
-      this.pixelCursor = to;
-      this.choose(this.pixel(to.x, to.y), 'picture');
-    });
+    frame.addEventListener('keydown', (event) => this.stepPixelBy(event, 'picture'));
+  }
+
+  // An arrow key on a picture moves the selected pixel (selection.js's stepPixel), from the
+  // last pixel chosen anywhere, inside this file's picture. how: as choose takes it.
+  stepPixelBy(event, how) {
+    if (this.describe === null) return;
+    const from = this.pixelCursor ?? {x: 0, y: 0};
+    const {width, height} = this.size;
+    const to = stepPixel(event.key, event.shiftKey, from, width, height);
+    if (to === null) return;
+    event.preventDefault();
+    this.pixelCursor = to;
+    this.choose(this.pixel(to.x, to.y), how);
+  }
+
+  // Chooses the pixel at x, y, as a picture other than this one shows it (how: as choose takes
+  // it).
+  choosePixel(x, y, how) {
+    if (this.describe !== null) this.choose(this.pixel(x, y), how);
   }
 
   // The pixel under the pointer: beside a pinned selection, one line says which it is; with

@@ -9,8 +9,8 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {desktopSession, holdWorkersAt, inspectorSettled, inspected, openPage, pickToInspect, root,
-        scratchDir} from './browser.mjs';
+import {choosePixel, desktopSession, holdWorkersAt, inspectorSettled, inspected, openPage,
+        pickToInspect, root, scratchDir} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -318,6 +318,97 @@ describe('what a selected difference shows', () => {
          // as a colour), not the run's first byte.
          assert.deepEqual(panel.marks.map(({text}) => text), ['3A ', '0xCC5533 ']);
        });
+});
+
+describe('the pixel in all three pictures', () => {
+  // Each picture's outline, relative to its canvas: [left, top, width, height], or null when
+  // hidden; and where the outline of pixel [x, y] belongs on the canvas of a 127-pixel-wide
+  // picture (inspector_views.js's outlineBox: rings of 2 x 3 px around it, kept inside).
+  const outlines = () => page.$$eval('.compare-mark', (all) => all.map((mark) => {
+    const canvas = mark.parentElement.querySelector('canvas').getBoundingClientRect();
+    const outline = mark.getBoundingClientRect();
+    return mark.hidden ? null : [outline.left - canvas.left, outline.top - canvas.top,
+                                 outline.width, outline.height].map(Math.round);
+  }));
+  const outlineOf = async ([x, y]) => {
+    const box = await (await page.$('#compare-a')).boundingBox();
+    const scale = box.width / 127;
+    const side = scale + 12;
+    const clamp = (value, high) => Math.round(Math.min(Math.max(value, 0), high));
+    return [clamp(x * scale - 6, box.width - side), clamp(y * scale - 6, box.height - side),
+            Math.round(side), Math.round(side)];
+  };
+  // All three outlines around pixel [x, y], to a screen pixel.
+  const outlinedAt = async (pixel) => {
+    const expected = await outlineOf(pixel);
+    const shown = await outlines();
+    assert.ok(shown.every((box) => box !== null && box.every((value, i) =>
+      Math.abs(value - expected[i]) <= 1)), `${JSON.stringify(shown)} around ${pixel}`);
+    assert.deepEqual(shown, [shown[0], shown[0], shown[0]]);
+  };
+  const fields = () => page.evaluate(() => [document.querySelector('#pixel-x').value,
+                                            document.querySelector('#pixel-y').value]);
+
+  test('chosen by the x and y fields, the arrow keys on a picture or a listed difference, ' +
+       'the pixel is outlined in all three', async () => {
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal(await compareWith(page, suite('g/rgb16-565.bmp')), 'done');
+    assert.deepEqual(await outlines(), [null, null, null]);
+    await choosePixel(page, 20, 30);
+    await outlinedAt([20, 30]);
+
+    // Tab from the list's last difference to the first picture, then the arrows.
+    await page.focus('#compare-list li:nth-child(20) button');
+    await page.keyboard.press('Tab');
+    const focused = () => page.evaluate(() => [
+      document.activeElement.querySelector('canvas')?.id ?? document.activeElement.id,
+      getComputedStyle(document.activeElement).outlineStyle]);
+    assert.deepEqual(await focused(), ['compare-a', 'solid']);
+    await page.keyboard.press('Tab');
+    await page.keyboard.press('Tab');
+    assert.deepEqual(await focused(), ['compare-difference', 'solid']);
+    await page.keyboard.down('Shift');
+    await page.keyboard.press('ArrowDown');
+    await page.keyboard.up('Shift');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['20', '40']);
+    await page.keyboard.press('ArrowLeft');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['19', '40']);
+    await outlinedAt([19, 40]);
+    const panel = await inspected(page);
+    assert.deepEqual([panel.x, panel.y, panel.focused], ['19', '40', 'DIV']);
+    // At the edge the keys stop.
+    await page.keyboard.down('Shift');
+    for (let i = 0; i < 3; i += 1) await page.keyboard.press('ArrowDown');
+    await page.keyboard.up('Shift');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['19', '63']);
+
+    // A listed pixel: outlined there; a listed field: no outline.
+    await page.click('#compare-list li:nth-child(11) button');
+    await inspectorSettled(page);
+    assert.match((await compared()).current, /^pixel \(3, 0\): /);
+    await outlinedAt([3, 0]);
+    // The arrows go on from the difference's pixel.
+    await page.$eval('#compare-b', (canvas) => canvas.parentElement.focus());
+    await page.keyboard.press('ArrowRight');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['4', '0']);
+    await page.click('#compare-list li:nth-child(2) button');
+    await inspectorSettled(page);
+    assert.deepEqual(await outlines(), [null, null, null]);
+
+    // A click on a picture chooses its pixel.
+    const box = await (await page.$('#compare-b')).boundingBox();
+    // At whole screen pixels, which a click's coordinates are.
+    await page.mouse.click(Math.round(box.x + (7.5 * box.width) / 127),
+                           Math.round(box.y + (2.5 * box.height) / 64));
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['7', '2']);
+    await page.mouse.move(0, 0);
+    await outlinedAt([7, 2]);
+  });
 });
 
 describe('failures and cancels', () => {
