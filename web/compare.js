@@ -2,7 +2,7 @@
 
 // body[data-compare] is none, comparing, done or failed; #compare[data-verdict] holds the
 // core's verdict (identical, same-picture or different) and #compare[data-pixels] how many
-// pixels differ, as the core counts them. Both files are read in the worker, never uploaded.
+// pixels differ, as the core counts them, absent when it did not compare them. Both files are read in the worker, never uploaded.
 // The core compares them and writes the lines quillfen-compare prints (compare_text.js links
 // those that name one difference); the worker then draws both pictures and the difference
 // picture (compare_paint.js). A difference selected is selected in both files through the
@@ -11,7 +11,7 @@
 
 import {count} from './numbers.js';
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
-        differencesOf, sideBytes, stepDifference} from './compare_text.js';
+        differencesOf, differingPixels, sideBytes, stepDifference} from './compare_text.js';
 import {outlineBox} from './inspector_views.js';
 import {kMaxPicturePixels} from './picture.js';
 import {isAbort} from './workers.js';
@@ -125,7 +125,8 @@ export class ComparePanel {
     this.list = differenceList(comparison);
     this.differences = differencesOf(this.list);
     section.dataset.verdict = comparison.verdict;
-    section.dataset.pixels = comparison.pixels.count;
+    const pixels = differingPixels(comparison);
+    if (pixels !== null) section.dataset.pixels = pixels;
     names[0].textContent = `A, ${this.names.a}`;
     names[1].textContent = `B, ${this.names.b}`;
     list.replaceChildren(...this.list.map((item) => {
@@ -263,7 +264,14 @@ export class ComparePanel {
       event.stopPropagation();
       section.classList.remove('dragging');
       const file = event.dataTransfer.files[0];
-      if (file && this.first !== null) this.compareWith(file);
+      if (!file) return;
+      if (this.first !== null) {
+        this.compareWith(file);
+      } else {
+        this.setState('none', `${file.name} is not compared: there is no first file to compare ` +
+                      'it with until a file\'s report is done. Choose a BMP file, let its report ' +
+                      `finish, then drop ${file.name} here again.`);
+      }
     });
     for (const canvas of canvases) {
       canvas.addEventListener('pointermove', (event) => {

@@ -139,6 +139,21 @@ export const verdictWords = (comparison) => {
   return last.startsWith('verdict: ') ? last.slice('verdict: '.length) : last;
 };
 
+// How many pixels differ, as the core counts them (a decimal string): none for identical
+// files; null when the pixels were not compared, which is not to say that none differ.
+export const differingPixels = ({bytes, pixels}) => {
+  if (pixels.compared) return pixels.count;
+  return bytes.identical ? '0' : null;
+};
+
+// Why the pixels were not compared, as the core says it of each file that has a problem.
+const notCompared = ({problemA, problemB}) => {
+  const problems = [['A', problemA], ['B', problemB]].filter(([, problem]) => problem !== null)
+    .map(([file, problem]) => `${file}: ${problem}`);
+  return `the pixels were not compared${problems.length === 0 ? ''
+    : ` (${problems.join('; ')})`}`;
+};
+
 // The status line of a comparison that has an answer: what it found; or, when the core
 // refuses a file, {failed} with why.
 export function comparedText(comparison, names) {
@@ -152,7 +167,7 @@ export function comparedText(comparison, names) {
   const differences = differencesOf(differenceList(comparison)).length;
   const pixels = comparison.pixels.compared
     ? `${plural(comparison.pixels.count, 'pixel')} of ${count(comparison.pixels.area)} differ`
-    : 'the pixels were not compared';
+    : notCompared(comparison.pixels);
   const listed = differences === 0 ? '' : `; ${plural(differences, 'difference')} listed, ` +
                  'n and p go from one to the next';
   return {said: `${names.a} against ${names.b}: ${verdictWords(comparison)}; ${pixels}${listed}.`};

@@ -424,6 +424,54 @@ describe('failures and cancels', () => {
       getComputedStyle(status).fontWeight), '600');
   });
 
+  test('pixels not compared are not counted, and the status says why', async () => {
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal(await compareWith(page, suite('q/rgb24jpeg.bmp')), 'done');
+    const shown = await compared();
+    assert.deepEqual([shown.verdict, shown.pixels], ['different', null]);
+    assert.equal(shown.lines.at(-2), 'pixels: not compared: B: an embedded JPEG is named, not ' +
+                                     'decoded');
+    assert.ok(shown.status.startsWith('rgb24.bmp against rgb24jpeg.bmp: different pictures; ' +
+                                      'the pixels were not compared (B: an embedded JPEG is ' +
+                                      'named, not decoded); 27 differences listed'),
+              shown.status);
+  });
+
+  test('a file dropped on the compare box with no first file says why nothing happened; with ' +
+       'one, it is compared', async () => {
+    const other = await openPage(session.browser, session.server.url, (opened) =>
+      opened.setViewport({width: 1280, height: 900}));
+    // Drops a file of bytes named name on the compare box.
+    const drop = (name, bytes) => other.evaluate((name, bytes) => {
+      const transfer = new DataTransfer();
+      transfer.items.add(new File([new Uint8Array(bytes)], name));
+      document.querySelector('#compare').dispatchEvent(new DragEvent('drop', {
+        dataTransfer: transfer, bubbles: true, cancelable: true}));
+    }, name, [...bytes]);
+    const pal8 = fs.readFileSync(suite('g/pal8.bmp'));
+    try {
+      await drop('second.bmp', pal8);
+      assert.deepEqual(await other.evaluate(() => [
+        document.body.dataset.compare, document.body.dataset.state,
+        document.querySelector('#compare-status').textContent]), [
+        'none', 'idle', 'second.bmp is not compared: there is no first file to compare it with ' +
+        'until a file\'s report is done. Choose a BMP file, let its report finish, then drop ' +
+        'second.bmp here again.']);
+      await pickToInspect(other, suite('g/pal8.bmp'));
+      await other.evaluate(() => {
+        window.compareStates = [];
+        new MutationObserver(() => window.compareStates.push(document.body.dataset.compare))
+            .observe(document.body, {attributeFilter: ['data-compare']});
+      });
+      await drop('second.bmp', pal8);
+      assert.equal(await settled(other), 'done');
+      assert.equal(await other.$eval('#compare-status', (status) => status.textContent),
+                   'pal8.bmp against second.bmp: identical bytes.');
+    } finally {
+      await other.close();
+    }
+  });
+
   test('a second file picked while a comparison runs takes its place; a new first file stops ' +
        'it', async () => {
     await pickToInspect(page, suite('rgb24.bmp'));

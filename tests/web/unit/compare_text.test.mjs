@@ -4,7 +4,8 @@ import assert from 'node:assert/strict';
 import {describe, test} from 'node:test';
 
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
-        differencesOf, sideBytes, stepDifference, verdictWords} from '../../../web/compare_text.js';
+        differencesOf, differingPixels, sideBytes, stepDifference,
+        verdictWords} from '../../../web/compare_text.js';
 import {factsText} from '../../../web/panel_text.js';
 import {identical, notBitmap, rgbAgainst565, runAgainstStored, samePicture,
         skippedAgainstStored} from './comparisons.mjs';
@@ -170,6 +171,15 @@ describe('the status line and the keys', () => {
     const undecoded = {...samePicture, pixels: {...samePicture.pixels, compared: false}};
     assert.match(comparedText(undecoded, names).said,
                  /: same picture, different bytes; the pixels were not compared; 3 differences/);
+    const embedded = {...samePicture, pixels: {...undecoded.pixels,
+                                               problemB: 'an embedded JPEG is named, not decoded'}};
+    assert.ok(comparedText(embedded, names).said.includes('; the pixels were not compared (B: ' +
+                                                          'an embedded JPEG is named, not ' +
+                                                          'decoded); 3 differences'));
+    const both = {...samePicture, pixels: {...embedded.pixels, problemA: 'a broken header'}};
+    assert.ok(comparedText(both, names).said.includes('; the pixels were not compared (A: a ' +
+                                                      'broken header; B: an embedded JPEG is ' +
+                                                      'named, not decoded); 3 differences'));
     assert.deepEqual(comparedText(rgbAgainst565, names).said.split('; ').slice(1),
                      ['5,212 pixels of 8,128 differ',
                       '18 differences listed, n and p go from one to the next.']);
@@ -180,6 +190,14 @@ describe('the status line and the keys', () => {
     assert.match(comparedText(oneField, names).said, /; 1 difference listed/);
     assert.equal(verdictWords(rgbAgainst565), 'different pictures');
     assert.equal(verdictWords({lines: ['something else']}), 'something else');
+  });
+
+  test('how many pixels differ: none for identical files, nothing said when not compared', () => {
+    assert.equal(differingPixels(rgbAgainst565), '5212');
+    assert.equal(differingPixels(samePicture), '0');
+    assert.equal(differingPixels(identical), '0');
+    const undecoded = {...rgbAgainst565, pixels: {...rgbAgainst565.pixels, compared: false}};
+    assert.equal(differingPixels(undecoded), null);
   });
 
   test('a file the core refuses says which and why', () => {
