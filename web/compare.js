@@ -11,7 +11,8 @@
 
 import {count} from './numbers.js';
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
-        differencesOf, differingPixels, sideBytes, stepDifference} from './compare_text.js';
+        differencesOf, differingPixels, pictureMismatch, sideBytes,
+        stepDifference} from './compare_text.js';
 import {outlineBox} from './inspector_views.js';
 import {kMaxPicturePixels} from './picture.js';
 import {isAbort} from './workers.js';
@@ -161,10 +162,14 @@ export class ComparePanel {
       canvases[i].getContext('bitmaprenderer').transferFromImageBitmap(image);
     });
     this.size = {width: pictures.width, height: pictures.height};
-    this.elements.pictures.dataset.state = 'shown';
+    // The page finds the pixels to mark again from both files' rows: where it finds another
+    // count than the core's, the picture is shown, said not to be exact.
+    const mismatch = pictureMismatch(pictures.marked, this.comparison.pixels);
+    this.elements.pictures.dataset.state = mismatch === null ? 'shown' : 'inexact';
     for (const frame of this.frames()) frame.tabIndex = 0;
-    note.textContent = `${count(pictures.width)} × ${count(pictures.height)} pixels as the format ` +
-      `defines them${pictures.scaledDown ? ', shown scaled down' : ''}; pixels the format leaves ` +
+    note.textContent = `${mismatch === null ? '' : `${mismatch} `}` +
+      `${count(pictures.width)} × ${count(pictures.height)} pixels as the format defines ` +
+      `them${pictures.scaledDown ? ', shown scaled down' : ''}; pixels the format leaves ` +
       'undefined are hatched. Point at a picture to see the same pixel in all three; click one, ' +
       'or move the selected pixel with the arrow keys, to select it in A.';
     this.placeMarks(this.selected);

@@ -172,3 +172,14 @@ export function comparedText(comparison, names) {
                  'n and p go from one to the next';
   return {said: `${names.a} against ${names.b}: ${verdictWords(comparison)}; ${pixels}${listed}.`};
 }
+
+// What the difference picture is worth: null when it marks as many pixels as the core counts
+// differing (marked, a number, against pixels.count, a decimal string); else why it is not
+// exact, in words.
+export function pictureMismatch(marked, pixels) {
+  if (pixels.compared && BigInt(marked) === BigInt(pixels.count)) return null;
+  const counted = pixels.compared ? `the core counts ${count(pixels.count)}`
+    : 'the core did not compare the pixels';
+  return `The difference picture marks ${plural(marked, 'pixel')} where ${counted}: it is not ` +
+         'exact. The list and the count of differing pixels are the core\'s.';
+}

@@ -411,6 +411,50 @@ describe('the pixel in all three pictures', () => {
   });
 });
 
+describe('the difference picture against the core\'s count', () => {
+  const pictures = () => page.evaluate(() => [
+    document.querySelector('#compare-pictures').dataset.state,
+    document.querySelector('#compare-pictures-note').textContent]);
+
+  test('as many pixels marked as the core counts: shown as exact; otherwise said not to be',
+       async () => {
+         await pickToInspect(page, suite('rgb24.bmp'));
+         assert.equal(await compareWith(page, suite('g/rgb16-565.bmp')), 'done');
+         assert.equal((await compared()).pixels, '5212');
+         assert.deepEqual(await pictures(), ['shown', '127 × 64 pixels as the format defines ' +
+           'them; pixels the format leaves undefined are hatched. Point at a picture to see the ' +
+           'same pixel in all three; click one, or move the selected pixel with the arrow keys, ' +
+           'to select it in A.']);
+         // The comparing workers made to mark one pixel too many a row.
+         const changed = fs.readFileSync(suite('rgb24.bmp'));
+         changed[54 + 58 * 384 + 32] ^= 0x01;
+         fs.writeFileSync(file('rgb24-one.bmp'), changed);
+         const patched = async (on) => {
+           for (const worker of page.workers()) {
+             await worker.evaluate((on) => {
+               if (typeof markDifferences !== 'function') return;
+               globalThis.exactMarks ??= markDifferences;
+               markDifferences = on ? (...args) => globalThis.exactMarks(...args) + 1
+                 : globalThis.exactMarks;
+             }, on).catch(() => {});
+           }
+         };
+         await patched(true);
+         try {
+           assert.equal(await compareWith(page, file('rgb24-one.bmp')), 'done');
+         } finally {
+           await patched(false);
+         }
+         assert.equal((await compared()).pixels, '1');
+         const [state, note] = await pictures();
+         assert.equal(state, 'inexact');
+         assert.ok(note.startsWith('The difference picture marks 2 pixels where the core counts ' +
+                                   '1: it is not exact. The list and the count of differing ' +
+                                   'pixels are the core\'s. 127 × 64 pixels'), note);
+         assert.equal(await page.$eval('#compare-pictures', (box) => box.hidden), false);
+       });
+});
+
 describe('failures and cancels', () => {
   test('a second file that is not a BMP fails, saying which and why', async () => {
     await pickToInspect(page, suite('g/pal8.bmp'));

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import {describe, test} from 'node:test';
 
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
-        differencesOf, differingPixels, sideBytes, stepDifference,
+        differencesOf, differingPixels, pictureMismatch, sideBytes, stepDifference,
         verdictWords} from '../../../web/compare_text.js';
 import {factsText} from '../../../web/panel_text.js';
 import {identical, notBitmap, rgbAgainst565, runAgainstStored, samePicture,
@@ -199,6 +199,23 @@ describe('the status line and the keys', () => {
     const undecoded = {...rgbAgainst565, pixels: {...rgbAgainst565.pixels, compared: false}};
     assert.equal(differingPixels(undecoded), null);
   });
+
+  test('a difference picture that marks another count than the core\'s is said not exact',
+       () => {
+         assert.equal(pictureMismatch(5212, rgbAgainst565.pixels), null);
+         assert.equal(pictureMismatch(0, samePicture.pixels), null);
+         assert.equal(pictureMismatch(5213, rgbAgainst565.pixels),
+                      'The difference picture marks 5,213 pixels where the core counts 5,212: ' +
+                      'it is not exact. The list and the count of differing pixels are the ' +
+                      'core\'s.');
+         assert.match(pictureMismatch(1, samePicture.pixels),
+                      /^The difference picture marks 1 pixel where the core counts 0: /);
+         // Counts past 2^53 compare exactly.
+         const huge = {...rgbAgainst565.pixels, count: '9007199254740993'};
+         assert.match(pictureMismatch(2 ** 53, huge), /counts 9,007,199,254,740,993: it is not/);
+         assert.match(pictureMismatch(0, identical.pixels),
+                      /^The difference picture marks 0 pixels where the core did not compare /);
+       });
 
   test('a file the core refuses says which and why', () => {
     assert.deepEqual(comparedText(notBitmap, names), {
