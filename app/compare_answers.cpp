@@ -231,8 +231,23 @@ std::string comparisonAnswer(const compare::Comparison& comparison, const compar
   json.number("pixels", bounds.pixels);
   json.number("entries", bounds.entries);
   json.end('}');
+  const compare::LinkedLines lines = compare::comparisonLinkedLines(comparison);
   json.begin('[', "lines");
-  for (const std::string& line : compare::comparisonLines(comparison)) json.text({}, line);
+  for (const std::string& line : lines.text) json.text({}, line);
+  json.end(']');
+  json.begin('[', "links");
+  for (const compare::LineLink& link : lines.links) {
+    if (link.kind == compare::LineLink::Kind::kNone) {
+      json.null({});
+      continue;
+    }
+    json.begin('{');
+    json.text("kind", link.kind == compare::LineLink::Kind::kField   ? "field"
+                      : link.kind == compare::LineLink::Kind::kEntry ? "entry"
+                                                                     : "pixel");
+    json.number("index", link.index);
+    json.end('}');
+  }
   json.end(']');
   json.end('}');
   return json.str();

@@ -93,11 +93,16 @@
 //                              where its entry lies (entry null for an index past the table)
 //    bounds: {pixels: 1, entries: 1},   the most pixels and entries listed
 //    lines: ["bytes: 9,212 vs 9,254; first difference at 2, bfSize in both", ...,
-//            "verdict: different pictures"]}
-//                              the comparison as quillfen-compare prints it, a line each (with
-//                              the command's own bounds, 10 and 16, what it prints); for a
-//                              file it refuses, they name which file is not a BMP, and the
-//                              command prints nothing on standard output
+//            "verdict: different pictures"],
+//                              the comparison as quillfen-compare prints it, a line each,
+//                              listing as many pixels and entries as bounds says (the command
+//                              itself lists 10 and 16); for a file it refuses, they name which
+//                              file is not a BMP, and the command prints nothing on standard
+//                              output
+//    links: [null, {kind: "field", index: 0}, ..., {kind: "pixel", index: 0}, ..., null]}
+//                              one a line, in the same order: what the line is about, a listed
+//                              field (an index into fields), table entry (into table.entries)
+//                              or pixel (into pixels.first); null for every other line
 #pragma once
 
 #include <cstddef>

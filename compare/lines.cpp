@@ -3,6 +3,7 @@
 #include "compare/lines.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "decode/rle.h"
 
@@ -149,12 +150,22 @@ std::string storageFacts(const Comparison& comparison, const char* separator) {
   return text;
 }
 
-void pixelLines(const Comparison& comparison, std::vector<std::string>& lines) {
+// Lines as they are written, each with what it is about.
+struct Writer {
+  LinkedLines& out;
+  void add(std::string text, LineLink::Kind kind = LineLink::Kind::kNone, std::size_t index = 0) {
+    out.text.push_back(std::move(text));
+    out.links.push_back({kind, index});
+  }
+  bool empty() const { return out.text.empty(); }
+};
+
+void pixelLines(const Comparison& comparison, Writer& lines) {
   const PixelComparison& pixels = comparison.pixels;
   if (pixels.sameEmbedded) {
-    lines.push_back(std::string("pixels: the same embedded ") +
-                    decode::encodingName(comparison.a.encoding) + ", " +
-                    grouped(pixels.embeddedSize) + " bytes");
+    lines.add(std::string("pixels: the same embedded ") +
+              decode::encodingName(comparison.a.encoding) + ", " + grouped(pixels.embeddedSize) +
+              " bytes");
     return;
   }
   if (!pixels.compared) {
@@ -162,14 +173,14 @@ void pixelLines(const Comparison& comparison, std::vector<std::string>& lines) {
     if (!pixels.problemA.empty()) text += "A: " + pixels.problemA;
     if (!pixels.problemA.empty() && !pixels.problemB.empty()) text += "; ";
     if (!pixels.problemB.empty()) text += "B: " + pixels.problemB;
-    lines.push_back(text);
+    lines.add(text);
     return;
   }
   if (pixels.differ == 0) {
     // Pictures of different sizes are not the same picture, though the area compared is.
-    lines.push_back((comparison.sizesDiffer ? "pixels: the same over the area compared ("
-                                            : "pixels: same picture (") +
-                    grouped(pixels.count) + " pixels)" + storageFacts(comparison, ", "));
+    lines.add((comparison.sizesDiffer ? "pixels: the same over the area compared ("
+                                      : "pixels: same picture (") +
+              grouped(pixels.count) + " pixels)" + storageFacts(comparison, ", "));
     return;
   }
   std::string text = "pixels: " + grouped(pixels.differ) + " of " + grouped(pixels.count) +
@@ -182,11 +193,12 @@ void pixelLines(const Comparison& comparison, std::vector<std::string>& lines) {
     const char* const channels[] = {" R ", " G ", " B ", " A "};
     for (std::size_t c = 0; c < 4; ++c) text += channels[c] + std::to_string(pixels.largest[c]);
   }
-  lines.push_back(text + storageFacts(comparison, "; "));
-  for (const PixelDifference& pixel : pixels.first) lines.push_back(pixelLine(pixel, comparison));
+  lines.add(text + storageFacts(comparison, "; "));
+  for (std::size_t i = 0; i < pixels.first.size(); ++i)
+    lines.add(pixelLine(pixels.first[i], comparison), LineLink::Kind::kPixel, i);
   if (pixels.differ > pixels.first.size()) {
-    lines.push_back("pixels: " + grouped(pixels.differ - pixels.first.size()) +
-                    " more differ, not listed");
+    lines.add("pixels: " + grouped(pixels.differ - pixels.first.size()) +
+              " more differ, not listed");
   }
 }
 
@@ -227,44 +239,51 @@ std::string grouped(std::uint64_t value) {
 }
 
 std::vector<std::string> comparisonLines(const Comparison& comparison) {
-  std::vector<std::string> lines;
+  return comparisonLinkedLines(comparison).text;
+}
+
+LinkedLines comparisonLinkedLines(const Comparison& comparison) {
+  LinkedLines linked;
+  Writer lines{linked};
   for (const auto* facts : {&comparison.a, &comparison.b}) {
     if (!facts->bitmap) {
-      lines.push_back(std::string(facts == &comparison.a ? "A" : "B") +
-                      ": not a BMP file: it does not start with BM");
+      lines.add(std::string(facts == &comparison.a ? "A" : "B") +
+                ": not a BMP file: it does not start with BM");
     }
   }
   if (!lines.empty()) {
-    lines.emplace_back(verdictText(comparison.verdict));
-    return lines;
+    lines.add(verdictText(comparison.verdict));
+    return linked;
   }
   const PixelComparison& pixels = comparison.pixels;
   if (comparison.sizesDiffer) {
-    lines.push_back("size: " + grouped(comparison.a.width) + " x " + grouped(comparison.a.height) +
-                    " vs " + grouped(comparison.b.width) + " x " + grouped(comparison.b.height) +
-                    (pixels.compared ? "; pixels compared over " + grouped(pixels.width) + " x " +
-                                           grouped(pixels.height)
-                                     : ""));
+    lines.add("size: " + grouped(comparison.a.width) + " x " + grouped(comparison.a.height) +
+              " vs " + grouped(comparison.b.width) + " x " + grouped(comparison.b.height) +
+              (pixels.compared ? "; pixels compared over " + grouped(pixels.width) + " x " +
+                                     grouped(pixels.height)
+                               : ""));
   }
-  lines.push_back(bytesLine(comparison));
+  lines.add(bytesLine(comparison));
   if (!comparison.identicalBytes) {
-    for (const FieldDifference& field : comparison.fields) lines.push_back(fieldLine(field));
-    for (const EntryDifference& entry : comparison.entries) lines.push_back(entryLine(entry));
+    for (std::size_t i = 0; i < comparison.fields.size(); ++i)
+      lines.add(fieldLine(comparison.fields[i]), LineLink::Kind::kField, i);
+    for (std::size_t i = 0; i < comparison.entries.size(); ++i)
+      lines.add(entryLine(comparison.entries[i]), LineLink::Kind::kEntry, i);
     if (comparison.entriesDiffer > comparison.entries.size()) {
-      lines.push_back("entries: " + grouped(comparison.entriesDiffer - comparison.entries.size()) +
-                      " more differ, not listed");
+      lines.add("entries: " + grouped(comparison.entriesDiffer - comparison.entries.size()) +
+                " more differ, not listed");
     }
     const EntriesOnlyInOne& only = comparison.entriesOnly;
     if (only.any) {
-      lines.push_back((only.first == only.last
-                           ? "entry " + grouped(only.first)
-                           : "entries " + grouped(only.first) + ".." + grouped(only.last)) +
-                      " only in " + (only.inA ? "A" : "B"));
+      lines.add((only.first == only.last
+                     ? "entry " + grouped(only.first)
+                     : "entries " + grouped(only.first) + ".." + grouped(only.last)) +
+                " only in " + (only.inA ? "A" : "B"));
     }
     pixelLines(comparison, lines);
   }
-  lines.emplace_back(verdictText(comparison.verdict));
-  return lines;
+  lines.add(verdictText(comparison.verdict));
+  return linked;
 }
 
 }  // namespace compare

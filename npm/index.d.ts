@@ -285,8 +285,12 @@ export interface Comparison {
   };
   /** The most pixels and entries listed. */
   bounds: {pixels: number; entries: number};
-  /** The lines quillfen-compare prints, without their newlines. */
+  /** The lines quillfen-compare prints, without their newlines, listing as many pixels and
+   * entries as bounds says (the command itself lists 10 and 16). */
   lines: string[];
+  /** One a line: the listed field, table entry or pixel the line is about, by its index in
+   * fields, table.entries or pixels.first; null for every other line. */
+  links: ({kind: 'field' | 'entry' | 'pixel'; index: number} | null)[];
 }
 
 export interface CompareOptions {

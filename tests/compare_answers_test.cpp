@@ -90,7 +90,9 @@ TEST(CompareAnswers, AnRleCopyOfTheSamePictureWhole) {
       R"("biCompression (30, 4 bytes): 0 [00 00 00 00] vs 1 [01 00 00 00]",)"
       R"("biSizeImage (34, 4 bytes): 8192 [00 20 00 00] vs 7726 [2E 1E 00 00]",)"
       R"("pixels: same picture (8,128 pixels), stored uncompressed in A and as RLE8 in B",)"
-      R"("verdict: same picture, different bytes"]})");
+      R"("verdict: same picture, different bytes"],)"
+      R"("links":[null,{"kind":"field","index":0},{"kind":"field","index":1},)"
+      R"({"kind":"field","index":2},null,null]})");
 }
 
 TEST(CompareAnswers, OneChangedPixelByteIsThatPixelWithItsBytesInBothFiles) {
@@ -155,6 +157,13 @@ TEST(CompareAnswers, RleCommandsTableEntriesAndTheBoundsTheyAreListedTo) {
   EXPECT_NE(lines.find(R"("pixel (27, 21): skipped by the delta at 6,562 [00 02 12 00] vs )"
                        R"(#FFFFFF (index 251) at 6,465 [FB]")"),
             std::string::npos)
+      << lines;
+  // Each line that lists a difference names it: the fields, entry 0 and pixel 0; the counts of
+  // those not listed, the entries only A has and the summaries name none.
+  EXPECT_EQ(member(json, "links"),
+            R"("links":[null,{"kind":"field","index":0},{"kind":"field","index":1},)"
+            R"({"kind":"field","index":2},{"kind":"field","index":3},{"kind":"field","index":4},)"
+            R"({"kind":"entry","index":0},null,null,null,{"kind":"pixel","index":0},null,null])")
       << lines;
 
   // A pixel an RLE command sets: its value's byte within the command, and the command.
