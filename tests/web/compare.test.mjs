@@ -431,11 +431,12 @@ describe('the difference picture against the core\'s count', () => {
          fs.writeFileSync(file('rgb24-one.bmp'), changed);
          const patched = async (on) => {
            for (const worker of page.workers()) {
+             // The worker's script declares it as a global function.
              await worker.evaluate((on) => {
-               if (typeof markDifferences !== 'function') return;
-               globalThis.exactMarks ??= markDifferences;
-               markDifferences = on ? (...args) => globalThis.exactMarks(...args) + 1
-                 : globalThis.exactMarks;
+               if (typeof globalThis.markDifferences !== 'function') return;
+               globalThis.exactMarks ??= globalThis.markDifferences;
+               globalThis.markDifferences = on
+                 ? (...args) => globalThis.exactMarks(...args) + 1 : globalThis.exactMarks;
              }, on).catch(() => {});
            }
          };
