@@ -2,8 +2,8 @@
 
 // The core compares the files (app/compare_answers.h) and writes the lines quillfen-compare
 // prints. The page lists those lines as they are; the lines that name one field, one table
-// entry or one pixel are differences a person can select, each linked here to the member of
-// the answer it prints. Facts are [label, value] pairs, as panel_text.js writes them.
+// entry or one pixel are differences a person can select, each linked to the member of the
+// answer it prints, as the core links it. Facts are [label, value] pairs, as panel_text.js writes them.
 
 import {count, plural} from './numbers.js';
 import {colourHex} from './decoded.js';
@@ -11,28 +11,19 @@ import {colourHex} from './decoded.js';
 // The lines of the answer, each {text, difference}: difference is null for a line that states
 // a fact (the sizes, the bytes, how many more, the verdict), else {kind: 'field', field},
 // {kind: 'entry', entry} or {kind: 'pixel', pixel}, with its place among the differences
-// (number, from 0). The core writes the lines in this order: the sizes, the bytes, a line a
-// field, a line an entry, the entries not listed and those one table lacks, the pixels, a line
-// a listed pixel, the pixels not listed, the verdict.
-export function differenceList(comparison) {
-  const {lines, fields, table, pixels} = comparison;
-  const list = lines.map((text) => ({text, difference: null}));
-  const bytesLine = lines.findIndex((text) => text.startsWith('bytes: '));
-  if (comparison.trouble !== null || bytesLine < 0 || comparison.bytes.identical) return list;
+// (number, from 0). The core says which member each line is about (links, one a line); a
+// link of a kind not known here leaves its line a plain one.
+export function differenceList({lines, links, fields, table, pixels}) {
+  const members = new Map([['field', fields], ['entry', table.entries], ['pixel', pixels.first]]);
   let number = 0;
-  const link = (at, difference) => {
-    list[at].difference = {...difference, number};
+  return lines.map((text, at) => {
+    const link = links[at];
+    const member = link === null ? undefined : members.get(link.kind)?.[link.index];
+    if (member === undefined) return {text, difference: null};
+    const difference = {kind: link.kind, [link.kind]: member, number};
     number += 1;
-  };
-  fields.forEach((field, i) => link(bytesLine + 1 + i, {kind: 'field', field}));
-  const entriesFrom = bytesLine + 1 + fields.length;
-  table.entries.forEach((entry, i) => link(entriesFrom + i, {kind: 'entry', entry}));
-  const pixelsLine = lines.findIndex((text, at) => at >= entriesFrom + table.entries.length &&
-                                                   text.startsWith('pixels: '));
-  if (pixelsLine >= 0) {
-    pixels.first.forEach((pixel, i) => link(pixelsLine + 1 + i, {kind: 'pixel', pixel}));
-  }
-  return list;
+    return {text, difference};
+  });
 }
 
 // The differences of a list, in order.
@@ -133,11 +124,11 @@ export function stepDifference(key, number, total) {
   return (number + (key === 'n' ? 1 : total - 1)) % total;
 }
 
-// The verdict's words, as the core's last line says them.
-export const verdictWords = (comparison) => {
-  const last = comparison.lines[comparison.lines.length - 1];
-  return last.startsWith('verdict: ') ? last.slice('verdict: '.length) : last;
-};
+// The verdict in words, as quillfen-compare's last line says it.
+const kVerdictWords = new Map([['identical', 'identical bytes'],
+                               ['same-picture', 'same picture, different bytes'],
+                               ['different', 'different pictures']]);
+export const verdictWords = ({verdict}) => kVerdictWords.get(verdict) ?? verdict;
 
 // How many pixels differ, as the core counts them (a decimal string): none for identical
 // files; null when the pixels were not compared, which is not to say that none differ.

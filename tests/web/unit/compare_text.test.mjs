@@ -67,6 +67,25 @@ describe('the lines that are differences', () => {
          }
        });
 
+  test('lines are linked as the core links them, not by where they are', () => {
+    // A line of a kind not known here, one the core links to nothing and one that names a
+    // member the answer does not hold are plain lines; the rest keep their members.
+    const links = [...skippedAgainstStored.links];
+    links[1] = {kind: 'row', index: 0};
+    links[2] = null;
+    links[3] = {kind: 'field', index: 99};
+    links[4] = {kind: 'constructor', index: 0};
+    const list = kinds({...skippedAgainstStored, links});
+    assert.deepEqual(list.slice(1, 6).map(([, kind]) => kind),
+                     [null, null, null, null, '0 field biClrUsed']);
+    // Moved lines keep their members.
+    const swapped = {...samePicture, lines: [...samePicture.lines].reverse(),
+                     links: [...samePicture.links].reverse()};
+    assert.deepEqual(kinds(swapped).map(([, kind]) => kind),
+                     [null, null, '0 field biSizeImage', '1 field biCompression', '2 field bfSize',
+                      null]);
+  });
+
   test('identical files and a file that is not a BMP have no difference to select', () => {
     assert.deepEqual(kinds(identical), [['bytes: identical, 9,254 bytes', null],
                                         ['verdict: identical bytes', null]]);
@@ -185,11 +204,13 @@ describe('the status line and the keys', () => {
                       '18 differences listed, n and p go from one to the next.']);
     const onePixel = {...samePicture, pixels: {...samePicture.pixels, count: '1'}};
     assert.match(comparedText(onePixel, names).said, /; 1 pixel of 8,128 differ; 3 differences/);
+    const kept = (line, i) => i < 2 || i > 3;
     const oneField = {...samePicture, fields: samePicture.fields.slice(0, 1),
-                      lines: samePicture.lines.filter((line, i) => i < 2 || i > 3)};
+                      lines: samePicture.lines.filter(kept), links: samePicture.links.filter(kept)};
     assert.match(comparedText(oneField, names).said, /; 1 difference listed/);
-    assert.equal(verdictWords(rgbAgainst565), 'different pictures');
-    assert.equal(verdictWords({lines: ['something else']}), 'something else');
+    assert.deepEqual([rgbAgainst565, samePicture, identical].map(verdictWords),
+                     ['different pictures', 'same picture, different bytes', 'identical bytes']);
+    assert.equal(verdictWords({verdict: 'something new'}), 'something new');
   });
 
   test('how many pixels differ: none for identical files, nothing said when not compared', () => {
