@@ -2,12 +2,13 @@
 
 // body[data-compare] is none, comparing, done or failed; #compare[data-verdict] holds the
 // core's verdict (identical, same-picture or different) and #compare[data-pixels] how many
-// pixels differ, as the core counts them, absent when it did not compare them. Both files are read in the worker, never uploaded.
-// The core compares them and writes the lines quillfen-compare prints (compare_text.js links
-// those that name one difference); the worker then draws both pictures and the difference
-// picture (compare_paint.js). A difference selected is selected in both files through the
-// inspector's one selection, and the pixel it selects, however chosen, is outlined on all three
-// pictures; the arrow keys move it there as on the picture beside the report.
+// pixels differ, as the core counts them, absent when it did not compare them. Both files are
+// read in the worker, never uploaded. The core compares them and writes the lines
+// quillfen-compare prints (compare_text.js links those that name one difference); the worker
+// then draws both pictures and the difference picture (compare_paint.js). A difference
+// selected is selected in both files through the inspector's one selection, and the pixel it
+// selects, however chosen, is outlined on all three pictures; the arrow keys move it there as
+// on the picture beside the report.
 
 import {count} from './numbers.js';
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,

@@ -37,7 +37,9 @@ function marked(starts, x, length) {
 export function markPixel(mask, plan, {columns, rows}, x, y) {
   const [top, bottom] = marked(rows, y, plan.height);
   const [left, right] = marked(columns, x, plan.width);
-  for (let cy = top; cy < bottom; cy += 1) mask.fill(1, cy * plan.width + left, cy * plan.width + right);
+  for (let cy = top; cy < bottom; cy += 1) {
+    mask.fill(1, cy * plan.width + left, cy * plan.width + right);
+  }
 }
 
 // Marks in mask the pixels of a block that differ between the two files: rows y to y +

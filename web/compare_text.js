@@ -3,7 +3,8 @@
 // The core compares the files (app/compare_answers.h) and writes the lines quillfen-compare
 // prints. The page lists those lines as they are; the lines that name one field, one table
 // entry or one pixel are differences a person can select, each linked to the member of the
-// answer it prints, as the core links it. Facts are [label, value] pairs, as panel_text.js writes them.
+// answer it prints, as the core links it. Facts are [label, value] pairs, as panel_text.js
+// writes them.
 
 import {count, plural} from './numbers.js';
 import {colourHex} from './decoded.js';

@@ -32,7 +32,8 @@ const kPairs = {
   notBitmap: () => [suite('g/pal8.bmp'), Buffer.from('not a bitmap, text\n')],
 };
 
-const kHead = `// The core's comparisons of BMP Suite's files, as app/compare_answers.h writes them: fixtures
+const kHead = `\
+// The core's comparisons of BMP Suite's files, as app/compare_answers.h writes them: fixtures
 // for the page's pure modules. pal8.bmp against pal8rle.bmp (the same picture, three fields
 // differ); rgb24.bmp against g/rgb16-565.bmp (fields only in B, 5,212 pixels, ten listed);
 // q/pal8rletrns.bmp against g/pal8.bmp (pixels an RLE delta skips, table entries);
@@ -42,8 +43,9 @@ const kHead = `// The core's comparisons of BMP Suite's files, as app/compare_an
 `;
 
 test('the frozen comparisons are the core\'s answers on their files', async () => {
-  const core = await createRequire(import.meta.url)(path.join(root,
-                                                             'build-web/npm-package/lib/core.js'))();
+  const createCore = createRequire(import.meta.url)(path.join(root,
+                                                              'build-web/npm-package/lib/core.js'));
+  const core = await createCore();
   const answers = {};
   for (const [name, files] of Object.entries(kPairs)) {
     const [a, b] = files();
