@@ -2,15 +2,18 @@
 
 // body[data-compare] is none, comparing, done or failed; #compare[data-verdict] holds the
 // core's verdict (identical, same-picture or different) and #compare[data-pixels] how many
-// pixels differ, as the core counts them. Both files are read in the worker, never uploaded.
-// The core compares them and writes the lines quillfen-compare prints (compare_text.js links
-// those that name one difference); the worker then draws both pictures and the difference
-// picture (compare_paint.js). A difference selected is selected in both files through the
-// inspector's one selection.
+// pixels differ, as the core counts them, absent when it did not compare them. Both files are
+// read in the worker, never uploaded. The core compares them and writes the lines
+// quillfen-compare prints (compare_text.js links those that name one difference); the worker
+// then draws both pictures and the difference picture (compare_paint.js). A difference
+// selected is selected in both files through the inspector's one selection, and the pixel it
+// selects, however chosen, is outlined on all three pictures; the arrow keys move it there as
+// on the picture beside the report.
 
 import {count} from './numbers.js';
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
-        differencesOf, sideBytes, stepDifference} from './compare_text.js';
+        differencesOf, differingPixels, pictureMismatch, sideBytes,
+        stepDifference} from './compare_text.js';
 import {outlineBox} from './inspector_views.js';
 import {kMaxPicturePixels} from './picture.js';
 import {isAbort} from './workers.js';
@@ -29,6 +32,12 @@ export class ComparePanel {
     this.inspector = inspector;
     this.started = null;
     this.first = null;  // {file, signal}: the file reported on, and what stops its work
+    this.selected = null;  // the pixels the inspector's selection outlines, {x, y, count}
+    this.pointing = false;  // the pointer's pixel is outlined in place of them
+    inspector.onShownPixel = (pixel) => {
+      this.selected = pixel;
+      if (!this.pointing) this.placeMarks(pixel);
+    };
     this.bind();
     this.reset();
   }
@@ -61,6 +70,7 @@ export class ComparePanel {
     selected.textContent = '';
     result.hidden = true;
     this.clearPictures('none', '');
+    this.inspector.dropDifference();
   }
 
   // The file the report is done on can be compared; signal aborts when another is picked.
@@ -117,7 +127,8 @@ export class ComparePanel {
     this.list = differenceList(comparison);
     this.differences = differencesOf(this.list);
     section.dataset.verdict = comparison.verdict;
-    section.dataset.pixels = comparison.pixels.count;
+    const pixels = differingPixels(comparison);
+    if (pixels !== null) section.dataset.pixels = pixels;
     names[0].textContent = `A, ${this.names.a}`;
     names[1].textContent = `B, ${this.names.b}`;
     list.replaceChildren(...this.list.map((item) => {
@@ -152,11 +163,22 @@ export class ComparePanel {
       canvases[i].getContext('bitmaprenderer').transferFromImageBitmap(image);
     });
     this.size = {width: pictures.width, height: pictures.height};
-    this.elements.pictures.dataset.state = 'shown';
-    note.textContent = `${count(pictures.width)} × ${count(pictures.height)} pixels as the format ` +
-      `defines them${pictures.scaledDown ? ', shown scaled down' : ''}; pixels the format leaves ` +
-      'undefined are hatched. Point at a picture to see the same pixel in all three.';
-    this.placeMarks(this.selectedPixel());
+    // The page finds the pixels to mark again from both files' rows: where it finds another
+    // count than the core's, the picture is shown, said not to be exact.
+    const mismatch = pictureMismatch(pictures.marked, this.comparison.pixels);
+    this.elements.pictures.dataset.state = mismatch === null ? 'shown' : 'inexact';
+    for (const frame of this.frames()) frame.tabIndex = 0;
+    note.textContent = `${mismatch === null ? '' : `${mismatch} `}` +
+      `${count(pictures.width)} × ${count(pictures.height)} pixels as the format defines ` +
+      `them${pictures.scaledDown ? ', shown scaled down' : ''}; pixels the format leaves ` +
+      'undefined are hatched. Point at a picture to see the same pixel in all three; click one, ' +
+      'or move the selected pixel with the arrow keys, to select it in A.';
+    this.placeMarks(this.selected);
+  }
+
+  // The boxes of the three pictures, which take the focus while they are shown.
+  frames() {
+    return this.elements.canvases.map((canvas) => canvas.parentElement);
   }
 
   clearPictures(state, note) {
@@ -166,6 +188,7 @@ export class ComparePanel {
       canvas.height = 0;
     }
     this.size = null;
+    for (const frame of this.frames()) frame.removeAttribute('tabindex');
     pictures.dataset.state = state;
     pictures.hidden = state !== 'shown' && state !== 'drawing';
     this.elements.note.textContent = note;
@@ -193,11 +216,6 @@ export class ComparePanel {
       facts: differenceFacts(item, total, this.names), pixel: differencePixel(difference),
       a: sideBytes(difference, 'a'), b: sideBytes(difference, 'b'), file: this.second,
       name: this.names.b});
-    this.placeMarks(this.selectedPixel());
-  }
-
-  selectedPixel() {
-    return this.number === null ? null : differencePixel(this.differences[this.number].difference);
   }
 
   // ---- pointing
@@ -252,7 +270,14 @@ export class ComparePanel {
       event.stopPropagation();
       section.classList.remove('dragging');
       const file = event.dataTransfer.files[0];
-      if (file && this.first !== null) this.compareWith(file);
+      if (!file) return;
+      if (this.first !== null) {
+        this.compareWith(file);
+      } else {
+        this.setState('none', `${file.name} is not compared: there is no first file to compare ` +
+                      'it with until a file\'s report is done. Choose a BMP file, let its report ' +
+                      `finish, then drop ${file.name} here again.`);
+      }
     });
     for (const canvas of canvases) {
       canvas.addEventListener('pointermove', (event) => {
@@ -260,14 +285,23 @@ export class ComparePanel {
         if (pixel === null) return;
         pointer.textContent = `Pointer at x ${count(pixel.x)}, y ${count(pixel.y)} (from 0), ` +
                               'outlined in all three pictures.';
+        this.pointing = true;
         this.placeMarks(pixel);
       });
       canvas.addEventListener('pointerleave', () => {
         pointer.textContent = '';
-        this.placeMarks(this.selectedPixel());
+        this.pointing = false;
+        this.placeMarks(this.selected);
+      });
+      canvas.addEventListener('click', (event) => {
+        const pixel = this.pixelAt(event);
+        if (pixel !== null) this.inspector.choosePixel(pixel.x, pixel.y, 'compared-picture');
+      });
+      canvas.parentElement.addEventListener('keydown', (event) => {
+        if (this.size !== null) this.inspector.stepPixelBy(event, 'compared-picture');
       });
     }
-    new ResizeObserver(() => this.placeMarks(this.selectedPixel())).observe(canvases[0]);
+    new ResizeObserver(() => this.placeMarks(this.selected)).observe(canvases[0]);
     document.addEventListener('keydown', (event) => {
       if (!kStepKeys.includes(event.key) || event.ctrlKey || event.metaKey || event.altKey ||
           document.body.dataset.compare !== 'done' || typing(event.target)) {

@@ -31,11 +31,22 @@ function marked(starts, x, length) {
   return [from, Math.max(starts[x + 1], from + 1)];
 }
 
-// Marks in mask (a byte a canvas pixel of plan) the pixels of a block that differ between the
-// two files: rows y to y + rowCount - 1 and in each pixels x to x + count - 1, a and b each
-// {rgba, state} as the decoder gives them. columns and rows: markStarts of plan's sides.
-// Returns how many of the block's pixels differ.
-export function markDifferences(mask, plan, {columns, rows}, {y, rowCount, x, count, a, b}) {
+// Marks in mask (a byte a canvas pixel of plan) picture pixel x, y as differing. starts:
+// {columns, rows}, markStarts of plan's sides. Whatever finds the pixels that differ (the rows
+// compared here, or a mask of them the core gives) marks them through this.
+export function markPixel(mask, plan, {columns, rows}, x, y) {
+  const [top, bottom] = marked(rows, y, plan.height);
+  const [left, right] = marked(columns, x, plan.width);
+  for (let cy = top; cy < bottom; cy += 1) {
+    mask.fill(1, cy * plan.width + left, cy * plan.width + right);
+  }
+}
+
+// Marks in mask the pixels of a block that differ between the two files: rows y to y +
+// rowCount - 1 and in each pixels x to x + count - 1, a and b each {rgba, state} as the
+// decoder gives them. Returns how many of the block's pixels differ: their sum over the
+// box of differences is the core's count when the picture is exact.
+export function markDifferences(mask, plan, starts, {y, rowCount, x, count, a, b}) {
   let differ = 0;
   for (let r = 0; r < rowCount; r += 1) {
     for (let i = 0; i < count; i += 1) {
@@ -47,9 +58,7 @@ export function markDifferences(mask, plan, {columns, rows}, {y, rowCount, x, co
         continue;
       }
       differ += 1;
-      const [top, bottom] = marked(rows, y + r, plan.height);
-      const [left, right] = marked(columns, x + i, plan.width);
-      for (let cy = top; cy < bottom; cy += 1) mask.fill(1, cy * plan.width + left, cy * plan.width + right);
+      markPixel(mask, plan, starts, x + i, y + r);
     }
   }
   return differ;

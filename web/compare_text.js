@@ -2,8 +2,9 @@
 
 // The core compares the files (app/compare_answers.h) and writes the lines quillfen-compare
 // prints. The page lists those lines as they are; the lines that name one field, one table
-// entry or one pixel are differences a person can select, each linked here to the member of
-// the answer it prints. Facts are [label, value] pairs, as panel_text.js writes them.
+// entry or one pixel are differences a person can select, each linked to the member of the
+// answer it prints, as the core links it. Facts are [label, value] pairs, as panel_text.js
+// writes them.
 
 import {count, plural} from './numbers.js';
 import {colourHex} from './decoded.js';
@@ -11,37 +12,33 @@ import {colourHex} from './decoded.js';
 // The lines of the answer, each {text, difference}: difference is null for a line that states
 // a fact (the sizes, the bytes, how many more, the verdict), else {kind: 'field', field},
 // {kind: 'entry', entry} or {kind: 'pixel', pixel}, with its place among the differences
-// (number, from 0). The core writes the lines in this order: the sizes, the bytes, a line a
-// field, a line an entry, the entries not listed and those one table lacks, the pixels, a line
-// a listed pixel, the pixels not listed, the verdict.
-export function differenceList(comparison) {
-  const {lines, fields, table, pixels} = comparison;
-  const list = lines.map((text) => ({text, difference: null}));
-  const bytesLine = lines.findIndex((text) => text.startsWith('bytes: '));
-  if (comparison.trouble !== null || bytesLine < 0 || comparison.bytes.identical) return list;
+// (number, from 0). The core says which member each line is about (links, one a line); a
+// link of a kind not known here leaves its line a plain one.
+export function differenceList({lines, links, fields, table, pixels}) {
+  const members = new Map([['field', fields], ['entry', table.entries], ['pixel', pixels.first]]);
   let number = 0;
-  const link = (at, difference) => {
-    list[at].difference = {...difference, number};
+  return lines.map((text, at) => {
+    const link = links[at];
+    const member = link === null ? undefined : members.get(link.kind)?.[link.index];
+    if (member === undefined) return {text, difference: null};
+    const difference = {kind: link.kind, [link.kind]: member, number};
     number += 1;
-  };
-  fields.forEach((field, i) => link(bytesLine + 1 + i, {kind: 'field', field}));
-  const entriesFrom = bytesLine + 1 + fields.length;
-  table.entries.forEach((entry, i) => link(entriesFrom + i, {kind: 'entry', entry}));
-  const pixelsLine = lines.findIndex((text, at) => at >= entriesFrom + table.entries.length &&
-                                                   text.startsWith('pixels: '));
-  if (pixelsLine >= 0) {
-    pixels.first.forEach((pixel, i) => link(pixelsLine + 1 + i, {kind: 'pixel', pixel}));
-  }
-  return list;
+    return {text, difference};
+  });
 }
 
 // The differences of a list, in order.
 export const differencesOf = (list) => list.filter(({difference}) => difference !== null);
 
+// The bytes that hold a pixel of one file, as the comparison gives it: its value's own (data,
+// within the RLE command that set it); for a pixel no byte holds, the command that skipped it,
+// whose bytes the answer then gives; else null.
+const pixelBytes = ({data, command}) =>
+  data ?? ((command?.bytes ?? null) === null ? null : command);
+
 // The bytes of a difference in file side ('a' or 'b'): {offset (a decimal string), count}, or
 // null when that file has none (a field its header lacks, an entry past its table, a pixel no
-// byte holds). A pixel's are the RLE command that set or skipped it, else the bytes that hold
-// its value.
+// byte holds and no command skipped).
 export function sideBytes(difference, side) {
   if (difference.kind === 'field') {
     const {field} = difference;
@@ -51,8 +48,7 @@ export function sideBytes(difference, side) {
   }
   const held = difference.kind === 'entry' ? difference.entry[side] : difference.pixel[side];
   if (held === null) return null;
-  if (difference.kind === 'entry') return {offset: held.offset, count: held.size};
-  const bytes = held.command ?? held.data;
+  const bytes = difference.kind === 'entry' ? held : pixelBytes(held);
   return bytes === null ? null : {offset: bytes.offset, count: bytes.size};
 }
 
@@ -86,11 +82,21 @@ function sideFacts(difference, side, name) {
     if (entry === null) return [[label, 'the table has no such entry']];
     return [[label, [...colourParts(entry), ', at ', ...bytesParts(at, entry.bytes)]]];
   }
+  // As the core's line says it: the value's bytes, in the RLE command that set it; or the
+  // command that skipped it.
   const pixel = difference.pixel[side];
-  const hex = pixel.command?.bytes ?? pixel.data?.bytes ?? null;
-  const held = pixel.command !== null ? [`, the ${pixel.command.name} at `] : [', at '];
+  const {data, command} = pixel;
   const index = pixel.index === null ? '' : ` (index ${count(pixel.index)})`;
-  return [[label, [...colourParts(pixel), index, ...held, ...bytesParts(at, hex)]]];
+  const parts = [...colourParts(pixel), index];
+  if (data === null && at !== null) {
+    parts.push(`, the ${command.name} at `, ...bytesParts(at, command.bytes));
+  } else {
+    parts.push(', at ', ...bytesParts(at, data?.bytes ?? null));
+    if (data !== null && command !== null) {
+      parts.push(`, in the ${command.name} at ${count(command.offset)}`);
+    }
+  }
+  return [[label, parts]];
 }
 
 // A colour as the format defines it, or the state that leaves it undefined.
@@ -119,10 +125,25 @@ export function stepDifference(key, number, total) {
   return (number + (key === 'n' ? 1 : total - 1)) % total;
 }
 
-// The verdict's words, as the core's last line says them.
-export const verdictWords = (comparison) => {
-  const last = comparison.lines[comparison.lines.length - 1];
-  return last.startsWith('verdict: ') ? last.slice('verdict: '.length) : last;
+// The verdict in words, as quillfen-compare's last line says it.
+const kVerdictWords = new Map([['identical', 'identical bytes'],
+                               ['same-picture', 'same picture, different bytes'],
+                               ['different', 'different pictures']]);
+export const verdictWords = ({verdict}) => kVerdictWords.get(verdict) ?? verdict;
+
+// How many pixels differ, as the core counts them (a decimal string): none for identical
+// files; null when the pixels were not compared, which is not to say that none differ.
+export const differingPixels = ({bytes, pixels}) => {
+  if (pixels.compared) return pixels.count;
+  return bytes.identical ? '0' : null;
+};
+
+// Why the pixels were not compared, as the core says it of each file that has a problem.
+const notCompared = ({problemA, problemB}) => {
+  const problems = [['A', problemA], ['B', problemB]].filter(([, problem]) => problem !== null)
+    .map(([file, problem]) => `${file}: ${problem}`);
+  return `the pixels were not compared${problems.length === 0 ? ''
+    : ` (${problems.join('; ')})`}`;
 };
 
 // The status line of a comparison that has an answer: what it found; or, when the core
@@ -138,8 +159,19 @@ export function comparedText(comparison, names) {
   const differences = differencesOf(differenceList(comparison)).length;
   const pixels = comparison.pixels.compared
     ? `${plural(comparison.pixels.count, 'pixel')} of ${count(comparison.pixels.area)} differ`
-    : 'the pixels were not compared';
+    : notCompared(comparison.pixels);
   const listed = differences === 0 ? '' : `; ${plural(differences, 'difference')} listed, ` +
                  'n and p go from one to the next';
   return {said: `${names.a} against ${names.b}: ${verdictWords(comparison)}; ${pixels}${listed}.`};
+}
+
+// What the difference picture is worth: null when it marks as many pixels as the core counts
+// differing (marked, a number, against pixels.count, a decimal string); else why it is not
+// exact, in words.
+export function pictureMismatch(marked, pixels) {
+  if (pixels.compared && BigInt(marked) === BigInt(pixels.count)) return null;
+  const counted = pixels.compared ? `the core counts ${count(pixels.count)}`
+    : 'the core did not compare the pixels';
+  return `The difference picture marks ${plural(marked, 'pixel')} where ${counted}: it is not ` +
+         'exact. The list and the count of differing pixels are the core\'s.';
 }

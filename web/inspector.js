@@ -15,8 +15,8 @@ import {count, parseOffset, size} from './numbers.js';
 import {entryIndex, kCounting, panelFacts} from './panel_text.js';
 import {MapStripView, outlineBox, PanelView, showHex} from './inspector_views.js';
 import {byteSelection, emptyModel, entrySelection, fieldSelection, itemSelection,
-        lineSelection, pin, pixelSelection, preview, regionSelection, shown, stepCursor,
-        stepPixel, typedPixel} from './selection.js';
+        lineSelection, pin, pixelSelection, preview, printedPlaces, regionSelection, shown,
+        stepCursor, stepPixel, typedPixel} from './selection.js';
 import {isAbort} from './workers.js';
 
 // An excerpt of the report around a line holds up to this many bytes of lines before it, and
@@ -36,6 +36,9 @@ const kMaxStripRegions = 256;
 const kExcerptPauseMs = 60;
 // The keys that move the report's cursor (selection.js), with or without Ctrl.
 const kReportKeys = ['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home', 'End'];
+// What the panel says of an open file while nothing is selected.
+const kOpenFacts = [['To inspect', 'point at the picture, pick a pixel by its x and y or a byte ' +
+                     'by its offset, or click a line of the report.']];
 
 export class Inspector {
   // elements: panel (#inspector), facts, preview, counting, hex, map (the map strip's box),
@@ -105,6 +108,27 @@ export class Inspector {
                       'its x and y or a byte by its offset, or click a line of its report.']]);
   }
 
+  // The comparison a difference came from is gone or replaced: a difference pinned, or on its
+  // way, is dropped with the second file's bytes, and the panel is back to what it says of an
+  // open file. Any other selection stays.
+  dropDifference() {
+    if (this.workHow === 'compare') this.work?.abort();
+    if (this.model.pinned?.compared === undefined) {
+      this.hideCompared();
+      return;
+    }
+    this.model = emptyModel();
+    this.view.clearMarks();
+    this.elements.hex.hidden = true;
+    this.strip.hide();
+    this.hideCompared();
+    this.elements.toMark.hidden = true;
+    this.placeOutline();
+    this.panel.setData(null, null);
+    this.panel.preview('');
+    this.panel.show(this.describe === null ? [] : kOpenFacts);
+  }
+
   // Opens the inspector on file once its report is done; signal aborts when another file is
   // picked, and with it every question about this one. Resolves to the decoder's answer about
   // the file, or null when it could not be asked.
@@ -132,8 +156,7 @@ export class Inspector {
     offset.disabled = false;
     offsetForm.querySelector('button').disabled = false;
     this.panel.busy(false);
-    this.panel.show([['To inspect', `point at the picture, pick a pixel by its x and y or a ` +
-                      'byte by its offset, or click a line of the report.']]);
+    this.panel.show(kOpenFacts);
     return format;
   }
 
@@ -169,11 +192,13 @@ export class Inspector {
   // ---- choosing
 
   // Pins what resolve(signal) finds, in place of any selection under way, and draws it. how:
-  // 'report' when it was chosen in the report, whose mark then comes into view.
+  // where it was chosen: 'report' (whose mark then comes into view), 'picture', 'fields',
+  // 'strip', 'compare' (a difference) or 'compared-picture'.
   async choose(resolve, how) {
     this.work?.abort();
     const work = new AbortController();
     this.work = work;
+    this.workHow = how;
     const signal = AbortSignal.any([this.signal, work.signal]);
     this.busy(1);
     try {
@@ -259,8 +284,15 @@ export class Inspector {
                              places: [], line: null, cursor: null},
                  details: {onlyCompared: true}};
       }
+      // The comparison's bytes of a pixel are its own (one byte of an RLE run, say), where this
+      // file's selection of it may be the whole command that set it: the report marks them.
+      let {places, cursor} = found.selection;
+      if (a !== null && a.offset !== found.selection.offset) {
+        places = printedPlaces([await this.ask({question: 'byte', offset: a.offset}, signal)]);
+        cursor = places.length > 0 ? {line: places[0].line, column: places[0].column} : null;
+      }
       found.selection = {...found.selection, offset: a === null ? null : a.offset,
-                         count: a === null ? 0 : a.count, compared};
+                         count: a === null ? 0 : a.count, places, cursor, compared};
       found.details.stored = await this.bytesOf(found.selection, signal);
       return found;
     }, 'compare');
@@ -373,8 +405,9 @@ export class Inspector {
     await this.mark(selection, signal);
     await this.showBytes(selection, signal);
     await this.showCompared(selection.compared ?? null, signal);
-    // Differences are stepped through in their list, which stays where it is.
-    if (how === 'compare') return;
+    // Differences are stepped through in their list, and pixels on the compared pictures,
+    // which stay where they are.
+    if (how === 'compare' || how === 'compared-picture') return;
     const mark = this.view.pre.querySelector('mark');
     const oneColumn = getComputedStyle(this.elements.panel.parentElement).position !== 'sticky';
     if (oneColumn && how !== 'report') {
@@ -476,16 +509,19 @@ export class Inspector {
   }
 
   hideCompared() {
-    const {hexCaption, hexBBox, hexB} = this.elements;
+    const {hexCaption, hexBBox, hexB, hexBCaption} = this.elements;
     hexCaption.hidden = true;
     hexBBox.hidden = true;
     hexB.replaceChildren();
+    hexBCaption.textContent = '';
   }
 
-  // The outline of the shown selection's pixels on the picture, while it is shown.
+  // The outline of the shown selection's pixels on the picture, while it is shown; and on the
+  // compared pictures (onShownPixel).
   placeOutline() {
     const {outline, frame} = this.elements;
     const pixel = this.describe === null ? null : shown(this.model)?.pixel ?? null;
+    this.onShownPixel?.(pixel);
     if (pixel === null || document.body.dataset.picture !== 'shown') {
       outline.hidden = true;
       return;
@@ -529,16 +565,26 @@ export class Inspector {
       const pixel = this.pixelAt(event);
       if (pixel !== null) this.choose(this.pixel(pixel.x, pixel.y), 'picture');
     });
-    frame.addEventListener('keydown', (event) => {
-      if (this.describe === null) return;
-      const from = this.pixelCursor ?? {x: 0, y: 0};
-      const {width, height} = this.size;
-      const to = stepPixel(event.key, event.shiftKey, from, width, height);
-      if (to === null) return;
-      event.preventDefault();
-      this.pixelCursor = to;
-      this.choose(this.pixel(to.x, to.y), 'picture');
-    });
+    frame.addEventListener('keydown', (event) => this.stepPixelBy(event, 'picture'));
+  }
+
+  // An arrow key on a picture moves the selected pixel (selection.js's stepPixel), from the
+  // last pixel chosen anywhere, inside this file's picture. how: as choose takes it.
+  stepPixelBy(event, how) {
+    if (this.describe === null) return;
+    const from = this.pixelCursor ?? {x: 0, y: 0};
+    const {width, height} = this.size;
+    const to = stepPixel(event.key, event.shiftKey, from, width, height);
+    if (to === null) return;
+    event.preventDefault();
+    this.pixelCursor = to;
+    this.choose(this.pixel(to.x, to.y), how);
+  }
+
+  // Chooses the pixel at x, y, as a picture other than this one shows it (how: as choose takes
+  // it).
+  choosePixel(x, y, how) {
+    if (this.describe !== null) this.choose(this.pixel(x, y), how);
   }
 
   // The pixel under the pointer: beside a pinned selection, one line says which it is; with

@@ -80,10 +80,12 @@
 //                                                 colour: [red, green, blue, alpha], or null
 //                                                 outside the picture;
 //                                                 compare: {pictures: {width, height,
-//                                                 scaledDown, a, b, difference}, why: null},
-//                                                 the three ImageBitmaps handed over, drawn at
-//                                                 one scale on canvases of one size, width x
-//                                                 height pixels; or {pictures: null, why}
+//                                                 scaledDown, marked, a, b, difference}, why:
+//                                                 null}, the three ImageBitmaps handed over,
+//                                                 drawn at one scale on canvases of one size,
+//                                                 width x height pixels, marked: how many
+//                                                 pixels the difference picture marks; or
+//                                                 {pictures: null, why}
 //      {type: 'failed', id, message}              request id broke off (id null: init did);
 //                                                 this worker is spent
 'use strict';
@@ -562,6 +564,7 @@ async function comparePictures(comparison, a, b, maxPixels, failure) {
     for (const row of plan.rows) shown[row] = 1;
     const {box} = comparison.pixels;
     const across = Math.min(core.decoderRowsLimit, secondCore.decoderRowsLimit);
+    let marked = 0;
     for (let y = 0; y < height; y += 1) {
       const compared = box !== null && y >= box.top && y <= box.bottom;
       if (shown[y] === 0 && !compared) continue;
@@ -584,15 +587,15 @@ async function comparePictures(comparison, a, b, maxPixels, failure) {
         const [inA, inB] = pieces.map(({rgba, state}) => ({
           rgba: rgba.subarray(4 * (from - x), 4 * (to - x)),
           state: state.subarray(from - x, to - x)}));
-        markDifferences(mask, plan, starts, {y, rowCount: 1, x: from, count: to - from,
-                                             a: inA, b: inB});
+        marked += markDifferences(mask, plan, starts, {y, rowCount: 1, x: from,
+                                                       count: to - from, a: inA, b: inB});
       }
     }
     finishDifference(targets[2].data, mask);
     const [imageA, imageB, difference] = await Promise.all(targets.map((target) =>
       createImageBitmap(target)));
-    return {pictures: {width, height, scaledDown: plan.scaledDown, a: imageA, b: imageB,
-                       difference}, why: null};
+    return {pictures: {width, height, scaledDown: plan.scaledDown, marked, a: imageA,
+                       b: imageB, difference}, why: null};
   } finally {
     for (const decoder of decoders) decoder.decoderClose();
   }

@@ -274,6 +274,58 @@ export function watchWorkerEnds(page) {
   };
 }
 
+// Holds the page's workers where they reach the first line of the site's worker.js that holds
+// source, through a breakpoint (DevTools' Debugger) in each worker that runs now: work that
+// passes there waits, whatever the machine's speed, until its worker is ended or released.
+// paused resolves to the first worker that stops there (rejecting after 60 s); the others'
+// breakpoints are then removed, so that a worker that takes its place runs on. ended(worker)
+// resolves once that worker has ended, and rejects when it has not within 5 s. release()
+// lets every worker still held run on.
+export async function holdWorkersAt(page, source) {
+  const lines = fs.readFileSync(`${root}build-web/site/worker.js`, 'utf8').split('\n');
+  const lineNumber = lines.findIndex((line) => line.includes(source));
+  if (lineNumber < 0) throw new Error(`worker.js has no line with ${source}`);
+  const ended = new Set();
+  const endings = [];
+  page.on('workerdestroyed', (worker) => {
+    ended.add(worker);
+    for (const wait of endings) if (wait.worker === worker) wait.resolve();
+  });
+  let stopped;
+  const stopping = new Promise((resolve) => {
+    stopped = resolve;
+  });
+  const held = await Promise.all(page.workers().map(async (worker) => {
+    const {client} = worker;
+    client.once('Debugger.paused', () => stopped(worker));
+    await client.send('Debugger.enable');
+    const {breakpointId} = await client.send('Debugger.setBreakpointByUrl',
+                                             {urlRegex: '^blob:', lineNumber});
+    return {worker, client, breakpointId};
+  }));
+  const paused = within(60_000, stopping, `a worker at ${source}`).then(async (worker) => {
+    for (const other of held) {
+      if (other.worker !== worker && !ended.has(other.worker)) {
+        await other.client.send('Debugger.removeBreakpoint',
+                                {breakpointId: other.breakpointId}).catch(() => {});
+      }
+    }
+    return worker;
+  });
+  return {
+    paused,
+    ended: (worker) => within(5000, new Promise((resolve) => {
+      if (ended.has(worker)) resolve();
+      else endings.push({worker, resolve});
+    }), 'the held worker ended'),
+    async release() {
+      for (const {worker, client} of held) {
+        if (!ended.has(worker)) await client.send('Debugger.disable').catch(() => {});
+      }
+    },
+  };
+}
+
 // Runs fn in the page's picture decoder: in every worker that has decoded, since one the page
 // has just stopped may not have gone yet. Only decoders decode; a core worker never does.
 export async function inPictureWorker(page, fn) {

@@ -9,8 +9,8 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {desktopSession, inspectorSettled, inspected, openPage, pickToInspect, root, scratchDir,
-        sparseFile, trueColorHeader} from './browser.mjs';
+import {choosePixel, desktopSession, holdWorkersAt, inspectorSettled, inspected, openPage,
+        pickToInspect, root, scratchDir} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -23,7 +23,8 @@ const session = desktopSession(scratch, (started) => {
 
 // quillfen-compare's lines and exit status on two files.
 function nativeCompare(a, b) {
-  const run = spawnSync(`${root}build/quillfen-compare`, [a, b]);
+  const run = spawnSync(`${root}build/quillfen-compare`, [a, b], {timeout: 30_000});
+  if (run.error !== undefined) throw run.error;
   return {lines: run.stdout.toString().split('\n').filter((line) => line !== ''),
           status: run.status};
 }
@@ -247,6 +248,216 @@ describe('what differs', () => {
   });
 });
 
+describe('what a selected difference shows', () => {
+  // The inspector's panel, bytes views and captions, as rendered.
+  const panelShown = () => page.evaluate(() => ({
+    facts: document.querySelector('#facts').innerText,
+    offset: document.querySelector('#inspector').dataset.offset,
+    hexHidden: document.querySelector('#hex').hidden,
+    captionHidden: document.querySelector('#hex-caption').hidden,
+    hexBHidden: document.querySelector('#hex-b-box').hidden,
+    hexB: document.querySelector('#hex-b').textContent,
+    captionB: document.querySelector('#hex-b-caption').textContent}));
+  const nothingCompared = {offset: '', hexHidden: true, captionHidden: true, hexBHidden: true,
+                           hexB: '', captionB: ''};
+  const selectWith = async (key) => {
+    await page.keyboard.press(key);
+    await inspectorSettled(page);
+    await page.waitForFunction(() => !document.querySelector('#hex-b-box').hidden);
+    return panelShown();
+  };
+
+  test('a new or failed second file drops the difference selected, and B\'s bytes', async () => {
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal(await compareWith(page, suite('g/rgb16-565.bmp')), 'done');
+    const selected = await selectWith('p');
+    assert.match(selected.facts, /^Difference\s+18 of 18 \(from 1\): /);
+    assert.equal(selected.captionB, 'B, rgb16-565.bmp');
+    fs.writeFileSync(file('notes.txt'), 'not a bitmap\n');
+    assert.equal(await compareWith(page, file('notes.txt')), 'failed');
+    await inspectorSettled(page);
+    const failed = await panelShown();
+    assert.match(failed.facts, /^To inspect\s+point at the picture, pick a pixel by its x and y /);
+    assert.doesNotMatch(failed.facts, /Difference|rgb16-565/);
+    assert.deepEqual({...failed, facts: undefined}, {...nothingCompared, facts: undefined});
+    // The next comparison starts with nothing selected, and selects its own.
+    assert.equal(await compareWith(page, suite('pal8rle.bmp')), 'done');
+    assert.equal((await compared()).linked.length, 16);
+    assert.deepEqual({...await panelShown(), facts: undefined},
+                     {...nothingCompared, facts: undefined});
+    const next = await selectWith('n');
+    assert.match(next.facts, /^Difference\s+1 of 16 \(from 1\): /);
+    assert.equal(next.captionB, 'B, pal8rle.bmp');
+    // A new second file while a difference is selected: dropped as soon as it is picked.
+    await startComparing(page, suite('g/pal8.bmp'));
+    const replaced = await panelShown();
+    assert.doesNotMatch(replaced.facts, /Difference/);
+    assert.equal(replaced.hexBHidden, true);
+    assert.equal(await settled(page), 'done');
+  });
+
+  test('a pixel an RLE run sets: its own byte lit and named, in the run, as the core says',
+       async () => {
+         // pal8.bmp's index byte of pixel (10, 5), which pal8rle.bmp sets in an absolute run.
+         const changed = fs.readFileSync(suite('g/pal8.bmp'));
+         changed[8496] ^= 0x01;
+         fs.writeFileSync(file('pal8-changed.bmp'), changed);
+         await pickToInspect(page, suite('pal8rle.bmp'));
+         assert.equal(await compareWith(page, file('pal8-changed.bmp')), 'done');
+         const {linked} = await compared();
+         assert.equal(linked.at(-1), 'pixel (10, 5): #CC5533 (index 58) at 8,038 [3A] in the ' +
+                                     'absolute run at 8,026 vs #FF5533 (index 59) at 8,496 [3B]');
+         await selectWith('p');
+         const panel = await inspected(page);
+         assert.deepEqual([panel.x, panel.y, panel.offset, panel.bytes], ['10', '5', '8038', '3A']);
+         assert.deepEqual(await litHex('#hex'), ['3a']);
+         assert.deepEqual(await litHex('#hex-b'), ['3b']);
+         assert.ok(panel.facts.includes('\nA, pal8rle.bmp\n#CC5533 (index 58), at 8,038, 1 byte: ' +
+                                        '3A, in the absolute run at 8,026 Copy Copy\n'));
+         assert.ok(panel.facts.includes('\nB, pal8-changed.bmp\n#FF5533 (index 59), at 8,496, 1 ' +
+                                        'byte: 3B Copy Copy\n'));
+         // The report marks the items that print the byte that holds the pixel (as a byte and
+         // as a colour), not the run's first byte.
+         assert.deepEqual(panel.marks.map(({text}) => text), ['3A ', '0xCC5533 ']);
+       });
+});
+
+describe('the pixel in all three pictures', () => {
+  // Each picture's outline, relative to its canvas: [left, top, width, height], or null when
+  // hidden; and where the outline of pixel [x, y] belongs on the canvas of a 127-pixel-wide
+  // picture (inspector_views.js's outlineBox: rings of 2 x 3 px around it, kept inside).
+  const outlines = () => page.$$eval('.compare-mark', (all) => all.map((mark) => {
+    const canvas = mark.parentElement.querySelector('canvas').getBoundingClientRect();
+    const outline = mark.getBoundingClientRect();
+    return mark.hidden ? null : [outline.left - canvas.left, outline.top - canvas.top,
+                                 outline.width, outline.height].map(Math.round);
+  }));
+  const outlineOf = async ([x, y]) => {
+    const box = await (await page.$('#compare-a')).boundingBox();
+    const scale = box.width / 127;
+    const side = scale + 12;
+    const clamp = (value, high) => Math.round(Math.min(Math.max(value, 0), high));
+    return [clamp(x * scale - 6, box.width - side), clamp(y * scale - 6, box.height - side),
+            Math.round(side), Math.round(side)];
+  };
+  // All three outlines around pixel [x, y], to a screen pixel.
+  const outlinedAt = async (pixel) => {
+    const expected = await outlineOf(pixel);
+    const shown = await outlines();
+    assert.ok(shown.every((box) => box !== null && box.every((value, i) =>
+      Math.abs(value - expected[i]) <= 1)), `${JSON.stringify(shown)} around ${pixel}`);
+    assert.deepEqual(shown, [shown[0], shown[0], shown[0]]);
+  };
+  const fields = () => page.evaluate(() => [document.querySelector('#pixel-x').value,
+                                            document.querySelector('#pixel-y').value]);
+
+  test('chosen by the x and y fields, the arrow keys on a picture or a listed difference, ' +
+       'the pixel is outlined in all three', async () => {
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal(await compareWith(page, suite('g/rgb16-565.bmp')), 'done');
+    assert.deepEqual(await outlines(), [null, null, null]);
+    await choosePixel(page, 20, 30);
+    await outlinedAt([20, 30]);
+
+    // Tab from the list's last difference to the first picture, then the arrows.
+    await page.focus('#compare-list li:nth-child(20) button');
+    await page.keyboard.press('Tab');
+    const focused = () => page.evaluate(() => [
+      document.activeElement.querySelector('canvas')?.id ?? document.activeElement.id,
+      getComputedStyle(document.activeElement).outlineStyle]);
+    assert.deepEqual(await focused(), ['compare-a', 'solid']);
+    await page.keyboard.press('Tab');
+    await page.keyboard.press('Tab');
+    assert.deepEqual(await focused(), ['compare-difference', 'solid']);
+    await page.keyboard.down('Shift');
+    await page.keyboard.press('ArrowDown');
+    await page.keyboard.up('Shift');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['20', '40']);
+    await page.keyboard.press('ArrowLeft');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['19', '40']);
+    await outlinedAt([19, 40]);
+    const panel = await inspected(page);
+    assert.deepEqual([panel.x, panel.y, panel.focused], ['19', '40', 'DIV']);
+    // At the edge the keys stop.
+    await page.keyboard.down('Shift');
+    for (let i = 0; i < 3; i += 1) await page.keyboard.press('ArrowDown');
+    await page.keyboard.up('Shift');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['19', '63']);
+
+    // A listed pixel: outlined there; a listed field: no outline.
+    await page.click('#compare-list li:nth-child(11) button');
+    await inspectorSettled(page);
+    assert.match((await compared()).current, /^pixel \(3, 0\): /);
+    await outlinedAt([3, 0]);
+    // The arrows go on from the difference's pixel.
+    await page.$eval('#compare-b', (canvas) => canvas.parentElement.focus());
+    await page.keyboard.press('ArrowRight');
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['4', '0']);
+    await page.click('#compare-list li:nth-child(2) button');
+    await inspectorSettled(page);
+    assert.deepEqual(await outlines(), [null, null, null]);
+
+    // A click on a picture chooses its pixel.
+    const box = await (await page.$('#compare-b')).boundingBox();
+    // At whole screen pixels, which a click's coordinates are.
+    await page.mouse.click(Math.round(box.x + (7.5 * box.width) / 127),
+                           Math.round(box.y + (2.5 * box.height) / 64));
+    await inspectorSettled(page);
+    assert.deepEqual(await fields(), ['7', '2']);
+    await page.mouse.move(0, 0);
+    await outlinedAt([7, 2]);
+  });
+});
+
+describe('the difference picture against the core\'s count', () => {
+  const pictures = () => page.evaluate(() => [
+    document.querySelector('#compare-pictures').dataset.state,
+    document.querySelector('#compare-pictures-note').textContent]);
+
+  test('as many pixels marked as the core counts: shown as exact; otherwise said not to be',
+       async () => {
+         await pickToInspect(page, suite('rgb24.bmp'));
+         assert.equal(await compareWith(page, suite('g/rgb16-565.bmp')), 'done');
+         assert.equal((await compared()).pixels, '5212');
+         assert.deepEqual(await pictures(), ['shown', '127 × 64 pixels as the format defines ' +
+           'them; pixels the format leaves undefined are hatched. Point at a picture to see the ' +
+           'same pixel in all three; click one, or move the selected pixel with the arrow keys, ' +
+           'to select it in A.']);
+         // The comparing workers made to mark one pixel too many a row.
+         const changed = fs.readFileSync(suite('rgb24.bmp'));
+         changed[54 + 58 * 384 + 32] ^= 0x01;
+         fs.writeFileSync(file('rgb24-one.bmp'), changed);
+         const patched = async (on) => {
+           for (const worker of page.workers()) {
+             // The worker's script declares it as a global function.
+             await worker.evaluate((on) => {
+               if (typeof globalThis.markDifferences !== 'function') return;
+               globalThis.exactMarks ??= globalThis.markDifferences;
+               globalThis.markDifferences = on
+                 ? (...args) => globalThis.exactMarks(...args) + 1 : globalThis.exactMarks;
+             }, on).catch(() => {});
+           }
+         };
+         await patched(true);
+         try {
+           assert.equal(await compareWith(page, file('rgb24-one.bmp')), 'done');
+         } finally {
+           await patched(false);
+         }
+         assert.equal((await compared()).pixels, '1');
+         const [state, note] = await pictures();
+         assert.equal(state, 'inexact');
+         assert.ok(note.startsWith('The difference picture marks 2 pixels where the core counts ' +
+                                   '1: it is not exact. The list and the count of differing ' +
+                                   'pixels are the core\'s. 127 × 64 pixels'), note);
+         assert.equal(await page.$eval('#compare-pictures', (box) => box.hidden), false);
+       });
+});
+
 describe('failures and cancels', () => {
   test('a second file that is not a BMP fails, saying which and why', async () => {
     await pickToInspect(page, suite('g/pal8.bmp'));
@@ -260,28 +471,93 @@ describe('failures and cancels', () => {
       getComputedStyle(status).fontWeight), '600');
   });
 
+  test('pixels not compared are not counted, and the status says why', async () => {
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal(await compareWith(page, suite('q/rgb24jpeg.bmp')), 'done');
+    const shown = await compared();
+    assert.deepEqual([shown.verdict, shown.pixels], ['different', null]);
+    assert.equal(shown.lines.at(-2), 'pixels: not compared: B: an embedded JPEG is named, not ' +
+                                     'decoded');
+    assert.ok(shown.status.startsWith('rgb24.bmp against rgb24jpeg.bmp: different pictures; ' +
+                                      'the pixels were not compared (B: an embedded JPEG is ' +
+                                      'named, not decoded); 27 differences listed'),
+              shown.status);
+  });
+
+  test('a file dropped on the compare box with no first file says why nothing happened; with ' +
+       'one, it is compared', async () => {
+    const other = await openPage(session.browser, session.server.url, (opened) =>
+      opened.setViewport({width: 1280, height: 900}));
+    // Drops a file of bytes named name on the compare box.
+    const drop = (name, bytes) => other.evaluate((name, bytes) => {
+      const transfer = new DataTransfer();
+      transfer.items.add(new File([new Uint8Array(bytes)], name));
+      document.querySelector('#compare').dispatchEvent(new DragEvent('drop', {
+        dataTransfer: transfer, bubbles: true, cancelable: true}));
+    }, name, [...bytes]);
+    const pal8 = fs.readFileSync(suite('g/pal8.bmp'));
+    try {
+      await drop('second.bmp', pal8);
+      assert.deepEqual(await other.evaluate(() => [
+        document.body.dataset.compare, document.body.dataset.state,
+        document.querySelector('#compare-status').textContent]), [
+        'none', 'idle', 'second.bmp is not compared: there is no first file to compare it with ' +
+        'until a file\'s report is done. Choose a BMP file, let its report finish, then drop ' +
+        'second.bmp here again.']);
+      await pickToInspect(other, suite('g/pal8.bmp'));
+      await other.evaluate(() => {
+        window.compareStates = [];
+        new MutationObserver(() => window.compareStates.push(document.body.dataset.compare))
+            .observe(document.body, {attributeFilter: ['data-compare']});
+      });
+      await drop('second.bmp', pal8);
+      assert.equal(await settled(other), 'done');
+      assert.equal(await other.$eval('#compare-status', (status) => status.textContent),
+                   'pal8.bmp against second.bmp: identical bytes.');
+    } finally {
+      await other.close();
+    }
+  });
+
   test('a second file picked while a comparison runs takes its place; a new first file stops ' +
        'it', async () => {
-    // 120 MB to read whole before the core compares it: long enough to pick again meanwhile.
-    const slow = sparseFile(file('slow.bmp'), trueColorHeader(4000, 10000), 54 + 120e6);
     await pickToInspect(page, suite('rgb24.bmp'));
-    await startComparing(page, slow);
-    await (await page.$('input#compare-file')).uploadFile(suite('g/rgb16-565.bmp'));
-    assert.equal(await settled(page), 'done');
-    const shown = await compared();
-    assert.deepEqual(shown.lines, nativeCompare(suite('rgb24.bmp'),
-                                                suite('g/rgb16-565.bmp')).lines);
-    assert.match(shown.status, /^rgb24\.bmp against rgb16-565\.bmp: /);
-    // The first comparison never said it was done.
-    assert.deepEqual(await page.evaluate(() => window.compareStates),
-                     ['comparing', 'comparing', 'done']);
-    await startComparing(page, slow);
-    await pickToInspect(page, suite('g/pal8.bmp'));
-    const after = await compared();
-    assert.equal(after.state, 'none');
-    assert.deepEqual(after.lines, []);
-    await new Promise((resolve) => setTimeout(resolve, 500));
-    assert.equal((await compared()).state, 'none');
+    // The comparing worker, once it has compared: held before it compares again, so that the
+    // comparison under way cannot end before the next pick, however fast the machine.
+    assert.equal(await compareWith(page, suite('rgb24.bmp')), 'done');
+    let hold = await holdWorkersAt(page, 'const comparison = core.compareFiles(');
+    try {
+      await startComparing(page, suite('g/pal8.bmp'));
+      const comparing = await hold.paused;
+      await (await page.$('input#compare-file')).uploadFile(suite('g/rgb16-565.bmp'));
+      assert.equal(await settled(page), 'done');
+      // Its worker was ended, not left to run on unheard.
+      await hold.ended(comparing);
+      const shown = await compared();
+      assert.deepEqual(shown.lines, nativeCompare(suite('rgb24.bmp'),
+                                                  suite('g/rgb16-565.bmp')).lines);
+      assert.match(shown.status, /^rgb24\.bmp against rgb16-565\.bmp: /);
+      // The first comparison never said it was done.
+      assert.deepEqual(await page.evaluate(() => window.compareStates),
+                       ['comparing', 'comparing', 'done']);
+    } finally {
+      await hold.release();
+    }
+    hold = await holdWorkersAt(page, 'const comparison = core.compareFiles(');
+    try {
+      await startComparing(page, suite('g/pal8.bmp'));
+      const comparing = await hold.paused;
+      await pickToInspect(page, suite('g/pal8.bmp'));
+      await hold.ended(comparing);
+      const after = await compared();
+      assert.equal(after.state, 'none');
+      assert.deepEqual(after.lines, []);
+      // Cleared when the new file was picked, and again when its report was done.
+      assert.deepEqual(await page.evaluate(() => window.compareStates),
+                       ['comparing', 'none', 'none']);
+    } finally {
+      await hold.release();
+    }
   });
 });
 

@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import {describe, test} from 'node:test';
 
-import {finishDifference, kBright, markDifferences,
+import {finishDifference, kBright, markDifferences, markPixel,
         markStarts} from '../../../web/compare_paint.js';
 import {canvasPlan} from '../../../web/paint.js';
 
@@ -82,6 +82,23 @@ describe('what differs', () => {
                  1);
     const marked = markedAt(mask, plan);
     assert.deepEqual([marked[0], marked[marked.length - 1]], [[8, 16], [15, 23]]);
+  });
+});
+
+describe('pixels marked as the core finds them', () => {
+  test('one pixel marks its block, and the one that shows it when scaled down', () => {
+    const plan = canvasPlan(3, 2);
+    const starts = {columns: markStarts(plan.columns, 3), rows: markStarts(plan.rows, 2)};
+    const mask = new Uint8Array(plan.width * plan.height);
+    markPixel(mask, plan, starts, 2, 1);
+    const marked = markedAt(mask, plan);
+    assert.equal(marked.length, 64);
+    assert.deepEqual([marked[0], marked[63]], [[16, 8], [23, 15]]);
+    const wide = canvasPlan(3200, 1);
+    const wideMask = new Uint8Array(wide.width * wide.height);
+    markPixel(wideMask, wide, {columns: markStarts(wide.columns, 3200),
+                               rows: markStarts(wide.rows, 1)}, 3198, 0);
+    assert.deepEqual(markedAt(wideMask, wide), [[1599, 0]]);
   });
 });
 

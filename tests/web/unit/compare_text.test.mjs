@@ -4,9 +4,10 @@ import assert from 'node:assert/strict';
 import {describe, test} from 'node:test';
 
 import {comparedText, differenceFacts, differenceList, differencePixel, differenceSaid,
-        differencesOf, sideBytes, stepDifference, verdictWords} from '../../../web/compare_text.js';
+        differencesOf, differingPixels, pictureMismatch, sideBytes, stepDifference,
+        verdictWords} from '../../../web/compare_text.js';
 import {factsText} from '../../../web/panel_text.js';
-import {identical, notBitmap, rgbAgainst565, samePicture,
+import {identical, notBitmap, rgbAgainst565, runAgainstStored, samePicture,
         skippedAgainstStored} from './comparisons.mjs';
 
 // The list as [line, kind and the member's name or place] pairs, for whole comparisons.
@@ -66,6 +67,25 @@ describe('the lines that are differences', () => {
          }
        });
 
+  test('lines are linked as the core links them, not by where they are', () => {
+    // A line of a kind not known here, one the core links to nothing and one that names a
+    // member the answer does not hold are plain lines; the rest keep their members.
+    const links = [...skippedAgainstStored.links];
+    links[1] = {kind: 'row', index: 0};
+    links[2] = null;
+    links[3] = {kind: 'field', index: 99};
+    links[4] = {kind: 'constructor', index: 0};
+    const list = kinds({...skippedAgainstStored, links});
+    assert.deepEqual(list.slice(1, 6).map(([, kind]) => kind),
+                     [null, null, null, null, '0 field biClrUsed']);
+    // Moved lines keep their members.
+    const swapped = {...samePicture, lines: [...samePicture.lines].reverse(),
+                     links: [...samePicture.links].reverse()};
+    assert.deepEqual(kinds(swapped).map(([, kind]) => kind),
+                     [null, null, '0 field biSizeImage', '1 field biCompression', '2 field bfSize',
+                      null]);
+  });
+
   test('identical files and a file that is not a BMP have no difference to select', () => {
     assert.deepEqual(kinds(identical), [['bytes: identical, 9,254 bytes', null],
                                         ['verdict: identical bytes', null]]);
@@ -100,12 +120,19 @@ describe('a difference in each file', () => {
     const skipped = all[21];
     assert.deepEqual([sideBytes(skipped, 'a'), sideBytes(skipped, 'b')],
                      [{offset: '6562', count: 4}, {offset: '6465', count: 1}]);
-    // An entry past one table, a pixel no byte holds.
+    // A pixel an absolute run sets: its own index byte, not the run.
+    const run = differences(runAgainstStored).at(-1);
+    assert.equal(run.kind, 'pixel');
+    assert.deepEqual([sideBytes(run, 'a'), sideBytes(run, 'b')],
+                     [{offset: '8038', count: 1}, {offset: '8496', count: 1}]);
+    // An entry past one table, a pixel no byte holds, whether a command names it or not.
     const past = {...entry, entry: {...entry.entry, b: null}};
     assert.equal(sideBytes(past, 'b'), null);
     const nowhere = {...skipped, pixel: {...skipped.pixel, a: {...skipped.pixel.a, command: null,
                                                                data: null}}};
     assert.equal(sideBytes(nowhere, 'a'), null);
+    const unheld = {...run, pixel: {...run.pixel, a: {...run.pixel.a, data: null}}};
+    assert.equal(sideBytes(unheld, 'a'), null);
   });
 
   test('the panel says which difference it is, and each side', () => {
@@ -128,6 +155,19 @@ describe('a difference in each file', () => {
                    .slice(1).join('\n'), [
       'A, one.bmp: no colour (skipped), the delta at 6,562, 4 bytes: 00 02 12 00',
       'B, two.bmp: #FFFFFF (index 251), at 6,465, 1 byte: FB'].join('\n'));
+    // A pixel set by an RLE command: its own byte, in the command, as the core's line says.
+    const [, run] = factsText(differenceFacts(item(runAgainstStored, 3), 4, names)).split('\n');
+    assert.equal(run, 'A, one.bmp: #CC5533 (index 58), at 8,038, 1 byte: 3A, in the absolute ' +
+                      'run at 8,026');
+    assert.ok(differencesOf(differenceList(runAgainstStored))[3].text.endsWith(
+      '#CC5533 (index 58) at 8,038 [3A] in the absolute run at 8,026 vs #FF5533 (index 59) at ' +
+      '8,496 [3B]'));
+    assert.equal(factsText(differenceFacts(item(runAgainstStored, 3), 4, names)).split('\n')[2],
+                 'B, two.bmp: #FF5533 (index 59), at 8,496, 1 byte: 3B');
+    const unheld = item(runAgainstStored, 3);
+    unheld.difference.pixel.a = {...unheld.difference.pixel.a, data: null};
+    assert.equal(factsText(differenceFacts(unheld, 4, names)).split('\n')[1],
+                 'A, one.bmp: #CC5533 (index 58), at none');
     const translucent = item(rgbAgainst565, 9);
     translucent.difference.pixel.a.rgba = [1, 2, 3, 128];
     assert.match(factsText(differenceFacts(translucent, 18, names)),
@@ -150,17 +190,53 @@ describe('the status line and the keys', () => {
     const undecoded = {...samePicture, pixels: {...samePicture.pixels, compared: false}};
     assert.match(comparedText(undecoded, names).said,
                  /: same picture, different bytes; the pixels were not compared; 3 differences/);
+    const embedded = {...samePicture, pixels: {...undecoded.pixels,
+                                               problemB: 'an embedded JPEG is named, not decoded'}};
+    assert.ok(comparedText(embedded, names).said.includes('; the pixels were not compared (B: ' +
+                                                          'an embedded JPEG is named, not ' +
+                                                          'decoded); 3 differences'));
+    const both = {...samePicture, pixels: {...embedded.pixels, problemA: 'a broken header'}};
+    assert.ok(comparedText(both, names).said.includes('; the pixels were not compared (A: a ' +
+                                                      'broken header; B: an embedded JPEG is ' +
+                                                      'named, not decoded); 3 differences'));
     assert.deepEqual(comparedText(rgbAgainst565, names).said.split('; ').slice(1),
                      ['5,212 pixels of 8,128 differ',
                       '18 differences listed, n and p go from one to the next.']);
     const onePixel = {...samePicture, pixels: {...samePicture.pixels, count: '1'}};
     assert.match(comparedText(onePixel, names).said, /; 1 pixel of 8,128 differ; 3 differences/);
+    const kept = (line, i) => i < 2 || i > 3;
     const oneField = {...samePicture, fields: samePicture.fields.slice(0, 1),
-                      lines: samePicture.lines.filter((line, i) => i < 2 || i > 3)};
+                      lines: samePicture.lines.filter(kept), links: samePicture.links.filter(kept)};
     assert.match(comparedText(oneField, names).said, /; 1 difference listed/);
-    assert.equal(verdictWords(rgbAgainst565), 'different pictures');
-    assert.equal(verdictWords({lines: ['something else']}), 'something else');
+    assert.deepEqual([rgbAgainst565, samePicture, identical].map(verdictWords),
+                     ['different pictures', 'same picture, different bytes', 'identical bytes']);
+    assert.equal(verdictWords({verdict: 'something new'}), 'something new');
   });
+
+  test('how many pixels differ: none for identical files, nothing said when not compared', () => {
+    assert.equal(differingPixels(rgbAgainst565), '5212');
+    assert.equal(differingPixels(samePicture), '0');
+    assert.equal(differingPixels(identical), '0');
+    const undecoded = {...rgbAgainst565, pixels: {...rgbAgainst565.pixels, compared: false}};
+    assert.equal(differingPixels(undecoded), null);
+  });
+
+  test('a difference picture that marks another count than the core\'s is said not exact',
+       () => {
+         assert.equal(pictureMismatch(5212, rgbAgainst565.pixels), null);
+         assert.equal(pictureMismatch(0, samePicture.pixels), null);
+         assert.equal(pictureMismatch(5213, rgbAgainst565.pixels),
+                      'The difference picture marks 5,213 pixels where the core counts 5,212: ' +
+                      'it is not exact. The list and the count of differing pixels are the ' +
+                      'core\'s.');
+         assert.match(pictureMismatch(1, samePicture.pixels),
+                      /^The difference picture marks 1 pixel where the core counts 0: /);
+         // Counts past 2^53 compare exactly.
+         const huge = {...rgbAgainst565.pixels, count: '9007199254740993'};
+         assert.match(pictureMismatch(2 ** 53, huge), /counts 9,007,199,254,740,993: it is not/);
+         assert.match(pictureMismatch(0, identical.pixels),
+                      /^The difference picture marks 0 pixels where the core did not compare /);
+       });
 
   test('a file the core refuses says which and why', () => {
     assert.deepEqual(comparedText(notBitmap, names), {
