@@ -274,18 +274,35 @@ export function watchWorkerEnds(page) {
   };
 }
 
-// Runs fn in the page's picture decoder: in every worker that has decoded, since one the page
-// has just stopped may not have gone yet. Only decoders decode; a core worker never does.
-export async function inPictureWorker(page, fn) {
-  let found = 0;
-  for (const worker of page.workers()) {
-    const busy = await worker.evaluate(() => decoding !== null).catch(() => false);
-    if (busy) {
-      found += 1;
-      await worker.evaluate(fn).catch(() => {});
+// Runs fn(...args) in the page's picture decoder, the worker that holds no core, once the
+// page has one; resolves to the workers it ran in. Only decoders decode; a core worker never
+// does.
+export async function inPictureDecoder(page, fn, ...args) {
+  for (const started = Date.now(); Date.now() - started < 60_000;) {
+    const decoders = [];
+    for (const worker of page.workers()) {
+      if (await worker.evaluate(isCore).catch(() => true)) continue;
+      await worker.evaluate(fn, ...args);
+      decoders.push(worker);
     }
+    if (decoders.length > 0) return decoders;
+    await new Promise((resolve) => setTimeout(resolve, 100));
   }
-  if (found === 0) throw new Error('no picture decoder at work');
+  throw new Error('no picture decoder within 60 s');
+}
+
+// Resolves once the page has ended every one of workers.
+export function workersGone(page, workers) {
+  return within(60_000, new Promise((resolve) => {
+    const check = () => {
+      if (!page.workers().some((worker) => workers.includes(worker))) {
+        page.off('workerdestroyed', check);
+        resolve();
+      }
+    };
+    page.on('workerdestroyed', check);
+    check();
+  }), 'the workers ended');
 }
 
 // ---- the inspector
