@@ -715,7 +715,10 @@ onmessage = ({data}) => {
   if (data.type === 'cancel') {
     if (waiting.has(data.id)) cancelled.add(data.id);
   } else if (data.type === 'decode') {
-    decode(data);
+    // A decode that throws fails its request: the page never waits on it.
+    decode(data).catch((error) => {
+      postMessage({type: 'failed', id: data.id, message: String(error?.message ?? error)});
+    });
   } else if (data.type === 'colour') {
     colour(data);
   } else {

@@ -253,7 +253,8 @@ export async function workerKinds(page, expected = ['core', 'core', 'core', 'pic
 }
 
 // Counts the workers the page ends from now on; ended(n) resolves once n have ended, and
-// rejects when they have not within 5 s.
+// rejects when they have not within 60 s, as long as the page's own waits: a worker's end is
+// heard some time after the page ends it, the longer the busier the machine.
 export function watchWorkerEnds(page) {
   let ends = 0;
   const waiting = [];
@@ -263,7 +264,7 @@ export function watchWorkerEnds(page) {
   });
   return {
     ended(count) {
-      return within(5000, new Promise((resolve) => {
+      return within(60_000, new Promise((resolve) => {
         if (ends >= count) resolve();
         else waiting.push({count, resolve});
       }), `${count} workers ended (${ends} have)`);
@@ -326,18 +327,35 @@ export async function holdWorkersAt(page, source) {
   };
 }
 
-// Runs fn in the page's picture decoder: in every worker that has decoded, since one the page
-// has just stopped may not have gone yet. Only decoders decode; a core worker never does.
-export async function inPictureWorker(page, fn) {
-  let found = 0;
-  for (const worker of page.workers()) {
-    const busy = await worker.evaluate(() => decoding !== null).catch(() => false);
-    if (busy) {
-      found += 1;
-      await worker.evaluate(fn).catch(() => {});
+// Runs fn(...args) in the page's picture decoder, the worker that holds no core, once the
+// page has one; resolves to the workers it ran in. Only decoders decode; a core worker never
+// does.
+export async function inPictureDecoder(page, fn, ...args) {
+  for (const started = Date.now(); Date.now() - started < 60_000;) {
+    const decoders = [];
+    for (const worker of page.workers()) {
+      if (await worker.evaluate(isCore).catch(() => true)) continue;
+      await worker.evaluate(fn, ...args);
+      decoders.push(worker);
     }
+    if (decoders.length > 0) return decoders;
+    await new Promise((resolve) => setTimeout(resolve, 100));
   }
-  if (found === 0) throw new Error('no picture decoder at work');
+  throw new Error('no picture decoder within 60 s');
+}
+
+// Resolves once the page has ended every one of workers.
+export function workersGone(page, workers) {
+  return within(60_000, new Promise((resolve) => {
+    const check = () => {
+      if (!page.workers().some((worker) => workers.includes(worker))) {
+        page.off('workerdestroyed', check);
+        resolve();
+      }
+    };
+    page.on('workerdestroyed', check);
+    check();
+  }), 'the workers ended');
 }
 
 // ---- the inspector

@@ -8,9 +8,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {browserMemory, inPictureWorker, nativeReport, nativeReportStart, openPage, peakDuring,
+import {browserMemory, inPictureDecoder, nativeReport, nativeReportStart, openPage, peakDuring,
         pick, root, scratchDir, serveSite, settle, sparseFile, start, startSession, state, text,
-        trueColorFile, trueColorHeader, watchWorkerEnds, workerKinds} from './browser.mjs';
+        trueColorFile, trueColorHeader, watchWorkerEnds, workerKinds, workersGone} from './browser.mjs';
 
 const scratch = scratchDir();
 const sample = path.join(root, 'samples/sample.bmp');
@@ -130,17 +130,34 @@ describe('the picture', () => {
     fs.rmSync(sparse);
   });
 
-  test('a decoder that dies leaves a note, and the page goes on', async () => {
-    // Large enough to take a while to decode: the decoder dies in the middle.
-    const picture = trueColorFile(file('decoded.bmp'), 5000, 5000);
-    await pick(page, picture);
-    await page.waitForFunction(() => document.body.dataset.picture === 'decoding');
-    await inPictureWorker(page, () => setTimeout(() => {
-      throw new Error('out of memory');
-    }));
-    await page.waitForFunction(() => document.body.dataset.picture === 'undecodable');
-    assert.match(await text(page, '#picture-note'),
-                 /^The picture could not be decoded: its decoder stopped \(.*out of memory\)\.$/);
+  test('a decoder that dies or fails leaves a note, and the page goes on', async () => {
+    const note = /^The picture could not be decoded: its decoder stopped \(.*out of memory\)\.$/;
+    // The decoder dies as it begins to decode: its first step throws where nothing catches it,
+    // and never ends.
+    const dying = await inPictureDecoder(page, () => {
+      globalThis.createImageBitmap = () => {
+        setTimeout(() => {
+          throw new Error('out of memory');
+        });
+        return new Promise(() => {});
+      };
+    });
+    assert.equal(await pick(page, trueColorFile(file('decoded.bmp'), 64, 64)), 'done');
+    assert.equal(await settledPicture(), 'undecodable');
+    assert.match(await text(page, '#picture-note'), note);
+    // A fresh decoder takes its place. It decodes the file, then fails to draw it, either way.
+    await workersGone(page, dying);
+    await inPictureDecoder(page, () => {
+      const decode = createImageBitmap;
+      let calls = 0;
+      globalThis.createImageBitmap = (...args) => {
+        calls += 1;
+        return calls === 1 ? decode(...args) : Promise.reject(new Error('out of memory'));
+      };
+    });
+    assert.equal(await pick(page, trueColorFile(file('drawn.bmp'), 64, 64)), 'done');
+    assert.equal(await settledPicture(), 'undecodable');
+    assert.match(await text(page, '#picture-note'), note);
     assert.equal(await pick(page, trueColorFile(file('next.bmp'), 4, 4)), 'done');
     assert.equal(await settledPicture(), 'shown');
   });
@@ -177,9 +194,30 @@ describe('runs that stop', () => {
   test('a file picked while a report runs gets its own report, and the old run stops',
        async () => {
     await start(page, slow);
-    await page.waitForFunction(() => document.querySelector('#report').textContent.length > 0);
     const ended = workerEnds.count;
-    assert.equal(await pick(page, sample), 'done');
+    // Picked in the page as the run's first text shows, in the same task: the run cannot have
+    // ended in between, however quick it is.
+    const picked = await page.evaluate((bytes, name) => new Promise((resolve) => {
+      const report = document.querySelector('#report');
+      const pickNow = () => {
+        if (document.body.dataset.state !== 'working') return resolve(false);
+        if (report.textContent.length === 0) return false;
+        watcher.disconnect();
+        window.states.splice(0);
+        const files = new DataTransfer();
+        files.items.add(new File([new Uint8Array(bytes)], name));
+        const input = document.querySelector('#file');
+        input.files = files.files;
+        input.dispatchEvent(new Event('change'));
+        return resolve(true);
+      };
+      const watcher = new MutationObserver(pickNow);
+      watcher.observe(document.body, {attributeFilter: ['data-state'], childList: true,
+                                      characterData: true, subtree: true});
+      pickNow();
+    }), [...fs.readFileSync(sample)], path.basename(sample));
+    assert.ok(picked, 'the run ended before it showed any text');
+    assert.equal(await settle(page), 'done');
     await workerEnds.ended(ended + 1);
     assert.equal(await text(page, '#report'), nativeReport(sample).text);
     const bytes = Buffer.byteLength(nativeReport(sample).text).toLocaleString('en');
