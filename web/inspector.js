@@ -196,15 +196,17 @@ export class Inspector {
   // browser decoded.
   pixel(x, y, origin) {
     return async (signal) => {
-      const colour = this.picture.colourAt(x, y, signal);
       // Each reads the header its own way, and may find a picture that has no such pixel.
       const unless = (error) => {
         if (error instanceof RangeError) return null;
         throw error;
       };
-      const [decoded, pixel] = await Promise.all([
+      // Asked together, so that a newer choice's abort, which rejects all three, is handled
+      // once here and never left unhandled on one of them.
+      const [decoded, pixel, colour] = await Promise.all([
         this.ask({question: 'decoded', x, y}, signal).catch(unless),
-        this.ask({question: 'pixel', x, y}, signal).catch(unless)]);
+        this.ask({question: 'pixel', x, y}, signal).catch(unless),
+        this.picture.colourAt(x, y, signal)]);
       if (decoded === null && pixel === null) {
         throw new RangeError(`the picture has no pixel x ${count(x)}, y ${count(y)}`);
       }
@@ -218,7 +220,7 @@ export class Inspector {
       const entry = index === null || !this.describe.table.listed ? null
         : await this.entry(index, signal);
       return {selection, details: {pixel, decoded, commandByte, stored, entry,
-                                   colour: await colour,
+                                   colour,
                                    browserCannot: this.picture.browserDecodes === false}};
     };
   }
