@@ -1,16 +1,17 @@
 // The decoder in the page, in Chromium, read from what is rendered: pictures the browser cannot
 // decode drawn by Quillfen with their undefined pixels hatched (the canvas's pixels and the
-// screen's), the format's picture asked for, the format's colour beside the browser's, RLE
-// pixels traced to the commands that set or skipped them (worked out here from the file's own
-// bytes), and the map strip over the bytes view, by pointer and by keyboard.
+// screen's), the format's picture asked for, the format's colour beside the browser's and
+// however a pixel is selected, RLE pixels traced to the commands that set or skipped them
+// (worked out here from the file's own bytes), and the map strip over the bytes view, by
+// pointer and by keyboard.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
 import {bitmapHeader, headerOf, rleCommands} from './bitmaps.mjs';
-import {bitmapFile, choosePixel, desktopSession, goToOffset, inspected, inspectorSettled,
-        nativeReport, pickToInspect, root, scratchDir} from './browser.mjs';
+import {bitmapFile, choosePixel, clickText, desktopSession, goToOffset, inspected,
+        inspectorSettled, nativeReport, pickToInspect, root, scratchDir} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -244,6 +245,51 @@ describe('the format\'s colour beside the browser\'s', () => {
     const swatches = await page.$$eval('#facts .swatch', (all) => all.slice(0, 2).map((swatch) =>
       getComputedStyle(swatch).backgroundColor));
     assert.deepEqual(swatches, ['rgb(96, 80, 224)', 'rgb(96, 80, 224)']);
+  });
+});
+
+describe('the format\'s colour of a pixel', () => {
+  test('is given however the pixel is selected: picture, its keys, the report\'s items and ' +
+       'keys, the x and y fields, an offset', async () => {
+    // 24 bits, 127 × 64, rows bottom-up of 384 bytes from 54: blue, green, red.
+    const bmp = suite('rgb24.bmp');
+    const bytes = fs.readFileSync(bmp);
+    const offsetOf = (x, y) => 54 + (63 - y) * 384 + 3 * x;
+    const colourAt = (x, y) => colourOf([...bytes.subarray(offsetOf(x, y), offsetOf(x, y) + 3)]
+                                          .reverse());
+    const selected = async (x, y, how) => {
+      const shown = await inspected(page);
+      assert.deepEqual([shown.x, shown.y], [String(x), String(y)], how);
+      assert.equal(await formatColour(), colourAt(x, y), how);
+      assert.match(shown.facts, new RegExp(`^Format colour\n${colourAt(x, y)}$`, 'm'), how);
+      return shown;
+    };
+    await pickToInspect(page, bmp);
+    await page.waitForFunction(() => document.body.dataset.picture === 'shown');
+    const box = await (await page.$('#picture')).boundingBox();
+    const scale = Math.min(box.width / 127, box.height / 64);
+    await page.mouse.click(box.x + (box.width - 127 * scale) / 2 + 100.5 * scale,
+                           box.y + (box.height - 64 * scale) / 2 + 15.5 * scale);
+    await inspectorSettled(page);
+    await selected(100, 15, 'a click on the picture');
+    await page.focus('#picture-frame');
+    await page.keyboard.press('ArrowLeft');
+    await inspectorSettled(page);
+    await selected(99, 15, 'ArrowLeft on the picture');
+    await page.focus('#report');
+    await page.keyboard.press('ArrowRight');
+    await inspectorSettled(page);
+    await selected(100, 15, 'ArrowRight in the report');
+    await page.keyboard.press('End');
+    await inspectorSettled(page);
+    const {marks: [mark]} = await selected(126, 15, 'End in the report');
+    // Three items of 14 characters to the left of the row's last.
+    await clickText(page, mark.line, mark.column - 3 * 14 + 2);
+    await selected(123, 15, 'a click on a report item');
+    await choosePixel(page, 5, 7);
+    await selected(5, 7, 'the x and y fields');
+    await goToOffset(page, String(offsetOf(9, 20) + 1));
+    await selected(9, 20, 'an offset inside the pixel');
   });
 });
 
