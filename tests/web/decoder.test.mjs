@@ -159,6 +159,26 @@ describe('a picture the browser cannot decode', () => {
                  /^Format colour\nnone: its bytes, from offset 408, pass the end of the file \(410 bytes\)$/m);
   });
 
+  test('the choice of whose picture is drawn shows Quillfen\'s, the browser\'s disabled, and ' +
+       'the next file is drawn as asked', async () => {
+    const choice = () => page.$$eval('#picture-source input', (inputs) => Object.fromEntries(
+      inputs.map((input) => [input.value, {checked: input.checked,
+                                           disabled: input.matches(':disabled')}])));
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal((await picture()).source, 'browser');
+    assert.deepEqual(await choice(), {browser: {checked: true, disabled: false},
+                                      quillfen: {checked: false, disabled: false}});
+    await pickToInspect(page, cutTopDown());
+    assert.deepEqual([(await picture()).state, (await picture()).source], ['shown', 'quillfen']);
+    assert.deepEqual(await choice(), {browser: {checked: false, disabled: true},
+                                      quillfen: {checked: true, disabled: false}});
+    // What was asked for holds: the browser's picture, where it can draw one.
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal((await picture()).source, 'browser');
+    assert.deepEqual(await choice(), {browser: {checked: true, disabled: false},
+                                      quillfen: {checked: false, disabled: false}});
+  });
+
   test('a large one is scaled to 1,600 pixels, decoded off the page\'s thread', async () => {
     // Cut after 1,500 of its 3,000 rows of 12,000 bytes.
     const whole = fs.readFileSync(bitmapFile(file('large.bmp'), 24, 4000, 3000));
