@@ -1,8 +1,8 @@
 // The inspector panel's text for a selection: a pure function of the core's answers.
 
 // Facts are [label, value] pairs; a value is a string, or a list of parts: strings,
-// {copy, shown} (an offset or byte string the panel lets people copy: copy is what is copied,
-// shown what is shown, when it differs) and {swatch: '#RRGGBB'}.
+// {copy, shown} (an offset the panel lets people copy: copy its plain digits, shown as it is
+// shown), {copy} (a byte string to copy) and {swatch: '#RRGGBB'}.
 // Every row, item, entry and byte number says what it counts from: rows, items, entries,
 // bytes, x and y from 0; report lines from 1, as sed counts them.
 
