@@ -398,9 +398,9 @@ describe('the map strip', () => {
        async () => {
     await pickToInspect(page, suite('g/pal8v5.bmp'));
     await goToOffset(page, '70');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbV5CSType: a field of the info header\nRegion\n70 \(0x46\), 4 bytes Copy\nValue\nsRGB: LCS_sRGB$/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbV5CSType: a field of the info header\nRegion\n70 \(0x46\), 4 bytes Copy offset\nValue\nsRGB: LCS_sRGB$/m);
     await goToOffset(page, '123');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbV5Intent: a field of the info header\nRegion\n122 \(0x7A\), 4 bytes Copy\nValue\n4: LCS_GM_IMAGES$/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbV5Intent: a field of the info header\nRegion\n122 \(0x7A\), 4 bytes Copy offset\nValue\n4: LCS_GM_IMAGES$/m);
     const {first, count} = await hexRange();
     assert.deepEqual([first, count], [64, 112]);
     const regions = await strip();
@@ -436,7 +436,7 @@ describe('the map strip', () => {
     await inspectorSettled(page);
     let shown = await inspected(page);
     assert.deepEqual([shown.offset, shown.bytes], ['54', '00 00 00 00']);
-    assert.match(shown.facts, /^In the file's map\nbV5RedMask: a field of the info header\nRegion\n54 \(0x36\), 4 bytes Copy\nValue\n0x00000000: no bits\nStored bytes\n00 00 00 00 Copy$/m);
+    assert.match(shown.facts, /^In the file's map\nbV5RedMask: a field of the info header\nRegion\n54 \(0x36\), 4 bytes Copy offset\nValue\n0x00000000: no bits\nStored bytes\n00 00 00 00 Copy bytes$/m);
     assert.deepEqual(await litBytes(), ['00', '00', '00', '00']);
     assert.equal((await strip()).find(({selected}) => selected).label.split(':')[0],
                  'bV5RedMask');
@@ -459,18 +459,18 @@ describe('the map strip', () => {
        async () => {
     await pickToInspect(page, suite('g/rgb16-565.bmp'));
     await goToOffset(page, '56');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbiRedMask: a colour mask after the info header\nRegion\n54 \(0x36\), 4 bytes Copy\nValue\n0x0000F800: 5 bits from bit 11$/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbiRedMask: a colour mask after the info header\nRegion\n54 \(0x36\), 4 bytes Copy offset\nValue\n0x0000F800: 5 bits from bit 11$/m);
 
     await pickToInspect(page, suite('g/pal8os2.bmp'));
     await goToOffset(page, '20');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbcHeight: a field of the info header\nRegion\n20 \(0x14\), 2 bytes Copy\nValue\n64/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbcHeight: a field of the info header\nRegion\n20 \(0x14\), 2 bytes Copy offset\nValue\n64/m);
 
     const bytes = fs.readFileSync(suite('pal8rle.bmp'));
     await pickToInspect(page, suite('pal8rle.bmp'));
     await goToOffset(page, '8660');
     const shown = await inspected(page);
     assert.deepEqual([shown.offset, shown.bytes], ['8656', hexOf(bytes.subarray(8656, 8682))]);
-    assert.match(shown.facts, /^Offset\n8,660 \(0x21D4\) Copy\n/);
-    assert.match(shown.facts, /^In the file's map\nabsolute run of 24: an RLE absolute run\nRegion\n8,656 \(0x21D0\), 26 bytes Copy\nSets pixels\nx 0 to 23, y 0 \(from 0\)$/m);
+    assert.match(shown.facts, /^Offset\n8,660 \(0x21D4\) Copy offset\n/);
+    assert.match(shown.facts, /^In the file's map\nabsolute run of 24: an RLE absolute run\nRegion\n8,656 \(0x21D0\), 26 bytes Copy offset\nSets pixels\nx 0 to 23, y 0 \(from 0\)$/m);
   });
 });
