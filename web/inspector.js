@@ -221,15 +221,12 @@ export class Inspector {
   // browser decoded.
   pixel(x, y, origin) {
     return async (signal) => {
-      const colour = this.picture.colourAt(x, y, signal);
-      // Each reads the header its own way, and may find a picture that has no such pixel.
-      const unless = (error) => {
-        if (error instanceof RangeError) return null;
-        throw error;
-      };
-      const [decoded, pixel] = await Promise.all([
-        this.ask({question: 'decoded', x, y}, signal).catch(unless),
-        this.ask({question: 'pixel', x, y}, signal).catch(unless)]);
+      // Asked together, so that a newer choice's abort, which rejects all three, is handled
+      // once here and never left unhandled on one of them.
+      const [decoded, pixel, colour] = await Promise.all([
+        this.ask({question: 'decoded', x, y}, signal).catch(unlessRefused),
+        this.ask({question: 'pixel', x, y}, signal).catch(unlessRefused),
+        this.picture.colourAt(x, y, signal)]);
       if (decoded === null && pixel === null) {
         throw new RangeError(`the picture has no pixel x ${count(x)}, y ${count(y)}`);
       }
@@ -243,7 +240,7 @@ export class Inspector {
       const entry = index === null || !this.describe.table.listed ? null
         : await this.entry(index, signal);
       return {selection, details: {pixel, decoded, commandByte, stored, entry,
-                                   colour: await colour,
+                                   colour,
                                    browserCannot: this.picture.browserDecodes === false}};
     };
   }
@@ -315,6 +312,7 @@ export class Inspector {
           const byte = await this.ask({question: 'byte', offset: target.place.offset}, signal);
           const selection = itemSelection(target, byte);
           return {selection, details: {place: target, byte,
+                                       ...await this.itemColours(byte.what, signal),
                                        ...await this.mapped(selection, signal)}};
         }
         case 'field': {
@@ -363,6 +361,17 @@ export class Inspector {
       found.details.stored ??= await this.bytesOf(found.selection, signal);
       return found;
     };
+  }
+
+  // The colours of the one pixel an item reads (the core's answer to what its byte is), as
+  // for the pixel chosen itself: {decoded, colour, browserCannot}; none for an item of
+  // several pixels or of none.
+  async itemColours(what, signal) {
+    if (what.kind !== 'pixel' || what.count !== 1) return {};
+    const [decoded, colour] = await Promise.all([
+      this.ask({question: 'decoded', x: what.x, y: what.y}, signal).catch(unlessRefused),
+      this.picture.colourAt(what.x, what.y, signal)]);
+    return {decoded, colour, browserCannot: this.picture.browserDecodes === false};
   }
 
   // The selection's bytes and the region of the file's map its first byte is in.
@@ -724,6 +733,13 @@ export class Inspector {
     this.panel.show([[label, text]]);
   }
 }
+
+// The report's and the decoder's answers about a pixel each read the header their own way, and
+// either may find a picture that has no such pixel: null then.
+const unlessRefused = (error) => {
+  if (error instanceof RangeError) return null;
+  throw error;
+};
 
 // The selected pixel's colour as the format defines it, #RRGGBB; '' when no pixel is selected
 // or the format defines none.

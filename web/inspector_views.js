@@ -53,7 +53,7 @@ export class PanelView {
           const code = document.createElement('code');
           code.textContent = part.shown ?? part.copy;
           detail.append(code);
-          buttons.push(this.copyButton(part.copy, label));
+          buttons.push(this.copyButton(part, label));
         }
       }
       // The copy buttons after the value they copy, so that it reads as one.
@@ -63,13 +63,16 @@ export class PanelView {
     this.facts.replaceChildren(...nodes);
   }
 
-  copyButton(text, label) {
+  // A button that copies a part: an offset, shown otherwise than copied, or a byte string. A
+  // row can hold one of each, so each says which it copies, and its name says what and where.
+  copyButton({copy, shown}, label) {
+    const what = shown === undefined ? 'bytes' : 'offset';
     const button = document.createElement('button');
     button.type = 'button';
     button.className = 'copy';
-    button.textContent = 'Copy';
-    button.setAttribute('aria-label', `Copy ${label.toLowerCase()}: ${text}`);
-    button.addEventListener('click', () => this.onCopy(text, button));
+    button.textContent = `Copy ${what}`;
+    button.setAttribute('aria-label', `Copy ${what}: ${copy} (${label.toLowerCase()})`);
+    button.addEventListener('click', () => this.onCopy(copy, button));
     return button;
   }
 

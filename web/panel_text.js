@@ -1,8 +1,8 @@
 // The inspector panel's text for a selection: a pure function of the core's answers.
 
 // Facts are [label, value] pairs; a value is a string, or a list of parts: strings,
-// {copy, shown} (an offset or byte string the panel lets people copy: copy is what is copied,
-// shown what is shown, when it differs) and {swatch: '#RRGGBB'}.
+// {copy, shown} (an offset the panel lets people copy: copy its plain digits, shown as it is
+// shown), {copy} (a byte string to copy) and {swatch: '#RRGGBB'}.
 // Every row, item, entry and byte number says what it counts from: rows, items, entries,
 // bytes, x and y from 0; report lines from 1, as sed counts them.
 
@@ -29,7 +29,8 @@ export function entryIndex(pixel, stored) {
 
 // The facts for the selection, from the core's description of the file (describe) and the
 // answers gathered for it (details): {pixel, decoded, commandByte, byte, place, field, entry,
-// region, format, stored, colour, browserCannot}.
+// region, format, stored, colour, browserCannot}; an item of one pixel has decoded, colour and
+// browserCannot too.
 // pixel: the report's answer about a pixel (null where its layout has none; undefined when
 // no pixel is selected); decoded: the decoder's answer about it, or null; commandByte: the
 // report's answer about the first byte of the RLE command that set or skipped it; stored: the
@@ -221,7 +222,7 @@ function entryFacts(answer, stored) {
   return facts;
 }
 
-function itemFacts(describe, {place, byte, stored}) {
+function itemFacts(describe, {place, byte, stored, decoded, colour, browserCannot}) {
   const {place: item} = place;
   const facts = [['Report item', `${item.title}: ${line(item.line)}, item ${count(item.inRow)} ` +
                   `of the row (from 0), in the row numbered ${count(item.rowNumber)}`],
@@ -234,6 +235,8 @@ function itemFacts(describe, {place, byte, stored}) {
     facts.push(['Stored bytes', [{copy: hexBytes(stored)}]]);
   }
   facts.push(['Pixel', whatText(describe, byte.what)]);
+  // The colours of the one pixel the item reads, when they were asked.
+  if (decoded !== undefined) facts.push(...colourFacts(decoded, colour, browserCannot));
   facts.push(...dumpFacts(describe, [byte]));
   return facts;
 }

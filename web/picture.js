@@ -30,14 +30,13 @@ export class PicturePanel {
     this.client = new WorkerClient(url);
     this.browserDecodes = null;
     this.showing = null;  // the arguments of the last show, for a change of choice
-    choice.addEventListener('change', () => {
+    // Whose picture is asked for first, 'browser' or 'quillfen', as last chosen: the radio
+    // buttons show whose is drawn, which differs where the one asked for cannot draw it.
+    this.prefer = choice.querySelector('input:checked').value;
+    choice.addEventListener('change', (event) => {
+      this.prefer = event.target.value;
       if (this.showing !== null) this.show(...this.showing);
     });
-  }
-
-  // Whose picture is asked for first: 'browser' or 'quillfen'.
-  get prefer() {
-    return this.choice.querySelector('input:checked').value;
   }
 
   start() {
@@ -60,7 +59,16 @@ export class PicturePanel {
     this.browserDecodes = null;
     this.legend.hidden = true;
     this.choice.disabled = true;
+    this.showChoice(this.prefer, {browser: true, quillfen: true});
     this.setState('none', '');
+  }
+
+  // Checks the radio button of source; those whose decoder cannot draw the file are disabled.
+  showChoice(source, can) {
+    for (const input of this.choice.querySelectorAll('input')) {
+      input.checked = input.value === source;
+      input.disabled = !can[input.value];
+    }
   }
 
   // A picture on its way, while its size is still read: decoding, as far as anyone can tell.
@@ -99,9 +107,14 @@ export class PicturePanel {
     }
     this.browserDecodes = answer.browserDecodes;
     if (answer.undecodable !== undefined) {
+      this.choice.disabled = true;
       this.setState('undecodable', pictureNote(answer));
       return;
     }
+    // Quillfen's decoder can draw what the core says it decodes, unless it failed here.
+    const quillfen = answer.source === 'quillfen' ||
+                     (format?.decodes === true && answer.problem === null);
+    this.showChoice(answer.source, {browser: answer.browserDecodes, quillfen});
     // The bitmap moves to the canvas as it is: no copy, and no image for the page to keep.
     const {image} = answer;
     this.canvas.width = image.width;

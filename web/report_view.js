@@ -20,7 +20,6 @@ export class ReportView {
     this.note = note;
     this.legend = legend;
     this.wrapSwitch = wrapSwitch;
-    this.charWidth = 0;
     wrapSwitch.addEventListener('change', () => this.applyWrap());
     new ResizeObserver(() => this.fitRows()).observe(pre);
     this.applyWrap();
@@ -272,23 +271,22 @@ export class ReportView {
   }
 
   // How many whole items of each width fit on a line: a wrapped dump row breaks only between
-  // items, never inside one.
+  // items, never inside one. The character's width is measured each time, in case the font
+  // has changed since.
   fitRows() {
     if (!this.wrapSwitch.checked) return;
-    if (this.charWidth === 0) {
-      const probe = document.createElement('span');
-      probe.className = 'probe';
-      probe.textContent = '0'.repeat(100);
-      this.pre.append(probe);
-      this.charWidth = probe.getBoundingClientRect().width / 100;
-      probe.remove();
-      if (this.charWidth === 0) return;
-    }
+    const probe = document.createElement('span');
+    probe.className = 'probe';
+    probe.textContent = '0'.repeat(100);
+    this.pre.append(probe);
+    const charWidth = probe.getBoundingClientRect().width / 100;
+    probe.remove();
+    if (charWidth === 0) return;
     const style = getComputedStyle(this.pre);
     const inner = this.pre.clientWidth - parseFloat(style.paddingLeft) -
                   parseFloat(style.paddingRight);
-    // One column for the row's "[" hanging before the others, and one to spare.
-    const columns = Math.floor(inner / this.charWidth) - 2;
+    // One column for the row's "[" hanging before the items.
+    const columns = inner / charWidth - 1;
     for (const width of kItemWidths) {
       const fit = Math.max(1, Math.floor(columns / width)) * width;
       this.pre.style.setProperty(`--fit-${width}`, String(fit));

@@ -1,16 +1,17 @@
 // The decoder in the page, in Chromium, read from what is rendered: pictures the browser cannot
 // decode drawn by Quillfen with their undefined pixels hatched (the canvas's pixels and the
-// screen's), the format's picture asked for, the format's colour beside the browser's, RLE
-// pixels traced to the commands that set or skipped them (worked out here from the file's own
-// bytes), and the map strip over the bytes view, by pointer and by keyboard.
+// screen's), the format's picture asked for, the format's colour beside the browser's and
+// however a pixel is selected, RLE pixels traced to the commands that set or skipped them
+// (worked out here from the file's own bytes), and the map strip over the bytes view, by
+// pointer and by keyboard.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
 import {bitmapHeader, headerOf, rleCommands} from './bitmaps.mjs';
-import {bitmapFile, choosePixel, desktopSession, goToOffset, inspected, inspectorSettled,
-        nativeReport, pickToInspect, root, scratchDir} from './browser.mjs';
+import {bitmapFile, choosePixel, clickText, desktopSession, goToOffset, inspected,
+        inspectorSettled, nativeReport, pickToInspect, root, scratchDir} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -158,6 +159,26 @@ describe('a picture the browser cannot decode', () => {
                  /^Format colour\nnone: its bytes, from offset 408, pass the end of the file \(410 bytes\)$/m);
   });
 
+  test('the choice of whose picture is drawn shows Quillfen\'s, the browser\'s disabled, and ' +
+       'the next file is drawn as asked', async () => {
+    const choice = () => page.$$eval('#picture-source input', (inputs) => Object.fromEntries(
+      inputs.map((input) => [input.value, {checked: input.checked,
+                                           disabled: input.matches(':disabled')}])));
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal((await picture()).source, 'browser');
+    assert.deepEqual(await choice(), {browser: {checked: true, disabled: false},
+                                      quillfen: {checked: false, disabled: false}});
+    await pickToInspect(page, cutTopDown());
+    assert.deepEqual([(await picture()).state, (await picture()).source], ['shown', 'quillfen']);
+    assert.deepEqual(await choice(), {browser: {checked: false, disabled: true},
+                                      quillfen: {checked: true, disabled: false}});
+    // What was asked for holds: the browser's picture, where it can draw one.
+    await pickToInspect(page, suite('rgb24.bmp'));
+    assert.equal((await picture()).source, 'browser');
+    assert.deepEqual(await choice(), {browser: {checked: true, disabled: false},
+                                      quillfen: {checked: false, disabled: false}});
+  });
+
   test('a large one is scaled to 1,600 pixels, decoded off the page\'s thread', async () => {
     // Cut after 1,500 of its 3,000 rows of 12,000 bytes.
     const whole = fs.readFileSync(bitmapFile(file('large.bmp'), 24, 4000, 3000));
@@ -247,6 +268,51 @@ describe('the format\'s colour beside the browser\'s', () => {
   });
 });
 
+describe('the format\'s colour of a pixel', () => {
+  test('is given however the pixel is selected: picture, its keys, the report\'s items and ' +
+       'keys, the x and y fields, an offset', async () => {
+    // 24 bits, 127 × 64, rows bottom-up of 384 bytes from 54: blue, green, red.
+    const bmp = suite('rgb24.bmp');
+    const bytes = fs.readFileSync(bmp);
+    const offsetOf = (x, y) => 54 + (63 - y) * 384 + 3 * x;
+    const colourAt = (x, y) => colourOf([...bytes.subarray(offsetOf(x, y), offsetOf(x, y) + 3)]
+                                          .reverse());
+    const selected = async (x, y, how) => {
+      const shown = await inspected(page);
+      assert.deepEqual([shown.x, shown.y], [String(x), String(y)], how);
+      assert.equal(await formatColour(), colourAt(x, y), how);
+      assert.match(shown.facts, new RegExp(`^Format colour\n${colourAt(x, y)}$`, 'm'), how);
+      return shown;
+    };
+    await pickToInspect(page, bmp);
+    await page.waitForFunction(() => document.body.dataset.picture === 'shown');
+    const box = await (await page.$('#picture')).boundingBox();
+    const scale = Math.min(box.width / 127, box.height / 64);
+    await page.mouse.click(box.x + (box.width - 127 * scale) / 2 + 100.5 * scale,
+                           box.y + (box.height - 64 * scale) / 2 + 15.5 * scale);
+    await inspectorSettled(page);
+    await selected(100, 15, 'a click on the picture');
+    await page.focus('#picture-frame');
+    await page.keyboard.press('ArrowLeft');
+    await inspectorSettled(page);
+    await selected(99, 15, 'ArrowLeft on the picture');
+    await page.focus('#report');
+    await page.keyboard.press('ArrowRight');
+    await inspectorSettled(page);
+    await selected(100, 15, 'ArrowRight in the report');
+    await page.keyboard.press('End');
+    await inspectorSettled(page);
+    const {marks: [mark]} = await selected(126, 15, 'End in the report');
+    // Three items of 14 characters to the left of the row's last.
+    await clickText(page, mark.line, mark.column - 3 * 14 + 2);
+    await selected(123, 15, 'a click on a report item');
+    await choosePixel(page, 5, 7);
+    await selected(5, 7, 'the x and y fields');
+    await goToOffset(page, String(offsetOf(9, 20) + 1));
+    await selected(9, 20, 'an offset inside the pixel');
+  });
+});
+
 describe('RLE pixels', () => {
   // Corners, pixels spread over the picture, and the first pixels some command skips.
   function* pixelsOf(pixels) {
@@ -332,9 +398,9 @@ describe('the map strip', () => {
        async () => {
     await pickToInspect(page, suite('g/pal8v5.bmp'));
     await goToOffset(page, '70');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbV5CSType: a field of the info header\nRegion\n70 \(0x46\), 4 bytes Copy\nValue\nsRGB: LCS_sRGB$/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbV5CSType: a field of the info header\nRegion\n70 \(0x46\), 4 bytes Copy offset\nValue\nsRGB: LCS_sRGB$/m);
     await goToOffset(page, '123');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbV5Intent: a field of the info header\nRegion\n122 \(0x7A\), 4 bytes Copy\nValue\n4: LCS_GM_IMAGES$/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbV5Intent: a field of the info header\nRegion\n122 \(0x7A\), 4 bytes Copy offset\nValue\n4: LCS_GM_IMAGES$/m);
     const {first, count} = await hexRange();
     assert.deepEqual([first, count], [64, 112]);
     const regions = await strip();
@@ -370,7 +436,7 @@ describe('the map strip', () => {
     await inspectorSettled(page);
     let shown = await inspected(page);
     assert.deepEqual([shown.offset, shown.bytes], ['54', '00 00 00 00']);
-    assert.match(shown.facts, /^In the file's map\nbV5RedMask: a field of the info header\nRegion\n54 \(0x36\), 4 bytes Copy\nValue\n0x00000000: no bits\nStored bytes\n00 00 00 00 Copy$/m);
+    assert.match(shown.facts, /^In the file's map\nbV5RedMask: a field of the info header\nRegion\n54 \(0x36\), 4 bytes Copy offset\nValue\n0x00000000: no bits\nStored bytes\n00 00 00 00 Copy bytes$/m);
     assert.deepEqual(await litBytes(), ['00', '00', '00', '00']);
     assert.equal((await strip()).find(({selected}) => selected).label.split(':')[0],
                  'bV5RedMask');
@@ -393,18 +459,18 @@ describe('the map strip', () => {
        async () => {
     await pickToInspect(page, suite('g/rgb16-565.bmp'));
     await goToOffset(page, '56');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbiRedMask: a colour mask after the info header\nRegion\n54 \(0x36\), 4 bytes Copy\nValue\n0x0000F800: 5 bits from bit 11$/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbiRedMask: a colour mask after the info header\nRegion\n54 \(0x36\), 4 bytes Copy offset\nValue\n0x0000F800: 5 bits from bit 11$/m);
 
     await pickToInspect(page, suite('g/pal8os2.bmp'));
     await goToOffset(page, '20');
-    assert.match((await inspected(page)).facts, /^In the file's map\nbcHeight: a field of the info header\nRegion\n20 \(0x14\), 2 bytes Copy\nValue\n64/m);
+    assert.match((await inspected(page)).facts, /^In the file's map\nbcHeight: a field of the info header\nRegion\n20 \(0x14\), 2 bytes Copy offset\nValue\n64/m);
 
     const bytes = fs.readFileSync(suite('pal8rle.bmp'));
     await pickToInspect(page, suite('pal8rle.bmp'));
     await goToOffset(page, '8660');
     const shown = await inspected(page);
     assert.deepEqual([shown.offset, shown.bytes], ['8656', hexOf(bytes.subarray(8656, 8682))]);
-    assert.match(shown.facts, /^Offset\n8,660 \(0x21D4\) Copy\n/);
-    assert.match(shown.facts, /^In the file's map\nabsolute run of 24: an RLE absolute run\nRegion\n8,656 \(0x21D0\), 26 bytes Copy\nSets pixels\nx 0 to 23, y 0 \(from 0\)$/m);
+    assert.match(shown.facts, /^Offset\n8,660 \(0x21D4\) Copy offset\n/);
+    assert.match(shown.facts, /^In the file's map\nabsolute run of 24: an RLE absolute run\nRegion\n8,656 \(0x21D0\), 26 bytes Copy offset\nSets pixels\nx 0 to 23, y 0 \(from 0\)$/m);
   });
 });

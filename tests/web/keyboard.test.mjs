@@ -1,6 +1,6 @@
 // The inspector from the keyboard alone, in Chromium: the report's arrows, Home and End, item
 // by item and line by line from the selection, past the text shown; keys faster than answers;
-// the picture's arrows at its edges. What is checked is what is rendered.
+// the picture's arrows at its edges and in a burst. What is checked is what is rendered.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -146,6 +146,30 @@ describe('the report\'s keys', () => {
 });
 
 describe('the picture\'s keys', () => {
+  test('in a quick burst leave no rejection unhandled, and the last pixel selected',
+       async () => {
+    await open(path.join(root, 'tests/data/bmpsuite/rgb24.bmp'));
+    await page.waitForFunction(() => document.body.dataset.picture === 'shown');
+    await choosePixel(page, 100, 15);
+    const errors = [];
+    const record = (error) => errors.push(error.message.split('\n')[0]);
+    page.on('pageerror', record);
+    try {
+      await page.focus('#picture-frame');
+      // Each press supersedes the question the one before asked.
+      await press(...Array(40).fill('ArrowLeft'));
+      // The page's errors are reported before the answer to a later question.
+      await page.evaluate(() => true);
+    } finally {
+      page.off('pageerror', record);
+    }
+    assert.deepEqual(errors, []);
+    const shown = await inspected(page);
+    assert.deepEqual([shown.x, shown.y, shown.pixelX, shown.pixelY, shown.focused],
+                     ['60', '15', '60', '15', 'picture-frame']);
+    assert.match(shown.facts, /^x 60, y 15 \(from 0/m);
+  });
+
   test('move the pixel, ten at a time with Shift, and never off the picture', async () => {
     const bmp = bitmapFile(file('edges.bmp'), 8, 40, 30);
     await open(bmp);

@@ -1,7 +1,8 @@
 // The inspector on screen, in Chromium: the pinned pixel's outline (width, contrast, inside the
 // picture), the phone (the panel in view after a tap, a link to the mark, labels above values,
-// no word broken), the bytes view at 1280 px, and axe-core (WCAG 2.2 A and AA) in every state
-// of the inspector, light and dark, on a phone and a desktop.
+// no word broken), wrapped dump rows as wide as the report, the bytes view at 1280 px, and
+// axe-core (WCAG 2.2 A and AA) in every state of the inspector, light and dark, on a phone and
+// a desktop.
 import {AxePuppeteer} from '@axe-core/puppeteer';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -151,6 +152,87 @@ async function tapAndRead(phone) {
     return mark.top >= 0 && mark.bottom <= innerHeight;
   }, {timeout: 5000});
 }
+
+// How each kind of dump's first row is laid out, read from the boxes of its characters: the
+// report's content box, the row's piece, where its first visual line breaks, how much room is
+// left after that line's last item, and one item's width; by item width in characters.
+const dumpRowLayouts = (page) => page.evaluate(() => {
+  const pre = document.querySelector('#report');
+  const style = getComputedStyle(pre);
+  const contentRight = pre.getBoundingClientRect().left + pre.clientLeft + pre.clientWidth -
+                       parseFloat(style.paddingRight);
+  const layouts = {};
+  for (const piece of pre.querySelectorAll('span.dump')) {
+    const chars = Number(piece.dataset.item);
+    if (layouts[chars] !== undefined) continue;
+    const node = piece.firstChild;
+    const start = node.data.indexOf('[');
+    const end = node.data.indexOf('\n', start);
+    const box = (from, to) => {
+      const range = document.createRange();
+      range.setStart(node, from);
+      range.setEnd(node, to);
+      return range.getBoundingClientRect();
+    };
+    const top = box(start, start + 1).top;
+    let next = end;
+    for (let at = start + 1; at < end; at += 1) {
+      if (box(at, at + 1).top > top + 1) {
+        next = at;
+        break;
+      }
+    }
+    const itemWidth = box(start + 1, start + 1 + chars).width;
+    const lineEnd = box(start, start + 1).left + (next - start) * itemWidth / chars;
+    layouts[chars] = {wraps: next < end, itemsOnLine: (next - start - 1) / chars,
+                      room: contentRight - lineEnd, itemWidth,
+                      pieceInside: piece.getBoundingClientRect().right <= contentRight + 0.5};
+  }
+  return layouts;
+});
+
+// Two frames: any resize has been followed and the page drawn since.
+const twoFrames = (page) => page.waitForFunction(() => new Promise((resolve) =>
+  requestAnimationFrame(() => requestAnimationFrame(() => resolve(true)))), {timeout: 5000});
+
+describe('wrapped dump rows', () => {
+  test('fill the report box to within one item at two widths, breaking between items; the ' +
+       'switch unwraps them', async () => {
+    const files = [path.join(root, 'tests/data/bmpsuite/rgb24.bmp'),
+                   bitmapFile(file('wide-8.bmp'), 8, 300, 4)];
+    const filled = (layouts, where) => {
+      assert.ok(Object.keys(layouts).length > 0, where);
+      for (const [chars, row] of Object.entries(layouts)) {
+        const what = `${where}, items of ${chars}: ${JSON.stringify(row)}`;
+        assert.equal(row.wraps, true, what);
+        assert.ok(Number.isInteger(row.itemsOnLine) && row.itemsOnLine >= 1, what);
+        assert.ok(row.room < row.itemWidth, what);
+        assert.ok(row.pieceInside, what);
+      }
+    };
+    try {
+      for (const bmp of files) {
+        await page.setViewport({width: 1400, height: 1000});
+        await open(page, bmp);
+        await twoFrames(page);
+        filled(await dumpRowLayouts(page), `${path.basename(bmp)} at 1400 px`);
+        await page.setViewport({width: 1200, height: 1000});
+        await twoFrames(page);
+        filled(await dumpRowLayouts(page), `${path.basename(bmp)} at 1200 px`);
+      }
+      await page.click('#wrap');
+      await twoFrames(page);
+      for (const row of Object.values(await dumpRowLayouts(page))) {
+        assert.deepEqual([row.wraps, row.pieceInside], [false, false]);
+      }
+      await page.click('#wrap');
+      await twoFrames(page);
+      filled(await dumpRowLayouts(page), 'wrapped again at 1200 px');
+    } finally {
+      await page.setViewport(kDesktop);
+    }
+  });
+});
 
 describe('the bytes view', () => {
   test('is whole at 1280 px and can be focused', async () => {

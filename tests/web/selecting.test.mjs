@@ -1,14 +1,16 @@
 // Choosing in the inspector, in Chromium: the pointer over the picture beside a pinned
-// selection, input#go-offset for every kind of byte, copying offsets and bytes, a click on a
-// piece's first character, and counting said beside every number. Read from what is rendered.
+// selection, input#go-offset for every kind of byte, copying offsets and bytes (each button
+// saying which), a click on a piece's first character, and counting said beside every number.
+// Read from what is rendered.
+import {AxePuppeteer} from '@axe-core/puppeteer';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
 import {bitmapHeader} from './bitmaps.mjs';
-import {clickText, desktopSession, goToOffset, inspected, nativeReport, pick, pickToInspect, root,
-        scratchDir, trueColorFile} from './browser.mjs';
+import {choosePixel, clickText, desktopSession, goToOffset, inspected, nativeReport, pick,
+        pickToInspect, root, scratchDir, trueColorFile} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -152,12 +154,14 @@ describe('copying', () => {
     await goToOffset(page, '148');
     const clipboard = () => page.evaluate(() => navigator.clipboard.readText());
     const buttons = await page.$$eval('#facts button.copy', (all) => all.map((button) =>
-      button.getAttribute('aria-label')));
-    assert.deepEqual(buttons, ['Copy offset: 148', 'Copy stored at: 148',
-                               'Copy stored bytes: 0F', 'Copy table entry: 114']);
-    await page.click('#facts button.copy[aria-label="Copy stored bytes: 0F"]');
+      [button.textContent, button.getAttribute('aria-label')]));
+    assert.deepEqual(buttons, [['Copy offset', 'Copy offset: 148 (offset)'],
+                               ['Copy offset', 'Copy offset: 148 (stored at)'],
+                               ['Copy bytes', 'Copy bytes: 0F (stored bytes)'],
+                               ['Copy offset', 'Copy offset: 114 (table entry)']]);
+    await page.click('#facts button.copy[aria-label="Copy bytes: 0F (stored bytes)"]');
     assert.equal(await clipboard(), '0F');
-    await page.focus('#facts button.copy[aria-label="Copy table entry: 114"]');
+    await page.focus('#facts button.copy[aria-label="Copy offset: 114 (table entry)"]');
     await page.keyboard.press('Enter');
     await page.waitForFunction(() => document.activeElement.textContent === 'Copied');
     assert.equal(await clipboard(), '114');
@@ -165,6 +169,38 @@ describe('copying', () => {
     await goToOffset(page, '0x10000');
     await page.click('#facts button.copy');
     assert.equal(await clipboard(), '65536');
+  });
+
+  test('an offset and bytes in one row: each button says which it copies', async () => {
+    // Pixel 0, 0 of pal8rle.bmp is set by the absolute run at 8,656.
+    await open(path.join(root, 'tests/data/bmpsuite/pal8rle.bmp'));
+    await choosePixel(page, 0, 0);
+    const row = await page.evaluate(() => {
+      const term = [...document.querySelectorAll('#facts dt')].find((dt) =>
+        dt.textContent === 'Set by');
+      return [...term.nextElementSibling.querySelectorAll('button')].map((button) =>
+        button.textContent);
+    });
+    assert.deepEqual(row, ['Copy offset', 'Copy bytes']);
+    // What assistive technology reads: every copy button's name, each starting with what it
+    // shows, no two alike.
+    const names = [];
+    const walk = (node) => {
+      if (node.role === 'button' && node.name.startsWith('Copy')) names.push(node.name);
+      for (const child of node.children ?? []) walk(child);
+    };
+    walk(await page.accessibility.snapshot({root: await page.$('#inspector')}));
+    assert.ok(names.includes('Copy offset: 8656 (set by)'), names.join('; '));
+    assert.ok(names.includes('Copy bytes: 00 18 05 05 0B 05 35 0B 35 35 65 35 65 3B 6B 65 6B ' +
+                             '65 9B 6B 9B 95 C5 9B C5 9B (set by)'), names.join('; '));
+    assert.equal(new Set(names).size, names.length, names.join('; '));
+    const shown = await page.$$eval('#facts button.copy', (all) => all.map((button) =>
+      [button.textContent, button.getAttribute('aria-label')]));
+    assert.deepEqual(shown.filter(([text, name]) => !name.startsWith(`${text}: `)), []);
+    const results = await new AxePuppeteer(page).include('#inspector')
+                        .withTags(['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22a',
+                                   'wcag22aa']).analyze();
+    assert.deepEqual(results.violations.map((violation) => violation.id), []);
   });
 });
 

@@ -253,6 +253,21 @@ describe('the report\'s lines', () => {
       kSampleWalk].join('\n'));
   });
 
+  test('an item of one pixel: its colours, as for the pixel chosen itself', () => {
+    const item = itemSelection(answers.sampleItem, answers.sampleItemByte);
+    const decoded = {...answers.sampleDecoded, x: 1, y: 3, rgba: [0x11, 0x22, 0x33, 255]};
+    const facts = panelFacts(answers.sample, item, {
+      place: answers.sampleItem, byte: answers.sampleItemByte, stored: bytes(0x01), decoded,
+      colour: [0x11, 0x22, 0x34, 255], browserCannot: false});
+    assert.match(factsText(facts), /^Pixel: x 1, y 3 \(from 0\)\nFormat colour: #112233\nBrowser colour: #112234\nColours differ: this browser shows #112234 where the format defines #112233\nBitmap Data\[Indexed data\]: line 46/m);
+    assert.deepEqual(facts.find(([label]) => label === 'Format colour')[1],
+                     [{swatch: '#112233'}, '#112233']);
+    assert.match(text(answers.sample, item, {
+      place: answers.sampleItem, byte: answers.sampleItemByte, stored: bytes(0x01), decoded,
+      colour: null, browserCannot: true}),
+                 /^Format colour: #112233\nBrowser colour: none: this browser cannot decode the file$/m);
+  });
+
   test('an item past the end of the file says what it repeats; a byte\'s other roles', () => {
     const place = {...answers.sampleItem, place: {...answers.sampleItem.place, pastEnd: true}};
     const facts = (what, stored = bytes()) => text(answers.sample, itemSelection(place, {
