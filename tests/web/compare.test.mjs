@@ -313,9 +313,9 @@ describe('what a selected difference shows', () => {
          assert.deepEqual(await litHex('#hex'), ['3a']);
          assert.deepEqual(await litHex('#hex-b'), ['3b']);
          assert.ok(panel.facts.includes('\nA, pal8rle.bmp\n#CC5533 (index 58), at 8,038, 1 byte: ' +
-                                        '3A, in the absolute run at 8,026 Copy Copy\n'));
+                                        '3A, in the absolute run at 8,026 Copy offset Copy bytes\n'));
          assert.ok(panel.facts.includes('\nB, pal8-changed.bmp\n#FF5533 (index 59), at 8,496, 1 ' +
-                                        'byte: 3B Copy Copy\n'));
+                                        'byte: 3B Copy offset Copy bytes\n'));
          // The report marks the items that print the byte that holds the pixel (as a byte and
          // as a colour), not the run's first byte.
          assert.deepEqual(panel.marks.map(({text}) => text), ['3A ', '0xCC5533 ']);
