@@ -168,12 +168,19 @@ describe('runs that stop', () => {
        'stops, and the next file works', async () => {
     const whole = sparseFile(file('cancel-whole.bmp'), trueColorHeader(4000, 5000), 127e6);
     for (const running of [whole, slow]) {
-      await start(page, running);
-      await page.waitForFunction(() => document.querySelector('#report').textContent.length > 0,
-                                 {polling: 5});
-      const ended = workerEnds.count;
-      await page.click('#cancel');
-      assert.equal(await state(page), 'cancelled');
+      // The whole read's run takes a few hundred milliseconds: where a loaded machine ends it
+      // before the click lands, it is run again.
+      let ended = 0;
+      let outcome = 'done';
+      for (let attempt = 0; attempt < 5 && outcome === 'done'; attempt += 1) {
+        await start(page, running);
+        await page.waitForFunction(
+            () => document.querySelector('#report').textContent.length > 0, {polling: 5});
+        ended = workerEnds.count;
+        await page.click('#cancel');
+        outcome = await state(page);
+      }
+      assert.equal(outcome, 'cancelled');
       assert.ok(await page.$eval('#progress', (bar) => bar.value) < 1);
       // The worker that ran was stopped, and a fresh one took its place.
       await workerEnds.ended(ended + 1);
