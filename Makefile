@@ -146,7 +146,7 @@ node_modules/.package-lock.json: package-lock.json
 # Drives the page in Debian's Chromium, headless, against the native binary's reports; runs
 # the Node tests of the page's pure modules (tests/web/unit/) too.
 web-test: web configure node_modules/.package-lock.json
-	cmake --build $(BUILD_DIR) --target quillfen quillfen_bench
+	cmake --build $(BUILD_DIR) --target quillfen quillfen-compare quillfen_bench
 	node --test tests/web/
 
 # StrykerJS mutates the page's pure modules and runs their Node tests against each mutant;
