@@ -117,6 +117,13 @@ export class Inspector {
       this.hideCompared();
       return;
     }
+    this.clearSelection();
+    this.panel.preview('');
+    this.panel.show(this.describe === null ? [] : kOpenFacts);
+  }
+
+  // Nothing selected: no marks, no bytes views, no outline, no data hooks.
+  clearSelection() {
     this.model = emptyModel();
     this.view.clearMarks();
     this.elements.hex.hidden = true;
@@ -125,8 +132,6 @@ export class Inspector {
     this.elements.toMark.hidden = true;
     this.placeOutline();
     this.panel.setData(null, null);
-    this.panel.preview('');
-    this.panel.show(this.describe === null ? [] : kOpenFacts);
   }
 
   // Opens the inspector on file once its report is done; signal aborts when another file is
@@ -722,14 +727,7 @@ export class Inspector {
   // A word about what was typed, in place of any selection.
   say(label, text) {
     this.work?.abort();
-    this.model = emptyModel();
-    this.view.clearMarks();
-    this.elements.hex.hidden = true;
-    this.strip.hide();
-    this.hideCompared();
-    this.elements.toMark.hidden = true;
-    this.placeOutline();
-    this.panel.setData(null, null);
+    this.clearSelection();
     this.panel.show([[label, text]]);
   }
 }
