@@ -233,7 +233,7 @@ describe('runs that stop', () => {
   });
 
   test('four quick picks of far pixels of a file read in file windows, then a small file: ' +
-       'done within twice its time alone', async (t) => {
+       'done within twice its time alone, give or take a loaded machine', async (t) => {
     // From the file input's change to the done state, in the page's own clock.
     const timed = async (bmp) => {
       await page.evaluate(() => {
@@ -296,7 +296,9 @@ describe('runs that stop', () => {
     }
     t.diagnostic(`the small file: ${alone.map((ms) => ms.toFixed(0))} ms alone, ` +
                  `${afterPicks.map((ms) => ms.toFixed(0))} ms after the picks`);
-    assert.ok(median(afterPicks) <= 2 * median(alone),
+    // Runs left going cost a second or more each; 250 ms over twice the time alone is room for
+    // a loaded machine's noise on a run of tens of milliseconds, and far below that.
+    assert.ok(median(afterPicks) <= 2 * median(alone) + 250,
               `${afterPicks.map((ms) => ms.toFixed(0))} ms after the picks, ` +
               `${alone.map((ms) => ms.toFixed(0))} ms alone`);
     assert.ok(stopped >= 3);
