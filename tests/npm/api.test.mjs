@@ -252,32 +252,22 @@ describe('the core', () => {
       from: String(text.indexOf('[00 01')), to: String(text.indexOf('[06 07'))}]);
   });
 
-  // 32 bits, no pixels: offsets past 2^53 stay exact through JSON; past 2^64 - 1 they are beyond
-  // any file; numbers that are not whole pixels are refused.
-  test('gives offsets exact past 2^53, and beyond any file past 2^64 - 1', async () => {
+  // -2^31 x -2^31 at 32 bits, no pixels: the core's own tests hold its offsets; here they come
+  // through exact past 2^53 and 2^64, and numbers that are not whole pixels are refused.
+  test('gives offsets exact past 2^53, and refuses pixels that are not whole numbers',
+       async () => {
     const core = await openCore();
-    const {layout} = core.describe(header(-(2 ** 31), -(2 ** 31), 32), 58, 'huge.bmp');
-    assert.deepEqual(layout, {width: 2 ** 31, height: 2 ** 31, bits: 32, topDown: true,
-                              compressed: false, fixedOffsets: true, start: '54',
-                              rowBytes: '8589934592', end: null});
     const last = 2 ** 31 - 1;
-    assert.equal(core.inspectPixel(0, last).offset, String(54n + BigInt(last) * 8589934592n));
+    core.describe(header(-(2 ** 31), -(2 ** 31), 32), 58, 'huge.bmp');
+    assert.equal(core.inspectPixel(0, last).offset, '18446744065119617078');
     assert.equal(core.inspectPixel(last, last).beyondAnyFile, true);
     assert.deepEqual(core.inspectByte((2n ** 64n).toString()),
                      {offset: '18446744073709551616', beyondAnyFile: true});
-    assert.equal(core.inspectByte((2n ** 64n - 1n).toString()).what.kind, 'pixel');
     for (const [x, y] of [[0.5, 0], [-1, 0], [2 ** 31, 0], [0, NaN], [2 ** 64, 0]]) {
       assert.match(core.inspectPixel(x, y).refused, /whole numbers/, `${x}, ${y}`);
     }
-    // The decoder's answers, likewise.
-    const format = core.decoderOpenBytes(header(last, -(2 ** 31), 32));
-    assert.deepEqual(format.pixels, {start: '54', end: String(2n ** 64n - 2n ** 33n + 54n),
-                                     rowBytes: '8589934588'});
-    const pixel = core.decoderPixel(last - 1, last);
-    assert.equal(pixel.offset, String(54n + BigInt(last) * 8589934588n + BigInt(last - 1) * 4n));
-    assert.equal(pixel.stateName, 'missing');
-    core.decoderOpenBytes(header(last, -(2 ** 31), 64));
-    assert.equal(core.decoderPixel(0, last).beyondAnyFile, true);
+    core.decoderOpenBytes(header(last, -(2 ** 31), 32));
+    assert.equal(core.decoderPixel(last - 1, last).offset, '18446744065119617074');
     assert.match(core.decoderPixel(0.5, 0).refused, /whole numbers/);
   });
 });
