@@ -267,7 +267,7 @@ test('an RLE pixel names the command that set or skipped it, its bytes lit and m
     const shown = await inspected(page);
     const stored = bytes.subarray(offset, offset + size);
     assert.deepEqual([shown.x, shown.y, shown.offset, shown.bytes, await formatColour()],
-                     [String(x), String(y), String(offset), hexOf(stored), colour], kind);
+                     [String(x), String(y), String(offset), hexOf(stored), colour], `${x}, ${y}`);
     const at = `\n${how}\nthe ${kind} at ${offset.toLocaleString('en')} (0x` +
                `${offset.toString(16).toUpperCase()}), ${size} bytes: ${hexOf(stored)}`;
     assert.ok(shown.facts.includes(at) && (value === null ||
@@ -275,7 +275,7 @@ test('an RLE pixel names the command that set or skipped it, its bytes lit and m
     // The bytes view lights the command's bytes it shows (7 rows of 16), and no others.
     const first = await page.$eval('#hex', (hex) => parseInt(hex.textContent, 16));
     assert.deepEqual(await litBytes(), [...stored].filter((_, i) => offset + i < first + 7 * 16)
-      .map((byte) => hex2(byte).toLowerCase()), kind);
+      .map((byte) => hex2(byte).toLowerCase()), `${x}, ${y}`);
     for (const mark of shown.marks) {
       assert.equal(native[mark.line - 1].substr(mark.column, mark.text.length), mark.text,
                    `${x}, ${y}: the mark on line ${mark.line}`);

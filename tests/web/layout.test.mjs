@@ -270,55 +270,50 @@ describe('accessibility', () => {
               `${violation.id}: ${violation.nodes.map((node) => node.target.join(' '))
                 .join(', ')}`));
           };
-          await pickToInspect(checked, sample);
-          await check('opened');
-          await choosePixel(checked, 3, 1);
-          await check('a pixel');
-          await clickText(checked, 15, 3);
-          await check('a field');
-          await clickText(checked, 47, 4);
-          await check('an item');
-          await goToOffset(checked, '0x1234567890123456789');
-          await check('an offset beyond any file');
-          await pickToInspect(checked, file('axe-cut.bmp'));
-          await choosePixel(checked, 0, 0);
-          await check('items past the end');
-          await pickToInspect(checked, long);
-          await choosePixel(checked, 0, 0);
-          await check('excerpts');
-          if (device === 'desktop') {
-            const box = await (await checked.$('#picture')).boundingBox();
-            await checked.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
-            await checked.waitForFunction(() => !document.querySelector('#preview').hidden,
-                                          {timeout: 5000});
-            await check('the pointer beside a pixel');
+          const settled = () => inspectorSettled(checked);
+          const steps = [
+            ['opened', () => pickToInspect(checked, sample)],
+            ['a pixel', () => choosePixel(checked, 3, 1)],
+            ['a field', () => clickText(checked, 15, 3)],
+            ['an item', () => clickText(checked, 47, 4)],
+            ['an offset beyond any file', () => goToOffset(checked, '0x1234567890123456789')],
+            ['items past the end', async () => {
+              await pickToInspect(checked, file('axe-cut.bmp'));
+              await choosePixel(checked, 0, 0);
+            }],
+            ['excerpts', async () => {
+              await pickToInspect(checked, long);
+              await choosePixel(checked, 0, 0);
+            }],
+            ['the pointer beside a pixel', async () => {
+              const box = await (await checked.$('#picture')).boundingBox();
+              await checked.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+              await checked.waitForFunction(() => !document.querySelector('#preview').hidden,
+                                            {timeout: 5000});
+            }, 'desktop'],
+            // The format's picture, its hatch and legend; an RLE pixel no command sets, whose
+            // colours differ; the map strip focused, and a region chosen from it.
+            ['the format\'s picture', async () => {
+              await pickToInspect(checked, suite('q/pal4rletrns.bmp'));
+              await checked.click('#picture-quillfen');
+              await checked.waitForFunction(() =>
+                document.querySelector('#picture').dataset.source === 'quillfen');
+            }],
+            ['a skipped pixel', () => choosePixel(checked, 27, 21)],
+            ['the map strip', async () => {
+              await checked.focus('#map-strip');
+              await checked.keyboard.press('ArrowRight');
+            }],
+            ['a region of the map', () => checked.keyboard.press('Enter').then(settled)],
+            ['comparing', () => compareWith(checked, suite('g/pal8.bmp'))],
+            ['compared', () => compareWith(checked, null, 'done')],
+            ['a pixel difference selected', () => checked.keyboard.press('p').then(settled)],
+            ['a second file not a BMP', () => compareWith(checked, file('axe.txt'), 'failed')]];
+          for (const [where, step, only = device] of steps) {
+            if (only !== device) continue;
+            await step();
+            await check(where);
           }
-          // The format's picture, its hatch and legend; an RLE pixel no command sets, whose
-          // colours differ; the map strip focused, and a region chosen from it.
-          await pickToInspect(checked, suite('q/pal4rletrns.bmp'));
-          await checked.click('#picture-quillfen');
-          await checked.waitForFunction(() =>
-            document.querySelector('#picture').dataset.source === 'quillfen');
-          await check('the format\'s picture');
-          await choosePixel(checked, 27, 21);
-          await check('a skipped pixel');
-          await checked.focus('#map-strip');
-          await checked.keyboard.press('ArrowRight');
-          await check('the map strip');
-          await checked.keyboard.press('Enter');
-          await inspectorSettled(checked);
-          await check('a region of the map');
-          // The comparison: ready, under way, done, a pixel difference selected, failed.
-          await check('ready to compare');
-          await compareWith(checked, suite('g/pal8.bmp'));
-          await check('comparing');
-          await compareWith(checked, null, 'done');
-          await check('compared');
-          await checked.keyboard.press('p');
-          await inspectorSettled(checked);
-          await check('a pixel difference selected');
-          await compareWith(checked, file('axe.txt'), 'failed');
-          await check('a second file that is not a BMP');
         });
       }
     }
