@@ -50,23 +50,9 @@ async function compareWith(target, second, outcome = null) {
   }, {timeout: 60_000}, outcome);
 }
 
-// The relative luminance of an sRGB colour, and the contrast of two, as WCAG defines them.
-const luminance = (rgb) => {
-  const [r, g, b] = rgb.map((value) => {
-    const c = value / 255;
-    return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
-  });
-  return 0.2126 * r + 0.7152 * g + 0.0722 * b;
-};
-const contrast = (a, b) => {
-  const [high, low] = [luminance(a), luminance(b)].sort((x, y) => y - x);
-  return (high + 0.05) / (low + 0.05);
-};
-const rgbOf = (css) => css.match(/\d+(\.\d+)?/g).slice(0, 3).map(Number);
-
-test('the pinned pixel\'s outline is two rings of at least 3 px, one of which stands out on ' +
-     'any colour, inside the picture at its edges', async () => {
-  const rings = new Set();
+// Black and white: any colour has a contrast of at least 4.58 with one of them.
+test('the pinned pixel\'s outline is two rings of 3 px, black and white, inside the picture at ' +
+     'its edges', async () => {
   for (const [width, height] of [[40, 30], [640, 480]]) {
     await pickToInspect(page, trueColorFile(file(`outline-${width}.bmp`), width, height));
     assert.equal(await page.evaluate(() => document.body.dataset.picture), 'shown');
@@ -90,25 +76,13 @@ test('the pinned pixel\'s outline is two rings of at least 3 px, one of which st
                           style.borderLeftWidth].map(parseFloat)};
       }, x, y, width, height);
       const where = `${width} x ${height}, pixel ${x}, ${y}: ${JSON.stringify(seen)}`;
-      assert.equal(seen.display, 'block', where);
-      assert.ok(seen.borders.every((border) => border >= 3), where);
-      const inset = /^(rgba?\([^)]*\)) 0px 0px 0px (\d+(\.\d+)?)px inset$/.exec(seen.shadow);
-      assert.ok(inset !== null && Number(inset[2]) >= 3, where);
-      rings.add(JSON.stringify([rgbOf(seen.border), rgbOf(inset[1])]));
+      assert.deepEqual([seen.display, seen.borders, seen.border, seen.shadow],
+                       ['block', [3, 3, 3, 3], 'rgb(0, 0, 0)',
+                        'rgb(255, 255, 255) 0px 0px 0px 3px inset'], where);
       const within = (inner, outer) => inner.left >= outer.left - 0.5 &&
         inner.top >= outer.top - 0.5 && inner.right <= outer.right + 0.5 &&
         inner.bottom <= outer.bottom + 0.5;
       assert.ok(within(seen.box, seen.picture) && within(seen.pixel, seen.box), where);
-    }
-  }
-  for (const pair of [...rings].map((text) => JSON.parse(text))) {
-    for (let r = 0; r < 256; r += 15) {
-      for (let g = 0; g < 256; g += 15) {
-        for (let b = 0; b < 256; b += 15) {
-          const best = Math.max(...pair.map((ring) => contrast([r, g, b], ring)));
-          assert.ok(best >= 3, `the outline ${pair} on ${r}, ${g}, ${b}: ${best}`);
-        }
-      }
     }
   }
 });
