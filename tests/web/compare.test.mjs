@@ -343,11 +343,14 @@ describe('failures and cancels', () => {
                       null, null]);
     assert.equal(await page.$eval('#compare-status', (status) =>
       getComputedStyle(status).fontWeight), '600');
-    assert.match((await inspected(page)).facts, /^To inspect\s+point at the picture, pick a /);
+    const panel = await inspected(page);
+    assert.deepEqual([panel.offset, panel.facts.match(/^To inspect\s+point at the picture, pick a /)
+      ?.length], ['', 1]);
     // The next comparison starts with nothing selected; a new second file drops its selection.
     assert.equal(await compareWith(suite('pal8rle.bmp')), 'done');
     const next = await compared();
-    assert.deepEqual([next.hexA, next.hexB, next.current], [null, null, null]);
+    assert.deepEqual([next.hexA, next.hexB, next.current, (await inspected(page)).offset],
+                     [null, null, null, '']);
     assert.match((await select('n')).said, /^Difference 1 of 16: /);
     await startComparing(suite('g/pal8.bmp'));
     assert.equal((await compared()).hexB, null);
