@@ -326,27 +326,11 @@ struct PipeRun {
   std::size_t left = 0;  // bytes the run did not take
 };
 
-// Runs work on a thread of its own. A run that has not ended within limit is a reader that
-// spins or waits on where it should have stopped: the test program fails at once, saying what
-// did not end, rather than wait for the test runner's timeout.
-template <class Work>
-void endsWithin(std::chrono::seconds limit, const std::string& what, Work work) {
-  std::packaged_task<void()> task(work);
-  std::future<void> ended = task.get_future();
-  std::thread runner(std::move(task));
-  if (ended.wait_for(limit) == std::future_status::timeout) {
-    std::fprintf(stderr, "FAILED: %s did not end within %lld s\n", what.c_str(),
-                 static_cast<long long>(limit.count()));
-    std::fflush(stderr);
-    std::_Exit(1);
-  }
-  runner.join();
-  ended.get();
-}
-
-// Reports on a pipe that holds bytes. Unless closeWriter, the writer keeps its end open until
-// the run is over, or for 3 s at most: a reader that read on past what it needs would wait for
-// it, then take nothing but the end, and leave nothing. tmpdir, when given, is $TMPDIR.
+// Reports on a pipe that holds bytes, with $TMPDIR set to tmpdir when given. Unless closeWriter,
+// the writer keeps its end open until the run is over, or for 3 s at most: a reader that read on
+// past what it needs would wait for it, then take nothing but the end, and leave nothing. A run
+// that has not ended within 10 s spins or waits where it should have stopped: the test program
+// fails at once, saying so, rather than wait for the test runner's timeout.
 PipeRun reportOnPipe(const std::vector<std::uint8_t>& bytes, bool closeWriter, std::uint64_t cap,
                      const char* tmpdir = nullptr) {
   int fds[2];
@@ -354,25 +338,30 @@ PipeRun reportOnPipe(const std::vector<std::uint8_t>& bytes, bool closeWriter, s
   EXPECT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   if (closeWriter) close(fds[1]);
   std::promise<void> runEnded;
-  std::thread writer;
-  if (!closeWriter) {
-    writer = std::thread([&fds, ended = runEnded.get_future()] {
-      ended.wait_for(std::chrono::seconds(3));
-      close(fds[1]);
-    });
-  }
+  std::thread writer([&fds, closeWriter, ended = runEnded.get_future()] {
+    if (closeWriter) return;
+    ended.wait_for(std::chrono::seconds(3));
+    close(fds[1]);
+  });
   const char* outerTmpdir = std::getenv("TMPDIR");
   const std::string saved = outerTmpdir != nullptr ? outerTmpdir : "";
   if (tmpdir != nullptr) setenv("TMPDIR", tmpdir, 1);
   PipeRun run;
-  endsWithin(std::chrono::seconds(10), "a report on a pipe", [&] {
+  std::packaged_task<void()> task([&] {
     bitmap::Source file;
     file.setStreamCap(cap);
     EXPECT_TRUE(file.open(("/dev/fd/" + std::to_string(fds[0])).c_str()));
     run.result = testing_support::runSource(file, "pipe");
   });
+  std::future<void> ended = task.get_future();
+  std::thread runner(std::move(task));
+  if (ended.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+    std::fprintf(stderr, "FAILED: a report on a pipe did not end within 10 s\n");
+    std::_Exit(1);
+  }
+  runner.join();
   runEnded.set_value();
-  if (writer.joinable()) writer.join();
+  writer.join();
   if (tmpdir != nullptr && outerTmpdir != nullptr) setenv("TMPDIR", saved.c_str(), 1);
   if (tmpdir != nullptr && outerTmpdir == nullptr) unsetenv("TMPDIR");
   char rest[4096];
