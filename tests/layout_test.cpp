@@ -40,12 +40,14 @@ bitmap::PixelLayout layoutOf(std::uint16_t bits, std::int32_t width, std::int32_
 // Every pixel's bytes lead back to it; rows are padded to 32 bits and stored bottom-up unless
 // the height is negative; pixels under a byte fill it from its high bits.
 TEST(Layout, EveryPixelIsStoredWhereTheFormatSaysAndLeadsBack) {
-  for (const int depth : {1, 2, 4, 8, 16, 24, 32}) {
+  // 13 pixels a row at each depth, and the row's length padded to 32 bits, worked out by hand.
+  for (const auto& [depth, rowBytes] :
+       {std::pair{1, 4u}, {2, 4u}, {4, 8u}, {8, 16u}, {16, 28u}, {24, 40u}, {32, 52u}}) {
     const auto bits = static_cast<std::uint16_t>(depth);
     for (const std::int32_t height : {3, -3}) {
       const bitmap::PixelLayout layout = layoutOf(bits, 13, height);
       ASSERT_TRUE(bitmap::hasFixedOffsets(layout));
-      EXPECT_EQ(layout.rowBytes, (13u * bits + 31) / 32 * 4);
+      EXPECT_EQ(layout.rowBytes, rowBytes) << depth << " bits";
       for (std::uint32_t y = 0; y < 3; ++y) {
         const std::uint32_t storedRow = height < 0 ? y : 2 - y;
         for (std::uint32_t x = 0; x < 13; ++x) {

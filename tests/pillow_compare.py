@@ -1,8 +1,6 @@
-"""Compares the decoder's RGBA with Pillow's on BMP files: every pixel the decoder calls defined
-must be Pillow's, except on the files the README's table "Known differences from Pillow" lists,
-where the count of differing pixels and each channel's largest difference must be the table's. A
-file Pillow does not decode is left out; one that only Pillow decodes must be in the table.
-usage: pillow_compare.py DECODE_DUMP README FILE..."""
+"""usage: pillow_compare.py DECODE_DUMP README FILE... Every defined pixel of the decoder's RGBA
+must be Pillow's, except that on the files in the README's "Known differences from Pillow" the
+differing pixels and each channel's largest difference must be the table's."""
 import os
 import re
 import struct
@@ -32,8 +30,7 @@ def known_differences(readme):
 
 
 def differences(dump, path, scratch, theirs):
-    """(pixels, largest per channel) that differ among the defined ones; (None, None) when the
-    decoder does not decode the file, ('size', None) when it decodes another size."""
+    """Defined pixels that differ, largest per channel; None or 'size' when not decoded alike."""
     status = subprocess.run([dump, path, scratch], timeout=60).returncode
     if status == 3:
         return None, None
