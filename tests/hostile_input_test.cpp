@@ -31,25 +31,27 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::readText;
-using testing_support::runArgs;
-
-using testing_support::quote;
-using testing_support::shell;
+using namespace testing_support;
 
 // The real binary as a shell command word, behind the emulator in a cross build.
 const std::string kBinary = std::string(QUILLFEN_EMULATOR) + " " + quote(QUILLFEN_BINARY);
 
-std::string scratch(const std::string& name) { return testing_support::scratchDir() + "/" + name; }
+std::string scratch(const std::string& name) { return scratchDir() + "/" + name; }
+
+std::vector<std::uint8_t> sevens() {
+  std::vector<std::uint8_t> bytes(3000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  return bytes;
+}
 
 std::vector<std::uint8_t> eightBitFile(std::int32_t width, std::int32_t height) {
   std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) *
                                    static_cast<std::size_t>(height));
   for (std::size_t i = 0; i < pixels.size(); ++i)
     pixels[i] = static_cast<std::uint8_t>(i * 31 % 251);
-  std::vector<std::uint8_t> table(1024);
-  for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(i * 7);
-  return testing_support::makeBmp(8, width, height, table, pixels);
+  std::vector<std::uint8_t> table = sevens();
+  table.resize(1024);
+  return makeBmp(8, width, height, table, pixels);
 }
 
 std::string withoutFileName(const std::string& text) {
@@ -59,7 +61,7 @@ std::string withoutFileName(const std::string& text) {
 
 // Writes bmp to path; returns its report with the Filename line taken out.
 std::string reportOfFile(const std::string& path, const std::vector<std::uint8_t>& bmp) {
-  EXPECT_TRUE(testing_support::writeFile(path, bmp));
+  EXPECT_TRUE(writeFile(path, bmp));
   return withoutFileName(runArgs({"quillfen", path}).text);
 }
 
@@ -72,7 +74,7 @@ TEST(HostileInput, WrongArgumentCountsAndUnopenablePaths) {
       {{"/x/qf", "a.bmp", "b.bmp"}, "usage : /x/qf [filename.ext]\n"},
       {{}, "usage : quillfen [filename.ext]\n"},
       {{"quillfen", scratch("missing.bmp")}, invalid},
-      {{"quillfen", testing_support::scratchDir()}, invalid}};
+      {{"quillfen", scratchDir()}, invalid}};
   for (const auto& [args, expected] : rows) {
     const auto result = runArgs(args);
     EXPECT_EQ(result.status, -1) << expected;
@@ -83,7 +85,7 @@ TEST(HostileInput, WrongArgumentCountsAndUnopenablePaths) {
 TEST(HostileInput, ANameInAnyScriptOpensAndIsPrintedAsUtf8) {
   // "图像 café.bmp": outside every ANSI code page, and accented.
   const std::string name = scratch("\xE5\x9B\xBE\xE5\x83\x8F caf\xC3\xA9.bmp");
-  ASSERT_TRUE(testing_support::writeFile(name, testing_support::sampleBitmap()));
+  ASSERT_TRUE(writeFile(name, sampleBitmap()));
   const auto result = runArgs({"quillfen", name});
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.text.find("\n Filename [" + name + "]\n"), std::string::npos) << result.text;
@@ -94,7 +96,7 @@ TEST(HostileInput, ANameInAnyScriptOpensAndIsPrintedAsUtf8) {
 // elsewhere, and is otherwise the report captured in memory. It spans several output blocks.
 TEST(HostileInput, TheBinaryEndsLinesAsThePlatformDoes) {
   const std::string bmp = scratch("lines.bmp");
-  ASSERT_TRUE(testing_support::writeFile(bmp, eightBitFile(300, 300)));
+  ASSERT_TRUE(writeFile(bmp, eightBitFile(300, 300)));
   ASSERT_EQ(shell(kBinary + " " + quote(bmp) + " > " + quote(scratch("lines.txt"))), 0);
   std::string expected;
   for (const char c : runArgs({"quillfen", bmp}).text) {
@@ -104,12 +106,6 @@ TEST(HostileInput, TheBinaryEndsLinesAsThePlatformDoes) {
     expected += c;
   }
   EXPECT_TRUE(readText(scratch("lines.txt")) == expected) << "the reports differ";
-}
-
-std::vector<std::uint8_t> sevens() {
-  std::vector<std::uint8_t> bytes(3000);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
-  return bytes;
 }
 
 // A source of sevens() whose content ends at end: a read across it takes the bytes up to it and
@@ -151,7 +147,7 @@ TEST(HostileInput, AViewWhoseBytesStopComingEndsWhereTheyStopped) {
 TEST(HostileInput, AFileThatShrinksEndsWhereItsReadsDo) {
   const std::string path = scratch("shrinks.bin");
   const auto bytes = sevens();
-  ASSERT_TRUE(testing_support::writeFile(path, bytes));
+  ASSERT_TRUE(writeFile(path, bytes));
   bitmap::Source file(1000);
   ASSERT_TRUE(file.open(path.c_str()));
   std::uint8_t first[10];
@@ -248,9 +244,9 @@ TEST(HostileInput, HugeSparseFilesAreReadWhereTheirBytesLie) {
       {24, 2, 1, 54, 0x80000000u, std::string("\x01\x02\x03\x04\x05\x06\0\0", 8), 0x80000008u,
        "\n[(  3.  2.  1) (  6.  5.  4) ] - 1\n"}};
   for (const SparseCase& row : rows) {
-    auto header = testing_support::makeBmp(row.bits, row.width, row.height, {}, {});
-    testing_support::putLE(header, 2, row.bfSize, 4);
-    testing_support::putLE(header, 10, row.bfOffBits, 4);
+    auto header = makeBmp(row.bits, row.width, row.height, {}, {});
+    putLE(header, 2, row.bfSize, 4);
+    putLE(header, 10, row.bfOffBits, 4);
     writeSparse(path, header, row.bfOffBits, row.pixels);
     std::error_code error;
     fs::resize_file(path, row.length, error);
@@ -259,7 +255,7 @@ TEST(HostileInput, HugeSparseFilesAreReadWhereTheirBytesLie) {
     bitmap::Source inPairs(2);
     ASSERT_TRUE(inPairs.open(path.c_str()));
     for (const std::string& text :
-         {runArgs({"quillfen", path}).text, testing_support::runSource(inPairs, path).text}) {
+         {runArgs({"quillfen", path}).text, runSource(inPairs, path).text}) {
       EXPECT_NE(text.find(row.expected), std::string::npos) << row.expected << "\nis not in\n"
                                                             << text.substr(0, 3000);
     }
@@ -273,11 +269,11 @@ TEST(HostileInput, HugeSparseFilesAreReadWhereTheirBytesLie) {
   if (!std::string(QUILLFEN_EMULATOR).empty()) return;
   constexpr std::uint32_t kOffBits = 62;
   constexpr std::uint32_t kDataCount = (1U << 28) + 8;
-  auto header = testing_support::makeBmp(1, INT32_MIN, 1, std::vector<std::uint8_t>(8, 0x80), {});
-  testing_support::putLE(header, 2, kOffBits, 4);  // bfSize: no pixel bytes
-  ASSERT_TRUE(testing_support::writeFile(path, header));
+  auto header = makeBmp(1, INT32_MIN, 1, std::vector<std::uint8_t>(8, 0x80), {});
+  putLE(header, 2, kOffBits, 4);  // bfSize: no pixel bytes
+  ASSERT_TRUE(writeFile(path, header));
   const std::uint64_t lines = linesOfReport(path);
-  testing_support::putLE(header, 2, kOffBits + kDataCount, 4);
+  putLE(header, 2, kOffBits + kDataCount, 4);
   writeSparse(path, header, kOffBits + kDataCount - 1, std::string(1, '\x01'));
   EXPECT_EQ(linesOfReport(path), lines);
   EXPECT_GT(reportBytes, std::uint64_t{4} << 30);
@@ -305,7 +301,7 @@ TEST(HostileInput, TheFallbackTemporaryFileLeavesNoName) {
 // by the failed write, silently: the reader has what it wanted.
 TEST(HostileInput, AReportThatCannotBeWrittenIsAFailure) {
   const std::string bmp = scratch("unwritable.bmp");
-  ASSERT_TRUE(testing_support::writeFile(bmp, eightBitFile(512, 512)));
+  ASSERT_TRUE(writeFile(bmp, eightBitFile(512, 512)));
   const std::string run = kBinary + " '" + bmp + "' 2> " + quote(scratch("stderr.txt"));
   const std::string error = "quillfen: cannot write the report: ";
   const std::string early = " | head -c 10; exit \\${PIPESTATUS[0]}\" > /dev/null";
@@ -322,7 +318,7 @@ TEST(HostileInput, AReportThatCannotBeWrittenIsAFailure) {
 }
 
 struct PipeRun {
-  testing_support::RunResult result;
+  RunResult result;
   std::size_t left = 0;  // bytes the run did not take
 };
 
@@ -351,7 +347,7 @@ PipeRun reportOnPipe(const std::vector<std::uint8_t>& bytes, bool closeWriter, s
     bitmap::Source file;
     file.setStreamCap(cap);
     EXPECT_TRUE(file.open(("/dev/fd/" + std::to_string(fds[0])).c_str()));
-    run.result = testing_support::runSource(file, "pipe");
+    run.result = runSource(file, "pipe");
   });
   std::future<void> ended = task.get_future();
   std::thread runner(std::move(task));
