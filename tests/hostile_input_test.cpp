@@ -114,7 +114,8 @@ void expectEndsAt(bitmap::Source& source, const std::vector<std::uint8_t>& bytes
   std::vector<std::uint8_t> got(500, 0xAA);
   source.seekSet(end - 300);
   EXPECT_EQ(source.read(got.data(), got.size()), 300u);
-  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 300, bytes.begin() + (end - 300)));
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 300,
+                         bytes.begin() + static_cast<std::ptrdiff_t>(end - 300)));
   EXPECT_EQ(got[300], 0xAA);
   EXPECT_EQ(source.size(), end);
   source.seekSet(end + 100);
