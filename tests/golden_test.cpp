@@ -85,36 +85,26 @@ TEST_P(Golden, ReportIsExactlyAsExpected) {
   }
 }
 
-// The text an item of kind prints for the bytes of file at offset; empty when its bytes are not
-// all in the file (a cut item keeps bytes of the one before).
+// The text an item of kind prints for the bytes of file at offset, which are all in the file.
 std::string itemText(report::ItemKind kind, const std::vector<std::uint8_t>& file,
                      std::uint64_t offset, std::uint64_t tableCount) {
-  const auto byte = [&](std::uint64_t at) { return file[static_cast<std::size_t>(at)]; };
+  const auto byte = [&](std::uint64_t at) -> int {
+    return at < file.size() ? file[static_cast<std::size_t>(at)] : 0;
+  };
+  const int b = byte(offset);
+  const std::uint64_t entry = 54 + 4 * std::uint64_t(b);  // its colour in the table
   char text[32] = {};
-  switch (kind) {
-    case report::ItemKind::kHex:
-      std::snprintf(text, sizeof text, "%02X ", byte(offset));
-      break;
-    case report::ItemKind::kBitPicture:
-      for (int bit = 0; bit < 8; ++bit) text[bit] = (byte(offset) >> bit & 1) != 0 ? '8' : ' ';
-      break;
-    case report::ItemKind::kTranslated: {
-      const std::uint64_t entry = 54 + 4 * std::uint64_t{byte(offset)};
-      const auto component = [&](std::uint64_t at) { return at < file.size() ? byte(at) : 0; };
-      if (byte(offset) >= std::min<std::uint64_t>(tableCount, 256)) {
-        std::snprintf(text, sizeof text, "0x------ ");
-      } else {
-        std::snprintf(text, sizeof text, "0x%02X%02X%02X ", component(entry + 2),
-                      component(entry + 1), component(entry));
-      }
-      break;
-    }
-    case report::ItemKind::kTriple:
-      if (offset + 3 > file.size()) return {};
-      std::snprintf(text, sizeof text, "(%3d.%3d.%3d) ", byte(offset + 2), byte(offset + 1),
-                    byte(offset));
-      break;
-  }
+  if (kind == report::ItemKind::kHex) std::snprintf(text, sizeof text, "%02X ", b);
+  if (kind == report::ItemKind::kBitPicture)
+    for (int bit = 0; bit < 8; ++bit) text[bit] = (b >> bit & 1) != 0 ? '8' : ' ';
+  if (kind == report::ItemKind::kTriple)
+    std::snprintf(text, sizeof text, "(%3d.%3d.%3d) ", byte(offset + 2), byte(offset + 1), b);
+  if (kind == report::ItemKind::kTranslated &&
+      static_cast<std::uint64_t>(b) >= std::min<std::uint64_t>(tableCount, 256))
+    std::snprintf(text, sizeof text, "0x------ ");
+  else if (kind == report::ItemKind::kTranslated)
+    std::snprintf(text, sizeof text, "0x%02X%02X%02X ", byte(entry + 2), byte(entry + 1),
+                  byte(entry));
   return text;
 }
 
