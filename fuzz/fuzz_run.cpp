@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "app/run.h"
 #include "bitmap/source.h"
@@ -27,9 +28,9 @@ constexpr std::size_t kCapacity = std::size_t{64} * 1024;
 constexpr std::size_t kBlockSize = 5;
 constexpr std::size_t kMemoryChunk = 7;
 
-void require(bool holds, const char* what) {
+void require(bool holds, const std::string& what) {
   if (!holds) {
-    std::fprintf(stderr, "fuzz_run: %s\n", what);
+    std::fprintf(stderr, "fuzz_run: %s\n", what.c_str());
     std::abort();
   }
 }
@@ -48,42 +49,28 @@ std::size_t threeMore(std::uint64_t position) {
   return static_cast<std::size_t>(position + 3 < fillingSize ? position + 3 : fillingSize);
 }
 
+// The status and report of a run on file.
+std::pair<int, std::string> reportOn(bitmap::Source& file) {
+  std::string text;
+  report::Sink out(text, kCapacity);
+  const int status = app::runReport(file, "input.bmp", out);
+  require(out.finish(), "capturing sink failed");
+  return {status, text};
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::checkDecoder(data, size);
   fuzz::checkComparison(data, size);
   static const std::string path = scratchFile();
-  const std::uint64_t bound = 64 * std::uint64_t{size} + (std::uint64_t{1} << 20);
-
-  std::string fromMemory;
-  int memoryStatus = 0;
-  {
-    // Small chunks in memory too, so that items cross chunk edges.
-    bitmap::Source file(kMemoryChunk);
-    file.openMemory(data, size);
-    report::Sink out(fromMemory, kCapacity);
-    memoryStatus = app::runReport(file, "input.bmp", out);
-    require(out.finish(), "capturing sink failed");
-  }
-  require(memoryStatus == 0 || memoryStatus == -1, "status other than 0 or -1");
-  require(fromMemory.size() <= bound, "report larger than 64 x input + 1 MiB");
-  fuzz::checkInspector(data, size, "input.bmp", fromMemory);
-
-  for (const bool filling : {false, true}) {
-    std::string fromView;
-    bitmap::Source file;
-    fillingSize = size;
-    if (filling)
-      file.openFillingView(data, size, 0, threeMore);
-    else
-      file.openView(data, size);
-    report::Sink out(fromView, kCapacity);
-    require(app::runReport(file, "input.bmp", out) == memoryStatus,
-            "view and memory runs ended differently");
-    require(out.finish(), "capturing sink failed");
-    require(fromView == fromMemory, "view and memory runs reported differently");
-  }
+  bitmap::Source memory(kMemoryChunk);  // small chunks, so that items cross chunk edges
+  memory.openMemory(data, size);
+  const auto fromMemory = reportOn(memory);
+  require(fromMemory.first == 0 || fromMemory.first == -1, "status other than 0 or -1");
+  require(fromMemory.second.size() <= 64 * std::uint64_t{size} + (std::uint64_t{1} << 20),
+          "report larger than 64 x input + 1 MiB");
+  fuzz::checkInspector(data, size, "input.bmp", fromMemory.second);
 
   std::FILE* written = std::fopen(path.c_str(), "wb");
   require(written != nullptr, "cannot write the scratch file");
@@ -91,17 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(size == 0 || std::fwrite(data, 1, size, written) == size,
           "cannot write the scratch file");
   std::fclose(written);
-  std::string fromFile;
-  int fileStatus = 0;
   {
+    bitmap::Source view;
+    bitmap::Source filling;
     bitmap::Source file(kBlockSize);
+    view.openView(data, size);
+    fillingSize = size;
+    filling.openFillingView(data, size, 0, threeMore);
     require(file.open(path.c_str()), "cannot open the scratch file");
-    report::Sink out(fromFile, kCapacity);
-    fileStatus = app::runReport(file, "input.bmp", out);
-    require(out.finish(), "capturing sink failed");
+    for (const auto& [source, name] : {std::pair<bitmap::Source*, std::string>{&view, "view"},
+                                       {&filling, "filling view"},
+                                       {&file, "file"}}) {
+      require(reportOn(*source) == fromMemory, name + " and memory runs ended or reported apart");
+    }
   }
   std::remove(path.c_str());
-  require(fileStatus == memoryStatus, "file and memory runs ended differently");
-  require(fromFile == fromMemory, "file and memory runs reported differently");
   return 0;
 }

@@ -10,27 +10,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace fs = std::filesystem;
 
+static std::size_t replayed = 0;
+
 static void replay(const fs::path& path) {
+  if (fs::is_directory(path)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(path)) replay(entry.path());
+    return;
+  }
   std::ifstream file(path, std::ios::binary);
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
                                         std::istreambuf_iterator<char>()};
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+  ++replayed;
 }
 
 int main(int argc, char** argv) {
-  std::size_t count = 0;
-  for (int i = 1; i < argc; ++i) {
-    if (fs::is_directory(argv[i])) {
-      for (const fs::directory_entry& entry : fs::recursive_directory_iterator(argv[i])) {
-        if (!entry.is_regular_file()) continue;
-        replay(entry.path());
-        ++count;
-      }
-    } else {
-      replay(argv[i]);
-      ++count;
-    }
-  }
-  std::printf("replayed %zu inputs\n", count);
-  return count > 0 ? 0 : 1;
+  for (int i = 1; i < argc; ++i) replay(argv[i]);
+  std::printf("replayed %zu inputs\n", replayed);
+  return replayed > 0 ? 0 : 1;
 }

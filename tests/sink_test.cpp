@@ -25,11 +25,8 @@ std::string throughSink(const std::string& text, std::size_t capacity, bool crlf
 
 TEST(Sink, EveryNewlineBecomesCrLfWhereverBlocksEnd) {
   const std::string text = "\n---\n Filename [a\\b.bmp]\n\n[00 FF ] - 1\n[\r] - 2\nno end";
-  std::string expected;
-  for (const char c : text) {
-    if (c == '\n') expected += '\r';
-    expected += c;
-  }
+  const std::string expected =
+      "\r\n---\r\n Filename [a\\b.bmp]\r\n\r\n[00 FF ] - 1\r\n[\r] - 2\r\nno end";
   for (const std::size_t capacity : {1u, 2u, 3u, 5u, 8u, 64u}) {
     EXPECT_EQ(throughSink(text, capacity, true), expected) << "capacity " << capacity;
     EXPECT_EQ(throughSink(text, capacity, false), text) << "capacity " << capacity;

@@ -34,22 +34,18 @@ std::string RunResult::body() const {
 }
 
 std::string scratchDir() {
-  struct Scratch {
-    fs::path path;
-    Scratch() {
-      // Unique per test process: its start time and the address of this object.
-      const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-      path = fs::temp_directory_path() /
-             ("quillfen-test-" + std::to_string(stamp) + "-" +
-              std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFFFF));
-      fs::create_directories(path);
-    }
+  // Unique per test process: its start time and the address of this object.
+  static const struct Scratch {
+    fs::path path = fs::temp_directory_path() /
+                    ("quillfen-test-" +
+                     std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                     "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFFFF));
+    Scratch() { fs::create_directories(path); }
     ~Scratch() {
       std::error_code ignored;
       fs::remove_all(path, ignored);
     }
-  };
-  static const Scratch scratch;
+  } scratch;
   return scratch.path.u8string();
 }
 
