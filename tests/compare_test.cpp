@@ -151,6 +151,18 @@ std::vector<Pair> pairs() {
   for (std::size_t i = 0; i < pixels64.size(); ++i)
     pixels64[i] = static_cast<std::uint8_t>(i % 2 == 0 ? 0x80 + i : 0x10);  // 0.5 and a little
   const Bytes notBmp = {'h', 'e', 'l', 'l', 'o'};
+  // Listing stops at its bounds while counting goes on: 64 pixels, 300 entries with another red.
+  const Bytes blackAndWhite = table({{0, 0, 0}, {255, 255, 255}});
+  Bytes entriesA;
+  Bytes entriesB;
+  for (int i = 0; i < 300; ++i) {
+    const auto v = static_cast<std::uint8_t>(i);
+    entriesA.insert(entriesA.end(), {v, v, v, 0});
+    entriesB.insert(entriesB.end(), {v, v, static_cast<std::uint8_t>(v + 1), 0});
+  }
+  // 20000 pixels a row, compared in pieces: differences in the first and the second piece.
+  Bytes wide(40000, 0);
+  wide[3] = wide[17000] = 1;  // stored row 0: y 1
   return {
       {"itself", pal8, pal8, true,
        "bytes: identical, 9,254 bytes\n"
@@ -349,6 +361,25 @@ std::vector<Pair> pairs() {
        "pixel (0, 1): missing: its bytes at 18,446,744,056,530,731,094 [-- -- -- -- -- -- -- --] "
        "lie past the end of the file vs #BFBFBF85 at 110 [B8 10 BA 10 BC 10 BE 10]\n"
        "verdict: different pictures\n"},
+      {"64 pixels", makeBmp(8, 8, 8, blackAndWhite, Bytes(64, 0)),
+       makeBmp(8, 8, 8, blackAndWhite, Bytes(64, 1)), false,
+       "...\n"
+       "pixels: 64 of 64 differ, in x 0..7, y 0..7; largest difference R 255 G 255 B 255 A 0\n"
+       "pixel (0, 1): #000000 (index 0) at 110 [00] vs #FFFFFF (index 1) at 110 [01]\n"
+       "pixel (1, 1): #000000 (index 0) at 111 [00] vs #FFFFFF (index 1) at 111 [01]\n"
+       "pixels: 54 more differ, not listed\n"},
+      {"300 entries", makeBmp(8, 1, 1, entriesA, {0, 0, 0, 0}),
+       makeBmp(8, 1, 1, entriesB, {0, 0, 0, 0}), false,
+       "...\n"
+       "entry 15 (114, 4 bytes): #0F0F0F [0F 0F 0F 00] vs #100F0F [0F 0F 10 00]\n"
+       "entries: 284 more differ, not listed\n"},
+      {"wide rows", makeBmp(8, 20000, 2, blackAndWhite, Bytes(40000, 0)),
+       makeBmp(8, 20000, 2, blackAndWhite, wide), false,
+       "bytes: 40,062 vs 40,062; first difference at 65, row 1 in both\n"
+       "pixels: 2 of 40,000 differ, in x 3..17,000, y 1; largest difference R 255 G 255 B 255 A 0\n"
+       "pixel (3, 1): #000000 (index 0) at 65 [00] vs #FFFFFF (index 1) at 65 [01]\n"
+       "pixel (17,000, 1): #000000 (index 0) at 17,062 [00] vs #FFFFFF (index 1) at 17,062 [01]\n"
+       "verdict: different pictures\n"},
       {"not a bitmap", pal8, notBmp, false,
        "B: not a BMP file: it does not start with BM\n"
        "verdict: different pictures\n"},
@@ -405,55 +436,6 @@ TEST(Compare, FieldNamesOfEveryHeaderVersionMeetInOne) {
     const std::size_t colon = pair.find(':');
     EXPECT_EQ(decode::commonFieldName(pair.substr(0, colon)), pair.substr(colon + 1)) << pair;
   }
-}
-
-TEST(Compare, ListingStopsAtItsBoundsWhileCountingEverything) {
-  const Bytes blackAndWhite = table({{0, 0, 0}, {255, 255, 255}});
-  const Bytes black = makeBmp(8, 8, 8, blackAndWhite, Bytes(64, 0));
-  const Bytes white = makeBmp(8, 8, 8, blackAndWhite, Bytes(64, 1));
-  const compare::Comparison three = compareBytes(black, white, compare::Bounds{9, 16});
-  EXPECT_EQ(text(three),
-            "bytes: 126 vs 126; first difference at 62, row 7 in both\n"
-            "pixels: 64 of 64 differ, in x 0..7, y 0..7; largest difference R 255 G 255 B 255 A 0\n"
-            "pixel (0, 0): #000000 (index 0) at 118 [00] vs #FFFFFF (index 1) at 118 [01]\n"
-            "pixel (1, 0): #000000 (index 0) at 119 [00] vs #FFFFFF (index 1) at 119 [01]\n"
-            "pixel (2, 0): #000000 (index 0) at 120 [00] vs #FFFFFF (index 1) at 120 [01]\n"
-            "pixel (3, 0): #000000 (index 0) at 121 [00] vs #FFFFFF (index 1) at 121 [01]\n"
-            "pixel (4, 0): #000000 (index 0) at 122 [00] vs #FFFFFF (index 1) at 122 [01]\n"
-            "pixel (5, 0): #000000 (index 0) at 123 [00] vs #FFFFFF (index 1) at 123 [01]\n"
-            "pixel (6, 0): #000000 (index 0) at 124 [00] vs #FFFFFF (index 1) at 124 [01]\n"
-            "pixel (7, 0): #000000 (index 0) at 125 [00] vs #FFFFFF (index 1) at 125 [01]\n"
-            "pixel (0, 1): #000000 (index 0) at 110 [00] vs #FFFFFF (index 1) at 110 [01]\n"
-            "pixels: 55 more differ, not listed\n"
-            "verdict: different pictures\n");
-  // 300 entries, each with another red: all counted, 16 listed.
-  Bytes entriesA;
-  Bytes entriesB;
-  for (int i = 0; i < 300; ++i) {
-    const auto v = static_cast<std::uint8_t>(i);
-    entriesA.insert(entriesA.end(), {v, v, v, 0});
-    entriesB.insert(entriesB.end(), {v, v, static_cast<std::uint8_t>(v + 1), 0});
-  }
-  const compare::Comparison tables = compareBytes(makeBmp(8, 1, 1, entriesA, {0, 0, 0, 0}),
-                                                  makeBmp(8, 1, 1, entriesB, {0, 0, 0, 0}));
-  EXPECT_EQ(tables.entriesDiffer, 300u);
-  EXPECT_EQ(tables.entries.size(), 16u);
-  EXPECT_EQ(tables.entries.back().index, 15u);
-  EXPECT_NE(text(tables).find("\nentries: 284 more differ, not listed\n"), std::string::npos);
-
-  // 20000 pixels a row, compared in pieces: differences in the first and the second piece.
-  Bytes wide(40000, 0);
-  wide[3] = wide[17000] = 1;  // stored row 0: y 1
-  const compare::Comparison pieces =
-      compareBytes(makeBmp(8, 20000, 2, blackAndWhite, Bytes(40000, 0)),
-                   makeBmp(8, 20000, 2, blackAndWhite, wide));
-  EXPECT_EQ(
-      text(pieces),
-      "bytes: 40,062 vs 40,062; first difference at 65, row 1 in both\n"
-      "pixels: 2 of 40,000 differ, in x 3..17,000, y 1; largest difference R 255 G 255 B 255 A 0\n"
-      "pixel (3, 1): #000000 (index 0) at 65 [00] vs #FFFFFF (index 1) at 65 [01]\n"
-      "pixel (17,000, 1): #000000 (index 0) at 17,062 [00] vs #FFFFFF (index 1) at 17,062 [01]\n"
-      "verdict: different pictures\n");
 }
 
 // Headers that claim far more than the files hold, read through inputs that count what is read.
