@@ -1,8 +1,7 @@
-// The comparison's answer as JSON on pairs of BMP Suite files and crafted files: one whole
-// answer exactly, then each part against what the files hold: one changed pixel's bytes in both
-// files, RLE commands that skip pixels, table entries and the bounds, fields across header
-// versions, colour profiles, a copy cut short, files that are not bitmaps or whose pixels are
-// not decoded, and offsets past 2^53 and past 2^64 - 1.
+// The comparison's answer as JSON, where the JSON adds to the comparison: one whole answer
+// exactly, the shapes of pixels and entries (skipped, set by an RLE command, stored, missing,
+// beyond any file), links and bounds, nulls and reasons for what a file lacks or is not, and
+// counts and offsets past 2^53 as strings.
 #include "app/compare_answers.h"
 
 #include <gtest/gtest.h>

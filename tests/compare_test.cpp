@@ -193,13 +193,30 @@ std::vector<Pair> pairs() {
        "biXPelsPerMeter (38, 4 bytes): 2835 [13 0B 00 00] vs 1000 [E8 03 00 00]\n" +
            kSamePicture},
       {"V5 header", pal8, suiteFile("g/pal8v5.bmp"), false,
-       "...\n"
        "bytes: 9,254 vs 9,338; first difference at 2, bfSize in both\n"
        "bfSize (2, 4 bytes): 9254 [26 24 00 00] vs 9338 [7A 24 00 00]\n"
        "bfOffBits (10, 4 bytes): 1062 [26 04 00 00] vs 1146 [7A 04 00 00]\n"
        "biSize / bV5Size (14, 4 bytes): 40 [28 00 00 00] vs 124 [7C 00 00 00]\n"
        "only in B: bV5RedMask (54, 4 bytes): 0x00000000 [00 00 00 00]\n"
+       "only in B: bV5GreenMask (58, 4 bytes): 0x00000000 [00 00 00 00]\n"
+       "only in B: bV5BlueMask (62, 4 bytes): 0x00000000 [00 00 00 00]\n"
+       "only in B: bV5AlphaMask (66, 4 bytes): 0x00000000 [00 00 00 00]\n"
        "only in B: bV5CSType (70, 4 bytes): sRGB [42 47 52 73]\n"
+       "only in B: bV5Endpoints.ciexyzRed.ciexyzX (74, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzRed.ciexyzY (78, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzRed.ciexyzZ (82, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzGreen.ciexyzX (86, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzGreen.ciexyzY (90, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzGreen.ciexyzZ (94, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzBlue.ciexyzX (98, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzBlue.ciexyzY (102, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Endpoints.ciexyzBlue.ciexyzZ (106, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5GammaRed (110, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5GammaGreen (114, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5GammaBlue (118, 4 bytes): 0.0 [00 00 00 00]\n"
+       "only in B: bV5Intent (122, 4 bytes): 4 [04 00 00 00]\n"
+       "only in B: bV5ProfileData (126, 4 bytes): 0 [00 00 00 00]\n"
+       "only in B: bV5ProfileSize (130, 4 bytes): 0 [00 00 00 00]\n"
        "only in B: bV5Reserved (134, 4 bytes): 0 [00 00 00 00]\n" +
            kSamePicture},
       {"OS/2 1.x header", suiteFile("g/pal8os2.bmp"), pal8, false,
