@@ -24,7 +24,7 @@ using Kind = compare::StoredLayout::Kind;
 using testing_support::putLE;
 
 // How a pair of files stores its pixels: depth, compression, the masks after the header (bit
-// fields), how many of sixEntries() the table holds, and how the bytes give the pixels.
+// fields), how many of fileOf()'s six entries the table holds, and how the bytes give the pixels.
 struct Storage {
   const char* name;
   std::uint16_t bits;
@@ -180,7 +180,7 @@ std::vector<Case> cases() {
   Bytes fourth = rows32;
   for (std::size_t i = 3; i < rows32.size(); i += 4) changed32[i] = 0x80, fourth[i] = 0;
   changed32[80 + 3 * 4 + 2] = 0x99;
-  changed32[19 * 4] = 21;
+  changed32[std::size_t{19} * 4] = 21;
   all.push_back({"32-bit BI_RGB", fileOf(kRgb32, 20, 3, rows32), fileOf(kRgb32, 20, 3, changed32),
                  "pixels: 2 of 60 differ, in x 3..19, y 1..2; largest difference R 9 G 0 B 2 A 0"});
   all.push_back({"32-bit BI_RGB fourth byte", fileOf(kRgb32, 20, 3, rows32),
@@ -240,7 +240,7 @@ std::vector<Case> cases() {
          "128 A 0"},
         {kIndexed1, "pixels: 1 of 26 differ, in x 12, y 1; 1 of them differ in state"}}) {
     const std::size_t stride = strideOf(storage.bits, 13);
-    const std::size_t bits = 13u * storage.bits;
+    const std::size_t bits = std::size_t{13} * storage.bits;
     Bytes rows(stride * 2, 0);
     rows[1] = 0x01;
     rows[(bits - 1) / 8] |= static_cast<std::uint8_t>(1u << ((8 - bits % 8) % 8));

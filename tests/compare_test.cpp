@@ -57,7 +57,7 @@ Bytes stored(Bytes bytes, std::size_t offset, std::uint64_t value) {
   return bytes;
 }
 Bytes cut(const Bytes& bytes, std::size_t size) {
-  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+  return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)};
 }
 
 // A 24-bit picture's rows, bottom-up and padded: pixel (x, y) from the top is blue 16 x + y,
