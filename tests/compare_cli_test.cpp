@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/source.h"
-#include "compare/comparison.h"
-#include "compare/lines.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/harness.h"
 
@@ -27,13 +24,23 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
 using testing_support::quote;
 using testing_support::readText;
-using testing_support::testDataPath;
 
 const std::string kCompare = std::string(QUILLFEN_EMULATOR) + " " + quote(QUILLFEN_COMPARE_BINARY);
 
 std::string scratch(const std::string& name) { return testing_support::scratchDir() + "/" + name; }
+
+// The file written to the scratch folder, quoted for the shell.
+std::string written(const std::string& name, const Bytes& bytes) {
+  EXPECT_TRUE(testing_support::writeFile(scratch(name), bytes)) << name;
+  return quote(scratch(name));
+}
+
+std::string suite(const std::string& name) {
+  return quote(testing_support::testDataPath("bmpsuite/" + name));
+}
 
 struct Outcome {
   int status = -1;
@@ -41,6 +48,7 @@ struct Outcome {
   std::string err;
 };
 
+// A run with these arguments (and redirections), its standard output and error kept.
 Outcome runCompare(const std::string& arguments) {
   static int runs = 0;
   const std::string n = std::to_string(++runs);
@@ -52,16 +60,6 @@ Outcome runCompare(const std::string& arguments) {
   outcome.out = readText(out);
   outcome.err = readText(err);
   return outcome;
-}
-
-// Two files written for the run and compared.
-Outcome comparePair(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  static int pairs = 0;
-  const std::string n = std::to_string(++pairs);
-  const std::string pathA = scratch("pair-" + n + "-a.bmp");
-  const std::string pathB = scratch("pair-" + n + "-b.bmp");
-  EXPECT_TRUE(testing_support::writeFile(pathA, a) && testing_support::writeFile(pathB, b));
-  return runCompare(quote(pathA) + " " + quote(pathB));
 }
 
 // Text as the binary writes it here: lines end in CR LF on Windows.
@@ -78,90 +76,62 @@ std::string platformText(const std::string& text) {
 #endif
 }
 
-std::string suite(const std::string& name) { return testDataPath("bmpsuite/" + name); }
-
-// The comparison's lines as the library gives them, for the same two files.
-std::string libraryText(const std::string& a, const std::string& b) {
-  bitmap::Source sourceA;
-  bitmap::Source sourceB;
-  EXPECT_TRUE(sourceA.open(a.c_str()) && sourceB.open(b.c_str()));
-  decode::SourceInput inputA(sourceA);
-  decode::SourceInput inputB(sourceB);
-  std::string text;
-  for (const std::string& line : compare::comparisonLines(compare::compareFiles(inputA, inputB)))
-    text += line + "\n";
-  return text;
-}
-
-TEST(CompareCommand, ExitsAsCmpDoesWithTheLibrarysLines) {
+// Status 0 for the same picture with nothing else that differs, whatever bytes nothing holds; 1
+// when a field differs though the picture is the same; 2 for trouble, with one line.
+TEST(CompareCommand, ExitsAsCmpDoesWithTheLinesOrOneLineOfTrouble) {
   const std::string pal8 = suite("g/pal8.bmp");
-  const Outcome itself = runCompare(quote(pal8) + " " + quote(pal8));
-  EXPECT_EQ(itself.status, 0);
-  EXPECT_EQ(itself.out, platformText("bytes: identical, 9,254 bytes\nverdict: identical bytes\n"));
-  EXPECT_EQ(itself.err, "");
-
-  const Outcome topDown = runCompare(quote(pal8) + " " + quote(suite("pal8topdown.bmp")));
-  EXPECT_EQ(topDown.status, 1);
-  EXPECT_EQ(topDown.out,
-            platformText("bytes: 9,254 vs 9,254; first difference at 22, biHeight in both\n"
-                         "biHeight (22, 4 bytes): 64 [40 00 00 00] vs -64 [C0 FF FF FF]\n"
-                         "pixels: same picture (8,128 pixels), rows stored in opposite order\n"
-                         "verdict: same picture, different bytes\n"));
-  EXPECT_EQ(topDown.err, "");
-  for (const auto& [a, b] : {std::pair<std::string, std::string>{pal8, suite("pal8rle.bmp")},
-                             {suite("rgb24.bmp"), suite("g/rgb16-565.bmp")},
-                             {suite("q/pal8rletrns.bmp"), pal8}}) {
-    const Outcome outcome = runCompare(quote(a) + " " + quote(b));
-    EXPECT_EQ(outcome.status, 1) << a << " " << b;
-    EXPECT_EQ(outcome.out, platformText(libraryText(a, b))) << a << " " << b;
-  }
-
-  // Only biXPelsPerMeter differs: that field, the same picture, and status 1.
-  std::vector<std::uint8_t> resolution = testing_support::sampleBitmap();
+  Bytes resolution = testing_support::sampleBitmap();
   testing_support::putLE(resolution, 38, 1000, 4);
-  const Outcome field = comparePair(testing_support::sampleBitmap(), resolution);
-  EXPECT_EQ(field.status, 1);
-  EXPECT_EQ(field.out,
-            platformText("bytes: 150 vs 150; first difference at 38, biXPelsPerMeter in both\n"
-                         "biXPelsPerMeter (38, 4 bytes): 2835 [13 0B 00 00] vs 1000 [E8 03 00 00]\n"
-                         "pixels: same picture (32 pixels)\n"
-                         "verdict: same picture, different bytes\n"));
-
-  // One byte of the embedded ICC profile: the same picture, but status 1, the profile its line.
-  const std::string profText = readText(suite("q/rgb24prof.bmp"));
-  std::vector<std::uint8_t> prof(profText.begin(), profText.end());
-  std::vector<std::uint8_t> profile = prof;
-  profile[24934] = 0x5A;
-  const Outcome icc = comparePair(prof, profile);
-  EXPECT_EQ(icc.status, 1);
-  EXPECT_EQ(icc.out, platformText("bytes: 27,782 vs 27,782; first difference at 24,934, ICC "
-                                  "profile in both\n"
-                                  "ICC profile (24,734, 3,048 bytes): differs from byte 200, at "
-                                  "24,934: [00 00 08 0C] vs [5A 00 08 0C]\n"
-                                  "pixels: same picture (8,128 pixels)\n"
-                                  "verdict: same picture, different bytes\n"));
-  EXPECT_EQ(icc.err, "");
-  // The byte before the profile, which nothing holds: status 0.
-  profile = prof;
-  profile[24733] = 0x5A;
-  EXPECT_EQ(comparePair(prof, profile).status, 0);
-
-  // Bytes that no field, entry or pixel holds (a row's padding): the same, status 0.
-  const std::vector<std::uint8_t> plain =
-      testing_support::makeBmp(8, 3, 1, {0, 0, 0, 0}, {0, 0, 0, 0});
-  std::vector<std::uint8_t> padded = plain;
+  Bytes padded = testing_support::makeBmp(8, 3, 1, {0, 0, 0, 0}, {0, 0, 0, 0});
+  const std::string plain = written("plain.bmp", padded);
   padded.back() = 0x5A;
-  const Outcome padding = comparePair(plain, padded);
-  EXPECT_EQ(padding.status, 0);
-  EXPECT_EQ(padding.out,
-            platformText("bytes: 62 vs 62; first difference at 61, padding of row 0 in both\n"
-                         "pixels: same picture (3 pixels)\n"
-                         "verdict: same picture, different bytes\n"));
-}
-
-TEST(CompareCommand, TroubleIsStatusTwoAndOneLineOnStandardError) {
-  const std::string pal8 = suite("g/pal8.bmp");
-  for (const std::string& arguments : {std::string(), quote(pal8), quote(pal8) + " a b"}) {
+  const std::string text = scratch("text.bmp");
+  const std::string empty = scratch("empty.bmp");
+  const std::string missing = scratch("missing.bmp");
+  written("text.bmp", {'B', 'A', 'D'});
+  written("empty.bmp", {});
+  const std::string notBitmap = ": not a BMP file: it does not start with BM\n";
+  const struct {
+    std::string arguments;
+    int status;
+    std::string out;
+    std::string err;
+  } rows[] = {
+      {pal8 + " " + pal8, 0, "bytes: identical, 9,254 bytes\nverdict: identical bytes\n", ""},
+      {pal8 + " " + suite("pal8topdown.bmp"), 1,
+       "bytes: 9,254 vs 9,254; first difference at 22, biHeight in both\n"
+       "biHeight (22, 4 bytes): 64 [40 00 00 00] vs -64 [C0 FF FF FF]\n"
+       "pixels: same picture (8,128 pixels), rows stored in opposite order\n"
+       "verdict: same picture, different bytes\n",
+       ""},
+      {written("sample.bmp", testing_support::sampleBitmap()) + " " +
+           written("resolution.bmp", resolution),
+       1,
+       "bytes: 150 vs 150; first difference at 38, biXPelsPerMeter in both\n"
+       "biXPelsPerMeter (38, 4 bytes): 2835 [13 0B 00 00] vs 1000 [E8 03 00 00]\n"
+       "pixels: same picture (32 pixels)\n"
+       "verdict: same picture, different bytes\n",
+       ""},
+      {plain + " " + written("padded.bmp", padded), 0,
+       "bytes: 62 vs 62; first difference at 61, padding of row 0 in both\n"
+       "pixels: same picture (3 pixels)\n"
+       "verdict: same picture, different bytes\n",
+       ""},
+      {pal8 + " " + quote(missing), 2, "",
+       "quillfen-compare: cannot open " + missing + ": " + std::strerror(ENOENT) + "\n"},
+      {quote(text) + " " + pal8, 2, "", "quillfen-compare: " + text + notBitmap},
+      {pal8 + " " + quote(text), 2, "", "quillfen-compare: " + text + notBitmap},
+      // No bytes at all is empty, not a file that starts otherwise.
+      {pal8 + " " + quote(empty), 2, "",
+       "quillfen-compare: " + empty + ": not a BMP file: it is empty\n"},
+  };
+  for (const auto& row : rows) {
+    const Outcome outcome = runCompare(row.arguments);
+    EXPECT_EQ(outcome.status, row.status) << row.arguments;
+    EXPECT_EQ(outcome.out, platformText(row.out)) << row.arguments;
+    EXPECT_EQ(outcome.err, platformText(row.err)) << row.arguments;
+  }
+  for (const std::string& arguments : {std::string(), pal8, pal8 + " a b"}) {
     const Outcome usage = runCompare(arguments);
     EXPECT_EQ(usage.status, 2) << arguments;
     EXPECT_EQ(usage.out, "");
@@ -169,59 +139,31 @@ TEST(CompareCommand, TroubleIsStatusTwoAndOneLineOnStandardError) {
     EXPECT_NE(usage.err.find("quillfen-compare"), std::string::npos) << usage.err;
     EXPECT_EQ(usage.err.substr(usage.err.find(" A.bmp")), platformText(" A.bmp B.bmp\n"));
   }
-  const std::string missing = scratch("missing.bmp");
-  const Outcome gone = runCompare(quote(pal8) + " " + quote(missing));
-  EXPECT_EQ(gone.status, 2);
-  EXPECT_EQ(gone.out, "");
-  EXPECT_EQ(gone.err, platformText("quillfen-compare: cannot open " + missing + ": " +
-                                   std::strerror(ENOENT) + "\n"));
-  const Outcome folder = runCompare(quote(testing_support::scratchDir()) + " " + quote(pal8));
-  EXPECT_EQ(folder.status, 2);
-  EXPECT_EQ(
-      folder.err.rfind("quillfen-compare: cannot open " + testing_support::scratchDir() + ": ", 0),
-      0u)
-      << folder.err;
-  EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << folder.err;
-
-  const std::string text = scratch("text.bmp");
-  ASSERT_TRUE(testing_support::writeFile(text, {'B', 'A', 'D'}));
-  for (const auto& [a, b] : {std::pair<std::string, std::string>{text, pal8}, {pal8, text}}) {
-    const Outcome notBitmap = runCompare(quote(a) + " " + quote(b));
-    EXPECT_EQ(notBitmap.status, 2);
-    EXPECT_EQ(notBitmap.out, "");
-    EXPECT_EQ(notBitmap.err, platformText("quillfen-compare: " + text +
-                                          ": not a BMP file: it does not start with BM\n"));
-  }
-  // A file of no bytes is empty, not one that starts otherwise.
-  const std::string empty = scratch("empty.bmp");
-  ASSERT_TRUE(testing_support::writeFile(empty, {}));
-  const Outcome nothing = runCompare(quote(pal8) + " " + quote(empty));
-  EXPECT_EQ(nothing.status, 2);
-  EXPECT_EQ(nothing.out, "");
-  EXPECT_EQ(nothing.err,
-            platformText("quillfen-compare: " + empty + ": not a BMP file: it is empty\n"));
-#ifndef _WIN32
-  // One pipe named twice: the first read takes all of it, and the second finds it empty.
-  const std::string piped = scratch("piped.err");
-  EXPECT_EQ(testing_support::shell("cat " + quote(pal8) + " | " + kCompare +
-                                   " /dev/stdin /dev/stdin > /dev/null 2> " + quote(piped)),
-            2);
-  EXPECT_EQ(readText(piped), "quillfen-compare: /dev/stdin: not a BMP file: it is empty\n");
-
-  const std::string err = scratch("full.err");
-  EXPECT_EQ(testing_support::shell(kCompare + " " + quote(pal8) + " " + quote(pal8) +
-                                   " > /dev/full 2> " + quote(err)),
-            2);
-  EXPECT_EQ(readText(err), "quillfen-compare: cannot write the comparison: " +
-                               std::string(std::strerror(ENOSPC)) + "\n");
-#endif
+  const std::string folder = testing_support::scratchDir();
+  const Outcome opened = runCompare(quote(folder) + " " + pal8);
+  EXPECT_EQ(opened.status, 2);
+  EXPECT_EQ(opened.err.rfind("quillfen-compare: cannot open " + folder + ": ", 0), 0u)
+      << opened.err;
+  EXPECT_EQ(opened.err.find('\n'), opened.err.size() - 1) << opened.err;
 }
 
 #ifndef _WIN32
-// Standard output a pipe whose reading end is closed: every write fails with EPIPE. With SIGPIPE
-// ignored, as Node and some shells and services leave it, the command lives to say so; trouble,
-// so one line on standard error, as cmp and diff give one.
-TEST(CompareCommand, AReaderThatClosedThePipeIsTroubleWithItsLine) {
+// One pipe named twice: the first read takes all of it, and the second finds it empty. Output
+// that cannot be written: a full device, or a pipe whose reading end is closed, which with
+// SIGPIPE ignored (as Node and some services leave it) the command lives to report, as cmp does.
+TEST(CompareCommand, PipesAndOutputThatCannotBeWrittenAreTroubleWithTheirLine) {
+  const std::string pal8 = suite("g/pal8.bmp");
+  const std::string err = scratch("posix.err");
+  const std::string cannotWrite = "quillfen-compare: cannot write the comparison: ";
+  EXPECT_EQ(testing_support::shell("cat " + pal8 + " | " + kCompare +
+                                   " /dev/stdin /dev/stdin > /dev/null 2> " + quote(err)),
+            2);
+  EXPECT_EQ(readText(err), "quillfen-compare: /dev/stdin: not a BMP file: it is empty\n");
+  EXPECT_EQ(
+      testing_support::shell(kCompare + " " + pal8 + " " + pal8 + " > /dev/full 2> " + quote(err)),
+      2);
+  EXPECT_EQ(readText(err), cannotWrite + std::strerror(ENOSPC) + "\n");
+
   int ends[2] = {-1, -1};
   ASSERT_EQ(pipe(ends), 0);
   close(ends[0]);
@@ -234,16 +176,13 @@ TEST(CompareCommand, AReaderThatClosedThePipeIsTroubleWithItsLine) {
   }
   ASSERT_EQ(dup2(ends[1], fd), fd);
   close(ends[1]);
-  const std::string err = scratch("closed-pipe.err");
   const auto previous = std::signal(SIGPIPE, SIG_IGN);
-  const int status = testing_support::shell(kCompare + " " + quote(suite("g/pal8.bmp")) + " " +
-                                            quote(suite("pal8topdown.bmp")) + " >&" +
-                                            std::to_string(fd) + " 2> " + quote(err));
+  const int status = testing_support::shell(kCompare + " " + pal8 + " " + suite("pal8topdown.bmp") +
+                                            " >&" + std::to_string(fd) + " 2> " + quote(err));
   std::signal(SIGPIPE, previous);
   close(fd);
   EXPECT_EQ(status, 2);
-  EXPECT_EQ(readText(err), "quillfen-compare: cannot write the comparison: " +
-                               std::string(std::strerror(EPIPE)) + "\n");
+  EXPECT_EQ(readText(err), cannotWrite + std::strerror(EPIPE) + "\n");
 }
 
 // A sanitized binary carries its runtime's memory: its peak is not the comparison's.
@@ -258,7 +197,7 @@ constexpr bool kSanitized = false;
 TEST(CompareCommand, TwoFiveGigabyteSparseFilesAreReadWhereTheyDiffer) {
   // A 4 x 2 24-bit picture just below 4 GiB in each, the files 5 GiB long; they differ in
   // biXPelsPerMeter and in the green of pixel (1, 0), stored in the second row.
-  std::vector<std::uint8_t> header = testing_support::makeBmp(24, 4, 2, {}, {});
+  Bytes header = testing_support::makeBmp(24, 4, 2, {}, {});
   testing_support::putLE(header, 10, 0xFFFFFF00u, 4);  // bfOffBits
   std::string pixels;
   for (char i = 0; i < 24; ++i) pixels += static_cast<char>(0x10 + i);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -20,10 +21,7 @@ struct PlainPixels {
   std::uint32_t height = 0;
   std::uint64_t differ = 0;
   std::uint64_t stateDiffer = 0;
-  std::uint32_t left = 0;  // the box of the pixels that differ, when any do
-  std::uint32_t top = 0;
-  std::uint32_t right = 0;
-  std::uint32_t bottom = 0;
+  compare::Box box;                                            // when any pixel differs
   std::array<std::uint8_t, 4> largest{};                       // over pixels of the same state
   std::vector<std::pair<std::uint32_t, std::uint32_t>> first;  // (x, y), at most listed
 };
@@ -34,5 +32,14 @@ PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t list
 // The comparison of a and b, each read through a bitmap::Source of blockSize-byte blocks.
 compare::Comparison compareInBlocks(const std::vector<std::uint8_t>& a,
                                     const std::vector<std::uint8_t>& b, std::size_t blockSize);
+
+// What comparison, of a and b, gets wrong against the plain comparison (what is compared, the
+// counts, box, largest differences, pixels listed) or against the lines of the comparison read
+// through 7-byte blocks: "" when it agrees with both.
+std::string disagreement(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b,
+                         const compare::Comparison& comparison);
+
+// The line that sums up the pixels: "pixels: 3 of 8 differ, in x 1..3, y 0; ...".
+std::string pixelsLine(const compare::Comparison& comparison);
 
 }  // namespace testing_support
