@@ -131,7 +131,8 @@ test('a pixel\'s table entry as the decoder read it', () => {
   assert.deepEqual(decodedEntryText(pal8rleDecoded),
                    [{swatch: '#FF0000'}, '#FF0000, entry 5 (from 0), stored at ',
                     {copy: '74', shown: '74'}, ' (0x4A)']);
-  assert.equal(decodedEntryText(answers.badIndexPixel), 'entry 102 (from 0): past the colour table');
+  assert.equal(decodedEntryText(answers.badIndexPixel),
+               'entry 102 (from 0): past the colour table');
   assert.equal(decodedEntryText({index: 3, entry: {offset: '66', size: 4, hex: ''}}),
                'entry 3 (from 0): past the end of the file');
   // bfOffBits inside the table: the file can end inside an entry a pixel names.
