@@ -164,62 +164,60 @@ test('one begun runs to its end unheard, or its worker is replaced, as asked', a
   }
 });
 
-test('a newer request of a lane stops the older; requests not begun go to a new worker',
-     async () => {
-       const client = await readyClient();
-       const [worker] = started;
-       const older = settled(client.request({type: 'excerpts', n: 1},
-                                            {lane: 'excerpts', whenRunning: 'restart'}));
-       const waiting = client.request({type: 'inspect', n: 2});
-       worker.say({type: 'running', id: 1, holding: false});
-       const newer = client.request({type: 'excerpts', n: 3}, {lane: 'excerpts',
-                                                               whenRunning: 'restart'});
-       assert.ok(isAbort((await older).error));
-       assert.equal((await older).error.message, 'a newer request took its place');
-       assert.equal(worker.terminated, true);
-       const fresh = started[1];
-       assert.deepEqual(fresh.sent, [kInit, {type: 'inspect', n: 2, id: 2},
-                                     {type: 'excerpts', n: 3, id: 3}]);
-       fresh.say({type: 'ready'});
-       fresh.say({type: 'answer', id: 3, answer: 'three'});
-       fresh.say({type: 'answer', id: 2, answer: 'two'});
-       assert.deepEqual([await newer, await waiting], ['three', 'two']);
-       // Settled, the lane is free: the next request of it stops nothing.
-       const next = client.request({type: 'excerpts', n: 4}, {lane: 'excerpts'});
-       assert.deepEqual(fresh.sent.at(-1), {type: 'excerpts', n: 4, id: 4});
-       fresh.say({type: 'answer', id: 4, answer: 'four'});
-       assert.equal(await next, 'four');
-       assert.equal(started.length, 2);
-     });
+test('a lane\'s newer request stops the older; those not begun go to a new worker', async () => {
+  const client = await readyClient();
+  const [worker] = started;
+  const older = settled(client.request({type: 'excerpts', n: 1},
+                                       {lane: 'excerpts', whenRunning: 'restart'}));
+  const waiting = client.request({type: 'inspect', n: 2});
+  worker.say({type: 'running', id: 1, holding: false});
+  const newer = client.request({type: 'excerpts', n: 3}, {lane: 'excerpts',
+                                                          whenRunning: 'restart'});
+  assert.ok(isAbort((await older).error));
+  assert.equal((await older).error.message, 'a newer request took its place');
+  assert.equal(worker.terminated, true);
+  const fresh = started[1];
+  assert.deepEqual(fresh.sent, [kInit, {type: 'inspect', n: 2, id: 2},
+                                {type: 'excerpts', n: 3, id: 3}]);
+  fresh.say({type: 'ready'});
+  fresh.say({type: 'answer', id: 3, answer: 'three'});
+  fresh.say({type: 'answer', id: 2, answer: 'two'});
+  assert.deepEqual([await newer, await waiting], ['three', 'two']);
+  // Settled, the lane is free: the next request of it stops nothing.
+  const next = client.request({type: 'excerpts', n: 4}, {lane: 'excerpts'});
+  assert.deepEqual(fresh.sent.at(-1), {type: 'excerpts', n: 4, id: 4});
+  fresh.say({type: 'answer', id: 4, answer: 'four'});
+  assert.equal(await next, 'four');
+  assert.equal(started.length, 2);
+});
 
-test('a request that fails, or a worker that dies, fails what it ran, and the rest go on',
-     async () => {
-       const client = await readyClient();
-       const failing = failure(client.request({type: 'report'}));
-       const after = client.request({type: 'inspect'});
-       started[0].say({type: 'running', id: 1});
-       started[0].say({type: 'failed', id: 1, message: 'the file changed'});
-       assert.equal(await failing, 'the file changed');
-       assert.equal(started[0].terminated, true);
-       assert.deepEqual(started[1].requests, [['init', undefined], ['inspect', 2]]);
-       started[1].say({type: 'ready'});
-       started[1].say({type: 'answer', id: 2, answer: 'ok'});
-       assert.equal(await after, 'ok');
-       const dying = failure(client.request({type: 'decode'}, {transfer: [1]}));
-       const running = failure(client.request({type: 'report'}));
-       const queued = client.request({type: 'inspect'});
-       started[1].say({type: 'running', id: 4});
-       let prevented = false;
-       started[1].onerror({message: '', preventDefault() {
-         prevented = true;
-       }});
-       assert.equal(prevented, true);
-       assert.deepEqual([await dying, await running], ['the worker stopped', 'the worker stopped']);
-       assert.deepEqual(started[2].requests, [['init', undefined], ['inspect', 5]]);
-       started[2].say({type: 'ready'});
-       started[2].say({type: 'answer', id: 5, answer: 'still'});
-       assert.equal(await queued, 'still');
-     });
+test('a failed request or a dead worker fails what it ran; the rest go on', async () => {
+  const client = await readyClient();
+  const failing = failure(client.request({type: 'report'}));
+  const after = client.request({type: 'inspect'});
+  started[0].say({type: 'running', id: 1});
+  started[0].say({type: 'failed', id: 1, message: 'the file changed'});
+  assert.equal(await failing, 'the file changed');
+  assert.equal(started[0].terminated, true);
+  assert.deepEqual(started[1].requests, [['init', undefined], ['inspect', 2]]);
+  started[1].say({type: 'ready'});
+  started[1].say({type: 'answer', id: 2, answer: 'ok'});
+  assert.equal(await after, 'ok');
+  const dying = failure(client.request({type: 'decode'}, {transfer: [1]}));
+  const running = failure(client.request({type: 'report'}));
+  const queued = client.request({type: 'inspect'});
+  started[1].say({type: 'running', id: 4});
+  let prevented = false;
+  started[1].onerror({message: '', preventDefault() {
+    prevented = true;
+  }});
+  assert.equal(prevented, true);
+  assert.deepEqual([await dying, await running], ['the worker stopped', 'the worker stopped']);
+  assert.deepEqual(started[2].requests, [['init', undefined], ['inspect', 5]]);
+  started[2].say({type: 'ready'});
+  started[2].say({type: 'answer', id: 5, answer: 'still'});
+  assert.equal(await queued, 'still');
+});
 
 test('a request lets go of its signal once it is answered', async () => {
   const client = await readyClient();
@@ -236,88 +234,85 @@ test('a request lets go of its signal once it is answered', async () => {
   assert.deepEqual([...listening], ['abort']);
 });
 
-test('messages of a replaced worker are not heard; a fresh one that cannot start is said',
-     async () => {
-       const broken = [];
-       const client = await readyClient({onBroken: (error) => broken.push(error.message)});
-       const asked = settled(client.request({type: 'report'}, {whenRunning: 'restart',
-                                                               signal: AbortSignal.abort()}));
-       assert.ok(isAbort((await asked).error));
-       replaceRunning(client, 1)();
-       const old = started[0];
-       const next = failure(client.request({type: 'inspect'}));
-       old.say({type: 'answer', id: 2, answer: 'from the old one'});
-       old.die('the old one died');
-       assert.equal(started.length, 2);
-       started[1].say({type: 'failed', id: null, message: 'out of memory'});
-       assert.equal(await next, 'out of memory');
-       await tick();
-       assert.deepEqual(broken, ['out of memory']);
-     });
+test('a replaced worker goes unheard; a fresh one that cannot start is said', async () => {
+  const broken = [];
+  const client = await readyClient({onBroken: (error) => broken.push(error.message)});
+  const asked = settled(client.request({type: 'report'}, {whenRunning: 'restart',
+                                                          signal: AbortSignal.abort()}));
+  assert.ok(isAbort((await asked).error));
+  replaceRunning(client, 1)();
+  const old = started[0];
+  const next = failure(client.request({type: 'inspect'}));
+  old.say({type: 'answer', id: 2, answer: 'from the old one'});
+  old.die('the old one died');
+  assert.equal(started.length, 2);
+  started[1].say({type: 'failed', id: null, message: 'out of memory'});
+  assert.equal(await next, 'out of memory');
+  await tick();
+  assert.deepEqual(broken, ['out of memory']);
+});
 
-test('a worker on standby takes the place of one stopped at once, and another stands by',
-     async () => {
-       // Not while a request is in flight: its start would take from the work under way.
-       const client = new WorkerClient('worker.js', {init: kInit, standby: true});
-       const ready = client.start();
-       const early = client.request({type: 'inspect'});
-       started[0].say({type: 'ready'});
-       await ready;
-       await tick();
-       assert.equal(started.length, 1);
-       started[0].say({type: 'answer', id: 1, answer: 'early'});
-       await early;
-       await tick();
-       assert.equal(started.length, 2);
-       const [first, spare] = started;
-       assert.deepEqual(spare.sent, [kInit]);
-       spare.say({type: 'ready'});
-       const replace = replaceRunning(client, 2, first);
-       const waiting = client.request({type: 'inspect'});
-       replace();
-       assert.equal(first.terminated, true);
-       // The spare was ready: it takes the request not begun, and no init is sent again.
-       assert.deepEqual(spare.sent, [kInit, {type: 'inspect', id: 3}]);
-       spare.say({type: 'answer', id: 3, answer: 'at once'});
-       assert.equal(await waiting, 'at once');
-       await tick();
-       assert.equal(started.length, 3);
-       assert.deepEqual(started[2].sent, [kInit]);
-       // A spare that failed before it was needed fails what it is given, and says so.
-       started[2].die('spare died');
-       const broken = [];
-       client.onBroken = (error) => broken.push(error.message);
-       const stop = replaceRunning(client, 4, spare);
-       const failing = failure(client.request({type: 'inspect'}));
-       stop();
-       assert.equal(await failing, 'spare died');
-       await tick();
-       assert.deepEqual(broken, ['spare died']);
-       client.stop();
-       assert.ok(started.every((worker) => worker.terminated));
-     });
+test('a standby worker takes the place of one stopped at once; another stands by', async () => {
+  // Not while a request is in flight: its start would take from the work under way.
+  const client = new WorkerClient('worker.js', {init: kInit, standby: true});
+  const ready = client.start();
+  const early = client.request({type: 'inspect'});
+  started[0].say({type: 'ready'});
+  await ready;
+  await tick();
+  assert.equal(started.length, 1);
+  started[0].say({type: 'answer', id: 1, answer: 'early'});
+  await early;
+  await tick();
+  assert.equal(started.length, 2);
+  const [first, spare] = started;
+  assert.deepEqual(spare.sent, [kInit]);
+  spare.say({type: 'ready'});
+  const replace = replaceRunning(client, 2, first);
+  const waiting = client.request({type: 'inspect'});
+  replace();
+  assert.equal(first.terminated, true);
+  // The spare was ready: it takes the request not begun, and no init is sent again.
+  assert.deepEqual(spare.sent, [kInit, {type: 'inspect', id: 3}]);
+  spare.say({type: 'answer', id: 3, answer: 'at once'});
+  assert.equal(await waiting, 'at once');
+  await tick();
+  assert.equal(started.length, 3);
+  assert.deepEqual(started[2].sent, [kInit]);
+  // A spare that failed before it was needed fails what it is given, and says so.
+  started[2].die('spare died');
+  const broken = [];
+  client.onBroken = (error) => broken.push(error.message);
+  const stop = replaceRunning(client, 4, spare);
+  const failing = failure(client.request({type: 'inspect'}));
+  stop();
+  assert.equal(await failing, 'spare died');
+  await tick();
+  assert.deepEqual(broken, ['spare died']);
+  client.stop();
+  assert.ok(started.every((worker) => worker.terminated));
+});
 
-test('a worker stands by as soon as the first is ready and idle; never once stopped',
-     async () => {
-       const client = await readyClient({standby: true});
-       await tick();
-       assert.equal(started.length, 2);
-       // A spare whose start failed, said in a message, fails what it is given.
-       started[1].say({type: 'progress', id: 9});
-       started[1].say({type: 'failed', id: null, message: 'no memory for the core'});
-       const stop = replaceRunning(client, 1);
-       const failing = failure(client.request({type: 'inspect'}));
-       stop();
-       assert.equal(await failing, 'no memory for the core');
-       await tick();
-       // No worker is running now: none stands by, and a cancel has nowhere to go.
-       assert.equal(started.length, 2);
-       const late = new AbortController();
-       const never = failure(client.request({type: 'inspect'}, {signal: late.signal}));
-       assert.equal(await never, 'the worker is not running');
-       late.abort();
-       assert.equal(started.length, 2);
-     });
+test('a worker stands by once the first is ready and idle; never once stopped', async () => {
+  const client = await readyClient({standby: true});
+  await tick();
+  assert.equal(started.length, 2);
+  // A spare whose start failed, said in a message, fails what it is given.
+  started[1].say({type: 'progress', id: 9});
+  started[1].say({type: 'failed', id: null, message: 'no memory for the core'});
+  const stop = replaceRunning(client, 1);
+  const failing = failure(client.request({type: 'inspect'}));
+  stop();
+  assert.equal(await failing, 'no memory for the core');
+  await tick();
+  // No worker is running now: none stands by, and a cancel has nowhere to go.
+  assert.equal(started.length, 2);
+  const late = new AbortController();
+  const never = failure(client.request({type: 'inspect'}, {signal: late.signal}));
+  assert.equal(await never, 'the worker is not running');
+  late.abort();
+  assert.equal(started.length, 2);
+});
 
 test('a spare not yet ready takes the requests, and answers once it is', async () => {
   const client = await readyClient({standby: true});
