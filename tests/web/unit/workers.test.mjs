@@ -13,27 +13,13 @@ class FakeWorker {
     started.push(this);
   }
 
-  postMessage(message) {
-    this.sent.push(message);
-  }
-
-  terminate() {
-    this.terminated = true;
-  }
-
+  postMessage(message) { this.sent.push(message); }
+  terminate() { this.terminated = true; }
   // Posts to the page, as a worker does; dies as one does.
-  say(data) {
-    this.onmessage({data});
-  }
-
-  die(message) {
-    this.onerror({message, preventDefault() {}});
-  }
-
+  say(data) { this.onmessage({data}); }
+  die(message) { this.onerror({message, preventDefault() {}}); }
   // The requests sent, as [type, id].
-  get requests() {
-    return this.sent.map(({type, id}) => [type, id]);
-  }
+  get requests() { return this.sent.map(({type, id}) => [type, id]); }
 }
 
 beforeEach(() => {
