@@ -14,6 +14,14 @@ function side(rows) {
           state: new Uint8Array(pixels.map((pixel) => pixel[4]))};
 }
 
+// A canvas's plan for a picture, where each of its pixels is marked, and an empty mask.
+function canvas(width, height) {
+  const plan = canvasPlan(width, height);
+  return {plan, starts: {columns: markStarts(plan.columns, width),
+                         rows: markStarts(plan.rows, height)},
+          mask: new Uint8Array(plan.width * plan.height)};
+}
+
 // The canvas pixels marked, as [x, y] pairs.
 function markedAt(mask, plan) {
   const marked = [];
@@ -58,13 +66,11 @@ describe('where a picture pixel is marked', () => {
 describe('what differs', () => {
   test('colour, alpha and state each differ; the same pixel does not', () => {
     // A 3 x 2 picture, drawn 8 canvas pixels a side for each of its pixels.
-    const plan = canvasPlan(3, 2);
-    const starts = {columns: markStarts(plan.columns, 3), rows: markStarts(plan.rows, 2)};
+    const {plan, starts, mask} = canvas(3, 2);
     const a = side([[[10, 20, 30, 255, 0], [10, 20, 30, 255, 0], [0, 0, 0, 0, 1]],
                     [[10, 20, 30, 255, 0], [10, 20, 30, 255, 0], [0, 0, 0, 0, 2]]]);
     const b = side([[[10, 20, 30, 255, 0], [10, 20, 31, 255, 0], [0, 0, 0, 0, 1]],
                     [[10, 20, 30, 254, 0], [10, 20, 30, 255, 0], [0, 0, 0, 0, 3]]]);
-    const mask = new Uint8Array(plan.width * plan.height);
     assert.equal(markDifferences(mask, plan, starts, {y: 0, rowCount: 2, x: 0, count: 3, a, b}),
                  3);
     const blocks = new Set(markedAt(mask, plan).map(([x, y]) => `${x >> 3},${y >> 3}`));
@@ -73,9 +79,7 @@ describe('what differs', () => {
   });
 
   test('a block of rows from the middle of the picture marks its own rows', () => {
-    const plan = canvasPlan(2, 4);
-    const starts = {columns: markStarts(plan.columns, 2), rows: markStarts(plan.rows, 4)};
-    const mask = new Uint8Array(plan.width * plan.height);
+    const {plan, starts, mask} = canvas(2, 4);
     const a = side([[[0, 0, 0, 255, 0], [0, 0, 0, 255, 0]]]);
     const b = side([[[0, 0, 0, 255, 0], [255, 0, 0, 255, 0]]]);
     assert.equal(markDifferences(mask, plan, starts, {y: 2, rowCount: 1, x: 0, count: 2, a, b}),
@@ -87,18 +91,14 @@ describe('what differs', () => {
 
 describe('pixels marked as the core finds them', () => {
   test('one pixel marks its block, and the one that shows it when scaled down', () => {
-    const plan = canvasPlan(3, 2);
-    const starts = {columns: markStarts(plan.columns, 3), rows: markStarts(plan.rows, 2)};
-    const mask = new Uint8Array(plan.width * plan.height);
+    const {plan, starts, mask} = canvas(3, 2);
     markPixel(mask, plan, starts, 2, 1);
     const marked = markedAt(mask, plan);
     assert.equal(marked.length, 64);
     assert.deepEqual([marked[0], marked[63]], [[16, 8], [23, 15]]);
-    const wide = canvasPlan(3200, 1);
-    const wideMask = new Uint8Array(wide.width * wide.height);
-    markPixel(wideMask, wide, {columns: markStarts(wide.columns, 3200),
-                               rows: markStarts(wide.rows, 1)}, 3198, 0);
-    assert.deepEqual(markedAt(wideMask, wide), [[1599, 0]]);
+    const wide = canvas(3200, 1);
+    markPixel(wide.mask, wide.plan, wide.starts, 3198, 0);
+    assert.deepEqual(markedAt(wide.mask, wide.plan), [[1599, 0]]);
   });
 });
 

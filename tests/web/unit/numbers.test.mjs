@@ -14,20 +14,16 @@ test('digits are grouped in threes, from numbers, BigInts and decimal strings al
                                ['100000', '100,000']]) {
     assert.equal(count(value), text, String(value));
   }
-  assert.equal(plural(1, 'byte'), '1 byte');
-  assert.equal(plural('1', 'entry', 'entries'), '1 entry');
-  assert.equal(plural(0, 'byte'), '0 bytes');
-  assert.equal(plural('4096', 'entry', 'entries'), '4,096 entries');
+  assert.deepEqual([plural(1, 'byte'), plural('1', 'entry', 'entries'), plural(0, 'byte'),
+                    plural('4096', 'entry', 'entries')],
+                   ['1 byte', '1 entry', '0 bytes', '4,096 entries']);
 });
 
 test('bytes and offsets in hex', () => {
-  assert.equal(hex2(0), '00');
-  assert.equal(hex2(0xAB), 'AB');
-  assert.equal(hexBytes(new Uint8Array([0x42, 0x4D, 0x09, 0xFF])), '42 4D 09 FF');
-  assert.equal(hexBytes([]), '');
-  assert.equal(hexOffset('118'), '0x76');
-  assert.equal(hexOffset(0), '0x0');
-  assert.equal(hexOffset('18446744047939747902'), '0xFFFFFFFA0000003E');
+  assert.deepEqual([hex2(0), hex2(0xAB), hexBytes(new Uint8Array([0x42, 0x4D, 0x09, 0xFF])),
+                    hexBytes([])], ['00', 'AB', '42 4D 09 FF', '']);
+  assert.deepEqual(['118', 0, '18446744047939747902'].map(hexOffset),
+                   ['0x76', '0x0', '0xFFFFFFFA0000003E']);
   assert.equal(offsetText('1078'), '1,078 (0x436)');
 });
 

@@ -56,10 +56,10 @@ describe('painting', () => {
        'transparent', () => {
     const plan = canvasPlan(2, 1);
     const at = painted(plan, [block(0, 0, [[[0x80, 0x90, 0xFF, 255], null]])]);
-    assert.deepEqual(at(0, 0), [0x80, 0x90, 0xFF, 255]);
-    assert.deepEqual(at(kMaxBlock - 1, kMaxBlock - 1), [0x80, 0x90, 0xFF, 255]);
-    assert.deepEqual(at(kMaxBlock, 0), [0, 0, 0, 0]);
-    assert.deepEqual(at(2 * kMaxBlock - 1, kMaxBlock - 1), [0, 0, 0, 0]);
+    assert.deepEqual([at(0, 0), at(kMaxBlock - 1, kMaxBlock - 1), at(kMaxBlock, 0),
+                      at(2 * kMaxBlock - 1, kMaxBlock - 1)],
+                     [[0x80, 0x90, 0xFF, 255], [0x80, 0x90, 0xFF, 255], [0, 0, 0, 0],
+                      [0, 0, 0, 0]]);
 
     // Half transparent: half the colour, half the check under it, light and dark in turn.
     const checks = canvasPlan(64, 2);
@@ -85,15 +85,13 @@ describe('painting', () => {
     // Row 1, pixels 1 and 2 only; then row 2 whole.
     const at = painted(plan, [block(1, 1, [[red, blue]]), block(2, 0, [[blue, red, blue]])]);
     const side = kMaxBlock;
-    assert.deepEqual(at(0, 0), [7, 7, 7, 7]);
-    assert.deepEqual(at(side - 1, side), [7, 7, 7, 7]);
-    assert.deepEqual(at(side, side), red);
-    assert.deepEqual(at(2 * side - 1, 2 * side - 1), red);
-    assert.deepEqual(at(2 * side, side), blue);
-    assert.deepEqual(at(3 * side - 1, 2 * side - 1), blue);
-    assert.deepEqual(at(0, 2 * side), blue);
-    assert.deepEqual(at(side, 3 * side - 1), red);
-    assert.deepEqual(at(3 * side - 1, 3 * side - 1), blue);
+    for (const [x, y, colour] of [[0, 0, [7, 7, 7, 7]], [side - 1, side, [7, 7, 7, 7]],
+                                  [side, side, red], [2 * side - 1, 2 * side - 1, red],
+                                  [2 * side, side, blue], [3 * side - 1, 2 * side - 1, blue],
+                                  [0, 2 * side, blue], [side, 3 * side - 1, red],
+                                  [3 * side - 1, 3 * side - 1, blue]]) {
+      assert.deepEqual(at(x, y), colour, `${x}, ${y}`);
+    }
   });
 
   test('scaled down, each canvas pixel shows its nearest pixel, undefined ones too', () => {
@@ -104,9 +102,8 @@ describe('painting', () => {
     const at = painted(plan, [block(0, 0, [row]), block(1, 0, [Array(3200).fill(null)])]);
     assert.deepEqual(at(0, 0), [0, 0, 0, 0]);  // row 1, undefined
     const top = painted(plan, [block(1, 0, [row])]);
-    assert.deepEqual(top(0, 0), [1, 0, 0, 255]);
-    assert.deepEqual(top(1, 0), [0, 0, 0, 0]);
-    assert.deepEqual(top(2, 0), [5, 0, 0, 255]);
+    assert.deepEqual([top(0, 0), top(1, 0), top(2, 0)], [[1, 0, 0, 255], [0, 0, 0, 0],
+                                                         [5, 0, 0, 255]]);
   });
 
   test('states are counted by kind', () => {

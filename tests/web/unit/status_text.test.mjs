@@ -23,14 +23,14 @@ test('a refused file is said to look like the format its first bytes name', () =
                'Refused: photo.png is not a file the tool reports on (exit status -1): it ' +
                'starts with 89 50 4E 47: this looks like a PNG file. What it printed is shown ' +
                'below.');
+  const starts = (bytes, words) => `it starts with ${bytes}: this looks like ${words}`;
   for (const [magic, looksLike, words] of [
-    ['FF D8 FF E0 00 10 4A 46', 'JPEG', 'it starts with FF D8 FF E0: this looks like a JPEG file'],
-    ['47 49 46 38 39 61 01 00', 'GIF', 'it starts with 47 49 46 38: this looks like a GIF file'],
-    ['49 49 2A 00 08 00 00 00', 'TIFF', 'it starts with 49 49 2A 00: this looks like a TIFF file'],
-    ['00 00 01 00 01 00 10 10', 'ICO', 'it starts with 00 00 01 00: this looks like an ICO file'],
-    ['00 00 02 00 01 00 20 20', 'CUR', 'it starts with 00 00 02 00: this looks like a CUR file'],
-    ['42 41 28 00 00 00 00 00', 'OS/2 bitmap array',
-     'it starts with 42 41 28 00: this looks like an OS/2 bitmap array'],
+    ['FF D8 FF E0 00 10 4A 46', 'JPEG', starts('FF D8 FF E0', 'a JPEG file')],
+    ['47 49 46 38 39 61 01 00', 'GIF', starts('47 49 46 38', 'a GIF file')],
+    ['49 49 2A 00 08 00 00 00', 'TIFF', starts('49 49 2A 00', 'a TIFF file')],
+    ['00 00 01 00 01 00 10 10', 'ICO', starts('00 00 01 00', 'an ICO file')],
+    ['00 00 02 00 01 00 20 20', 'CUR', starts('00 00 02 00', 'a CUR file')],
+    ['42 41 28 00 00 00 00 00', 'OS/2 bitmap array', starts('42 41 28 00', 'an OS/2 bitmap array')],
     ['6E 6F 74 20 61 20 62 69', null, 'it starts with 6E 6F 74 20, not with BM (42 4D)'],
     ['30 31', null, 'it starts with 30 31, not with BM (42 4D)'],
     ['', null, 'it is empty'],
