@@ -30,7 +30,8 @@ std::string hex(const std::uint8_t* p, std::size_t n) {
 }
 
 // Each pixel as RRGGBBAA, and /state when it is not defined; rows from the top split by '|'.
-// Every row is decoded again on its own, from the bottom up and in two pieces, to the same bytes.
+// Every row is decoded again on its own, from the bottom up and in two pieces, and the whole
+// picture through a Source that reads five bytes at a time, to the same bytes.
 std::string pixels(const Bytes& file) {
   Decoded d(file);
   const std::uint32_t width = d.decoder.width();
@@ -51,6 +52,15 @@ std::string pixels(const Bytes& file) {
     EXPECT_TRUE(std::equal(rowRgba.begin(), rowRgba.end(), &rgba[row * 4])) << y;
     EXPECT_TRUE(std::equal(rowState.begin(), rowState.end(), &state[row])) << y;
   }
+  bitmap::Source source(5);
+  source.openMemory(file.data(), file.size());
+  decode::SourceInput sourceInput(source);
+  decode::Decoder fromSource(sourceInput);
+  Bytes sourceRgba(count * 4);
+  Bytes sourceState(count);
+  EXPECT_TRUE(fromSource.decodeImage(sourceRgba.data(), sourceState.data()));
+  EXPECT_TRUE(sourceRgba == rgba && sourceState == state) << "through a Source";
+  EXPECT_EQ(decode::mapRegions(fromSource, 100).size(), decode::mapRegions(d.decoder, 100).size());
   std::string out;
   for (std::size_t i = 0; i < count; ++i) {
     out += (i == 0 ? "" : i % width == 0 ? " | " : " ") + hex(&rgba[i * 4], 4);
@@ -494,25 +504,6 @@ TEST(Decode, AFiveGigabyteFileIsReadOnlyWhereItsRowsAre) {
             3 * (300000 + decode::BlockReader::kBlockSize) + 2 * decode::BlockReader::kBlockSize);
   // 4 GiB + 7 is byte 4294967247 of the pixels: row 14316 from the bottom, 2683 from the top.
   EXPECT_EQ(decode::regionAt(decoder, (std::uint64_t{4} << 30) + 7).name, "row 2683");
-}
-
-TEST(Decode, AllInputsDecodeAlike) {
-  // Through a Source that reads five bytes at a time, pieces straddle its blocks everywhere.
-  Decoded fromMemory(rle8File());
-  bitmap::Source source(5);
-  source.openMemory(fromMemory.file.data(), fromMemory.file.size());
-  decode::SourceInput sourceInput(source);
-  decode::Decoder fromSource(sourceInput);
-  Bytes a(std::size_t{16} * 4);
-  Bytes b(std::size_t{16} * 4);
-  Bytes sa(16);
-  Bytes sb(16);
-  ASSERT_TRUE(fromSource.decodeImage(a.data(), sa.data()));
-  ASSERT_TRUE(fromMemory.decoder.decodeImage(b.data(), sb.data()));
-  EXPECT_EQ(a, b);
-  EXPECT_EQ(sa, sb);
-  EXPECT_EQ(decode::mapRegions(fromSource, 100).size(),
-            decode::mapRegions(fromMemory.decoder, 100).size());
 }
 
 }  // namespace
