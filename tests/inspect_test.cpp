@@ -163,7 +163,9 @@ TEST(Inspector, PixelOffsetsAreExactInSixtyFourBitsOrBeyondAnyFile) {
             R"("inRow":"8589934588","bytes":[]})");
   EXPECT_EQ(member(most.pixel(0, 0x7fffffff), "offset"), "\"18446744065119617078\"");
   EXPECT_EQ(member(most.pixel(0x7fffffff, 0), "offset"), "\"8589934642\"");
-  // The last byte a file could have is still a pixel's; the next is beyond any file.
+  // The last byte a file could have is still a pixel's, whose other bytes pass it: that pixel
+  // is beyond any file. The next byte is too.
+  EXPECT_EQ(member(most.pixel(2147483634, 0x7fffffff), "beyondAnyFile"), "true");
   EXPECT_EQ(member(most.byte("18446744073709551615"), "what"),
             R"({"kind":"pixel","x":2147483634,"y":2147483647,"count":1,"inPixel":1})");
   EXPECT_EQ(most.byte("18446744073709551616"),
