@@ -100,7 +100,7 @@ TEST(DecodeFiles, TruncatedFilesMissExactlyThePixelsPastTheirEnd) {
     const Picture picture = decodeWhole(file);
     const std::uint32_t bits = file[28];
     const std::uint64_t stride = (std::uint64_t{picture.width} * bits + 31) / 32 * 4;
-    const std::uint64_t start = file[10] | file[11] << 8;
+    const std::uint64_t start = file[10] | std::uint64_t{file[11]} << 8;
     std::size_t missing = 0;
     for (std::uint32_t y = 0; y < picture.height; ++y) {
       for (std::uint32_t x = 0; x < picture.width; ++x) {
