@@ -89,7 +89,8 @@ std::vector<decode::Region> checkMap(decode::Decoder& decoder, std::size_t size)
     require(found.offset == region.offset && found.size == region.size,
             "a lookup finds another region than the walk");
   }
-  for (const std::uint64_t offset : {std::uint64_t{size} / 2, std::uint64_t{size} - 1}) {
+  for (const std::uint64_t offset :
+       {std::uint64_t{0}, std::uint64_t{size} / 2, std::uint64_t{size} - 1}) {
     const decode::Region found = decode::regionAt(decoder, offset);
     require(size == 0 || (found.offset <= offset && offset - found.offset < found.size),
             "a lookup finds a region that does not hold the byte");
@@ -99,7 +100,7 @@ std::vector<decode::Region> checkMap(decode::Decoder& decoder, std::size_t size)
 
 void checkSource(decode::Decoder& decoder, std::uint32_t x, std::uint32_t y,
                  const std::uint8_t* rgba, std::uint8_t state, const std::uint8_t* data,
-                 std::size_t size) {
+                 std::size_t size, bool everyPixel) {
   using Kind = decode::PixelSource::Kind;
   const decode::Format& format = decoder.format();
   const decode::PixelSource source = decoder.pixelSource(x, y);
@@ -121,12 +122,19 @@ void checkSource(decode::Decoder& decoder, std::uint32_t x, std::uint32_t y,
       break;
     case Kind::kSkipped:
       // The map may give the command's bytes to a structure that wins them (a table that
-      // claims more entries than the file has): the source names the command itself.
+      // claims more entries than the file has): the source names the command itself; in the
+      // test files the map holds it too.
       require(source.offset + source.size <= size, "a skipped pixel's command lies past the file");
       require(source.command == decode::CommandKind::kDelta ||
                   source.command == decode::CommandKind::kEndOfLine ||
                   source.command == decode::CommandKind::kEndOfBitmap,
               "a skipped pixel's command is not a delta, end of line or end of bitmap");
+      if (everyPixel) {
+        const decode::RegionKind kind = decode::regionAt(decoder, source.offset).kind;
+        require(kind == decode::RegionKind::kDelta || kind == decode::RegionKind::kEndOfLine ||
+                    kind == decode::RegionKind::kEndOfBitmap,
+                "a skipped pixel's command is another region in the map");
+      }
       return;
     case Kind::kMissing:
       require(source.offset + source.size > size || source.offset >= size ||
@@ -203,7 +211,8 @@ void checkAll(const std::uint8_t* data, std::size_t size, bool everyPixel) {
                 "a row decodes otherwise alone than in the whole picture");
       }
       for (const std::uint32_t i : columns) {
-        checkSource(decoder, x + i, y, &rowRgba[4 * std::size_t{i}], rowStates[i], data, size);
+        checkSource(decoder, x + i, y, &rowRgba[4 * std::size_t{i}], rowStates[i], data, size,
+                    everyPixel);
       }
     }
   }
