@@ -232,6 +232,7 @@ TEST(Decode, RleCutShortLeavesTheRestMissing) {
             "000012ff 000010ff 00000000/2 00000000/2 | "
             "000011ff 000011ff 000011ff 00000000/1");
   EXPECT_EQ(source(file, 2, 2), "missing 78+0");
+  EXPECT_EQ(source(file, 0, 2), "command 74+4, data 76+1, index 2 at 62");  // the run, as cut
   EXPECT_MAP_HAS(file,
                  "74+4 absolute-run absolute run of 2: states 3 pixels; the end of the file cuts "
                  "it after 2\n");
