@@ -261,18 +261,6 @@ void checkPlace(const Inputs& in, std::uint64_t line, std::uint64_t column) {
 void checkLines(const Inputs& in, const std::vector<std::uint64_t>& lines, std::uint64_t before,
                 std::uint64_t after) {
   const std::string& text = in.report;
-  for (const std::uint64_t line : lines) {
-    if (line == 0 || line > in.map.lastLine) continue;
-    const std::uint64_t start = report::lineStart(in.map, line);
-    require(
-        start < text.size() && (start == 0 || text[static_cast<std::size_t>(start - 1)] == '\n'),
-        "a line's offset is not a line start in the report");
-    const std::size_t end = text.find('\n', static_cast<std::size_t>(start));
-    require(
-        report::lineStart(in.map, line + 1) == (end == std::string::npos ? text.size() : end + 1),
-        "a line ends elsewhere than the next starts");
-    require(report::lineAt(in.map, start) == line, "a line's offset leads to another line");
-  }
   requireJson(in.inspection.excerpts(lines, before, after), "excerpts are not JSON");
   const std::vector<report::LineExcerpt> excerpts =
       report::lineExcerpts(in.map, lines, before, after);
@@ -292,6 +280,14 @@ void checkLines(const Inputs& in, const std::vector<std::uint64_t>& lines, std::
   for (const std::uint64_t line : lines) {
     if (line == 0 || line > in.map.lastLine) continue;
     const std::uint64_t start = report::lineStart(in.map, line);
+    require(
+        start < text.size() && (start == 0 || text[static_cast<std::size_t>(start - 1)] == '\n'),
+        "a line's offset is not a line start in the report");
+    const std::size_t end = text.find('\n', static_cast<std::size_t>(start));
+    require(
+        report::lineStart(in.map, line + 1) == (end == std::string::npos ? text.size() : end + 1),
+        "a line ends elsewhere than the next starts");
+    require(report::lineAt(in.map, start) == line, "a line's offset leads to another line");
     require(
         std::any_of(excerpts.begin(), excerpts.end(),
                     [&](const report::LineExcerpt& e) { return e.from <= start && start < e.to; }),
