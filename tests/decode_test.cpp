@@ -377,19 +377,10 @@ TEST(Decode, HeadersOfEveryKindNameTheirFields) {
   // V5, top-down, with calibrated endpoints (red X 1.0, Y -1.0, Z 2^-30 cut to ten places),
   // gamma, LCS_GM_IMAGES and an embedded profile after the pixels (its offset from the info
   // header).
-  Bytes v5 = withHeader(124, {}, {1, 2, 3, 0, 'i', 'c', 'c', 'd', 'a', 't'},
-                        {{18, 1, 4},
-                         {22, 0xFFFFFFFF, 4},
-                         {26, 1, 2},
-                         {28, 24, 2},
-                         {70, 0x4D424544, 4},
-                         {74, 0x40000000, 4},
-                         {78, 0xC0000000, 4},
-                         {82, 1, 4},
-                         {110, 0x00018000, 4},
-                         {122, 4, 4},
-                         {126, 142 - 14, 4},
-                         {130, 6, 4}});
+  Bytes v5 = putLE(withHeader(124, {}, {1, 2, 3, 0, 'i', 'c', 'c', 'd', 'a', 't'},
+                              {{18, 1, 4}, {22, 0xFFFFFFFF, 4}, {26, 1, 2}, {28, 24, 2}}),
+                   {{70, 0x4D424544, 4}, {74, 0x40000000, 4}, {78, 0xC0000000, 4}, {82, 1, 4}});
+  v5 = putLE(v5, {{110, 0x00018000, 4}, {122, 4, 4}, {126, 142 - 14, 4}, {130, 6, 4}});
   Decoded decoded(v5);
   const decode::Format& format = decoded.decoder.format();
   EXPECT_EQ(format.kind, decode::HeaderKind::kV5);

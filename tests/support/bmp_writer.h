@@ -25,7 +25,8 @@ struct Put {
   std::size_t bytes;
 };
 // Stores each field in turn and gives the file back.
-std::vector<std::uint8_t> putLE(std::vector<std::uint8_t> file, std::initializer_list<Put> puts);
+[[nodiscard]] std::vector<std::uint8_t> putLE(std::vector<std::uint8_t> file,
+                                              std::initializer_list<Put> puts);
 
 // A file with an info header of headerSize bytes (biSize set, the puts stored), then extra bytes
 // (masks, a table) and the pixels; bfOffBits points at the pixels, bfSize is the length.
