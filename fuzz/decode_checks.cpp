@@ -43,15 +43,21 @@ std::uint64_t little(const std::uint8_t* data, std::uint64_t offset, std::uint32
   return value;
 }
 
-// Whether a field's value text is one reading of its bytes: unsigned or signed, hex, fixed point
-// (the whole part is the bits above the fraction), or characters in file order or reversed.
+// Whether a field's value text is one reading of its bytes: characters in file order or
+// reversed, unsigned or signed, hex, or fixed point (the whole part is the bits above the
+// fraction).
 bool valueMatches(const decode::Field& field, std::uint64_t stored) {
   const std::string& value = field.value;
   const std::uint64_t sign = std::uint64_t{1}
                              << (8 * std::clamp<std::uint32_t>(field.size, 1, 8) - 1);
   const auto asSigned = static_cast<std::int64_t>(stored ^ sign) - static_cast<std::int64_t>(sign);
+  std::string text;
+  for (std::uint32_t i = 0; i < field.size; ++i) text += static_cast<char>(stored >> (8 * i));
+  if (value == text || value == std::string(text.rbegin(), text.rend())) return true;
   if (value == std::to_string(stored) || value == std::to_string(asSigned)) return true;
-  if (value.rfind("0x", 0) == 0) return std::strtoull(value.c_str() + 2, nullptr, 16) == stored;
+  if (value.size() > 2 && value.rfind("0x", 0) == 0 &&
+      std::strtoull(value.c_str() + 2, nullptr, 16) == stored)
+    return true;
   if (value.find('.') != std::string::npos) {
     // Gamma is unsigned 16.16, an endpoint signed 2.30.
     const bool gamma = field.name.find("Gamma") != std::string::npos;
@@ -63,9 +69,7 @@ bool valueMatches(const decode::Field& field, std::uint64_t stored) {
     return (whole < 0 ? -whole : whole) == magnitude >> (gamma ? 16 : 30) &&
            (value[0] == '-') == (reading < 0);
   }
-  std::string text;
-  for (std::uint32_t i = 0; i < field.size; ++i) text += static_cast<char>(stored >> (8 * i));
-  return value == text || value == std::string(text.rbegin(), text.rend());
+  return false;
 }
 
 // The map covers the file in order, a lookup finds what the walk gave, and the pixels runs set.
