@@ -14,7 +14,6 @@
 #include "bitmap/source.h"
 #include "report/locate.h"
 #include "tests/support/bmp_writer.h"
-#include "tests/support/harness.h"
 
 namespace {
 
@@ -82,8 +81,8 @@ TEST(Inspector, DescribesTheSampleExactly) {
       R"("printed":"32","stopped":false,"rows":4,"pastEnd":null}]})");
 }
 
-// The lines and length describe gives are those of the report the run prints, refused or not,
-// and a refused file's first bytes are named when they start a common format.
+// A refused file's first bytes are named when they start a common format (the report's lines
+// and length, refused or not, are the map's, which the fuzz target checks on every input).
 TEST(Inspector, DescribesRefusedFilesByTheirFirstBytes) {
   const auto bytes = [](std::string_view text) {
     return std::vector<std::uint8_t>(text.begin(), text.end());
@@ -116,16 +115,8 @@ TEST(Inspector, DescribesRefusedFilesByTheirFirstBytes) {
     const std::string json = inspect(c.file, "x.bmp").describe();
     EXPECT_EQ(member(json, "magic"), c.magic);
     EXPECT_EQ(member(json, "looksLike"), c.looksLike) << c.magic;
-    bitmap::Source view;
-    view.openView(c.file.data(), c.file.size());
-    const std::string report = testing_support::runSource(view, "x.bmp").text;
     const bool refused = c.file.size() < 2 || c.file[0] != 'B' || c.file[1] != 'M';
     EXPECT_EQ(member(json, "refused"), refused ? "true" : "false") << c.magic;
-    const auto lines = static_cast<std::size_t>(std::count(report.begin(), report.end(), '\n'));
-    EXPECT_EQ(member(json, "report"),
-              "{\"lastLine\":" + std::to_string(lines + (report.back() == '\n' ? 0 : 1)) +
-                  ",\"length\":\"" + std::to_string(report.size()) + "\"}")
-        << c.magic;
     if (refused) {
       EXPECT_EQ(member(json, "dumps"), "[]");
       EXPECT_EQ(member(json, "headerLine"), "0");
