@@ -337,13 +337,6 @@ TEST(Inspector, ExcerptsKeepLinesAtTheirEdgesAndJoinWhereTheyMeet) {
   // At the report's end: the last line ends exactly after bytes after line 55.
   EXPECT_EQ(one({55}, 0, map.reportBytes - start(56)).to, map.reportBytes);
   EXPECT_EQ(one({55}, 0, map.reportBytes - start(56) - 1).to, start(56));
-  // However much is asked for, the whole report and no more.
-  for (const std::uint64_t around : {std::uint64_t{1}, std::uint64_t{30}, std::uint64_t{56}}) {
-    const report::LineExcerpt all = one({around}, UINT64_MAX, UINT64_MAX);
-    EXPECT_EQ(all.firstLine, 1u);
-    EXPECT_EQ(all.from, 0u);
-    EXPECT_EQ(all.to, map.reportBytes);
-  }
   // Rows 1 and 2 of the first dump, 31 bytes each.
   EXPECT_EQ(in.excerpts({47, 46}, 0, 0), R"([{"firstLine":46,"from":"1463","to":"1525"}])");
 }
