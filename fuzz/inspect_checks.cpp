@@ -23,87 +23,39 @@ void require(bool holds, const char* what) {
   }
 }
 
-// A number of up to 128 bits, for offsets worked out apart from the core's own arithmetic.
-struct Wide {
-  std::uint64_t high = 0;
-  std::uint64_t low = 0;
-};
-
-Wide plus(Wide a, std::uint64_t b) {
-  a.low += b;
-  if (a.low < b) ++a.high;
-  return a;
-}
-
-Wide times(std::uint64_t a, std::uint64_t b) {
-  const std::uint64_t aLow = a & 0xffffffffu;
-  const std::uint64_t aHigh = a >> 32;
-  const std::uint64_t bLow = b & 0xffffffffu;
-  const std::uint64_t bHigh = b >> 32;
-  const std::uint64_t middle1 = aHigh * bLow;
-  const std::uint64_t middle2 = aLow * bHigh;
-  Wide product{aHigh * bHigh, aLow * bLow};
-  product = plus(product, middle1 << 32);
-  product.high += middle1 >> 32;
-  product = plus(product, middle2 << 32);
-  product.high += middle2 >> 32;
-  return product;
-}
-
-// Checks that text is one JSON value and nothing more (the answers' grammar: objects, arrays,
-// strings without escapes past \" and \\ and \u, numbers without fractions, true, false, null).
-class JsonCheck {
- public:
-  explicit JsonCheck(const std::string& text) : text_(text) {}
-  bool whole() { return value() && at_ == text_.size(); }
-
- private:
-  bool eat(char c) {
-    if (at_ < text_.size() && text_[at_] == c) {
-      ++at_;
-      return true;
-    }
-    return false;
-  }
-  bool word(std::string_view w) {
-    if (text_.compare(at_, w.size(), w) != 0) return false;
-    at_ += w.size();
-    return true;
-  }
-  bool string() {
+// Whether text holds one JSON value from at on, moving at past it (the answers' grammar:
+// objects, arrays, strings without escapes past \" and \\ and \u, numbers without fractions,
+// true, false, null).
+bool jsonValue(const std::string& t, std::size_t& at) {
+  const auto eat = [&](char c) { return at < t.size() && t[at] == c && ++at > 0; };
+  const auto string = [&] {
     if (!eat('"')) return false;
-    while (at_ < text_.size() && text_[at_] != '"') {
-      if (static_cast<unsigned char>(text_[at_]) < 0x20) return false;
-      if (text_[at_] == '\\') ++at_;
-      ++at_;
+    while (at < t.size() && t[at] != '"') {
+      if (static_cast<unsigned char>(t[at]) < 0x20) return false;
+      at += t[at] == '\\' ? 2 : 1;
     }
     return eat('"');
-  }
-  bool number() {
-    const std::size_t from = at_;
-    while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') ++at_;
-    return at_ > from && (text_[from] != '0' || at_ == from + 1);
-  }
-  bool value() {
-    if (eat('{')) return members('}', true);
-    if (eat('[')) return members(']', false);
-    if (at_ < text_.size() && text_[at_] == '"') return string();
-    return word("true") || word("false") || word("null") || number();
-  }
-  bool members(char close, bool named) {
+  };
+  if (eat('{') || eat('[')) {
+    const char close = t[at - 1] == '{' ? '}' : ']';
     if (eat(close)) return true;
     do {
-      if (named && !(string() && eat(':'))) return false;
-      if (!value()) return false;
+      if ((close == '}' && !(string() && eat(':'))) || !jsonValue(t, at)) return false;
     } while (eat(','));
     return eat(close);
   }
-  const std::string& text_;
-  std::size_t at_ = 0;
-};
+  if (at < t.size() && t[at] == '"') return string();
+  for (const std::string_view word : {"true", "false", "null"}) {
+    if (t.compare(at, word.size(), word) == 0) return (at += word.size()) > 0;
+  }
+  const std::size_t from = at;
+  while (at < t.size() && t[at] >= '0' && t[at] <= '9') ++at;
+  return at > from && (t[from] != '0' || at == from + 1);
+}
 
 void requireJson(const std::string& answer, const char* what) {
-  require(JsonCheck(answer).whole(), what);
+  std::size_t at = 0;
+  require(jsonValue(answer, at) && at == answer.size(), what);
 }
 
 // Little-endian values from the input's bytes, from position k on, wrapping round; 0 for an
@@ -185,10 +137,14 @@ void checkByteInDumps(const Inputs& in, std::uint64_t offset) {
   }
 }
 
-// Where the pixel at x, y starts, worked out apart from the core's arithmetic, in 128 bits.
-Wide pixelStart(const bitmap::PixelLayout& layout, std::uint32_t x, std::uint32_t y) {
-  const std::uint32_t row = layout.topDown ? y : layout.height - 1 - y;
-  return plus(times(row, layout.rowBytes), layout.start + std::uint64_t{x} * layout.bits / 8);
+// Where the pixel at x, y starts, worked out apart from the core's arithmetic (plus more bytes);
+// false when that passes 2^64 - 1.
+bool pixelStart(const bitmap::PixelLayout& layout, std::uint32_t x, std::uint32_t y,
+                std::uint64_t more, std::uint64_t& start) {
+  const std::uint64_t row = layout.topDown ? y : layout.height - 1 - y;
+  return !__builtin_mul_overflow(row, layout.rowBytes, &start) &&
+         !__builtin_add_overflow(start, layout.start + std::uint64_t{x} * layout.bits / 8 + more,
+                                 &start);
 }
 
 // The pixel at x, y: its offset, exact or beyond any file, and each of its bytes leads back to
@@ -198,14 +154,16 @@ void checkPixel(const Inputs& in, std::uint32_t x, std::uint32_t y) {
   const bitmap::PixelLayout& layout = in.layout;
   if (!bitmap::hasFixedOffsets(layout)) return;
   const bitmap::PixelBytes pixel = bitmap::pixelBytes(layout, x, y);
-  const Wide first = pixelStart(layout, x, y);
-  const Wide last = plus(first, pixel.count - 1);
+  std::uint64_t first = 0;
+  std::uint64_t last = 0;
+  const bool firstFits = pixelStart(layout, x, y, 0, first);
   require(pixel.row == (layout.topDown ? y : layout.height - 1 - y) &&
               pixel.inRow == std::uint64_t{x} * layout.bits / 8,
           "a pixel's row or place in it is wrong");
-  require(pixel.beyondAnyFile == (last.high != 0), "a pixel beyond any file, or not, wrongly");
+  require(pixel.beyondAnyFile == !pixelStart(layout, x, y, pixel.count - 1, last),
+          "a pixel beyond any file, or not, wrongly");
   if (pixel.beyondAnyFile) return;
-  require(pixel.offset == first.low, "a pixel's offset is wrong");
+  require(firstFits && pixel.offset == first, "a pixel's offset is wrong");
   const std::uint32_t missing = bitmap::missingBytes(pixel.offset, pixel.count, in.size);
   require(missing <= pixel.count && (missing == pixel.count) == (pixel.offset >= in.size),
           "a pixel's missing bytes are miscounted");
@@ -238,10 +196,10 @@ void checkByte(const Inputs& in, std::uint64_t offset) {
       require(inPixels && bitmap::hasFixedOffsets(layout), "a pixel outside the pixels");
       // Its pixels hold it; at the top of 64 bits, a pixel's later bytes may pass 2^64 - 1.
       for (std::uint32_t x = role.pixels.x; x - role.pixels.x < role.pixels.count; ++x) {
-        const Wide first = pixelStart(layout, x, role.pixels.y);
+        std::uint64_t first = 0;
         const bitmap::PixelBytes pixel = bitmap::pixelBytes(layout, x, role.pixels.y);
-        require(first.high == 0 && offset >= first.low && offset - first.low < pixel.count &&
-                    (pixel.beyondAnyFile || pixel.offset == first.low),
+        require(pixelStart(layout, x, role.pixels.y, 0, first) && offset >= first &&
+                    offset - first < pixel.count && (pixel.beyondAnyFile || pixel.offset == first),
                 "a byte's pixels do not lead back to it");
       }
       break;
@@ -303,18 +261,6 @@ void checkPlace(const Inputs& in, std::uint64_t line, std::uint64_t column) {
 void checkLines(const Inputs& in, const std::vector<std::uint64_t>& lines, std::uint64_t before,
                 std::uint64_t after) {
   const std::string& text = in.report;
-  for (const std::uint64_t line : lines) {
-    if (line == 0 || line > in.map.lastLine) continue;
-    const std::uint64_t start = report::lineStart(in.map, line);
-    require(
-        start < text.size() && (start == 0 || text[static_cast<std::size_t>(start - 1)] == '\n'),
-        "a line's offset is not a line start in the report");
-    const std::size_t end = text.find('\n', static_cast<std::size_t>(start));
-    require(
-        report::lineStart(in.map, line + 1) == (end == std::string::npos ? text.size() : end + 1),
-        "a line ends elsewhere than the next starts");
-    require(report::lineAt(in.map, start) == line, "a line's offset leads to another line");
-  }
   requireJson(in.inspection.excerpts(lines, before, after), "excerpts are not JSON");
   const std::vector<report::LineExcerpt> excerpts =
       report::lineExcerpts(in.map, lines, before, after);
@@ -334,6 +280,14 @@ void checkLines(const Inputs& in, const std::vector<std::uint64_t>& lines, std::
   for (const std::uint64_t line : lines) {
     if (line == 0 || line > in.map.lastLine) continue;
     const std::uint64_t start = report::lineStart(in.map, line);
+    require(
+        start < text.size() && (start == 0 || text[static_cast<std::size_t>(start - 1)] == '\n'),
+        "a line's offset is not a line start in the report");
+    const std::size_t end = text.find('\n', static_cast<std::size_t>(start));
+    require(
+        report::lineStart(in.map, line + 1) == (end == std::string::npos ? text.size() : end + 1),
+        "a line ends elsewhere than the next starts");
+    require(report::lineAt(in.map, start) == line, "a line's offset leads to another line");
     require(
         std::any_of(excerpts.begin(), excerpts.end(),
                     [&](const report::LineExcerpt& e) { return e.from <= start && start < e.to; }),

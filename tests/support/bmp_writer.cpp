@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 namespace testing_support {
 
@@ -33,6 +34,35 @@ void putLE(std::vector<std::uint8_t>& file, std::size_t offset, std::uint64_t va
            std::size_t bytes) {
   for (std::size_t i = 0; i < bytes; ++i)
     file[offset + i] = static_cast<std::uint8_t>(value >> 8 * i);
+}
+
+std::vector<std::uint8_t> putLE(std::vector<std::uint8_t> file, std::initializer_list<Put> puts) {
+  for (const Put& put : puts) putLE(file, put.offset, put.value, put.bytes);
+  return file;
+}
+
+std::vector<std::uint8_t> withHeader(std::uint32_t headerSize,
+                                     const std::vector<std::uint8_t>& extra,
+                                     const std::vector<std::uint8_t>& pixels,
+                                     std::initializer_list<Put> puts) {
+  std::vector<std::uint8_t> file(14 + headerSize, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  putLE(file, 14, headerSize, 4);
+  file.insert(file.end(), extra.begin(), extra.end());
+  putLE(file, 10, file.size(), 4);
+  file.insert(file.end(), pixels.begin(), pixels.end());
+  putLE(file, 2, file.size(), 4);
+  return putLE(std::move(file), puts);
+}
+
+std::vector<std::uint8_t> infoFile(std::uint16_t bitCount, std::int32_t width, std::int32_t height,
+                                   std::uint32_t compression,
+                                   const std::vector<std::uint8_t>& table,
+                                   const std::vector<std::uint8_t>& pixels) {
+  const bool masks = compression == 3 || compression == 6;
+  return putLE(makeBmp(bitCount, width, height, table, pixels),
+               {{30, compression, 4}, {46, masks ? 0 : table.size() / 4, 4}});
 }
 
 std::vector<std::uint8_t> sampleBitmap() {

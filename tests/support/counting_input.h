@@ -1,4 +1,5 @@
-// A decoder input for the tests that claims more bytes than it holds and counts what is read.
+// Decoder inputs for the tests: a file in memory with its decoder, and one that claims more
+// bytes than it holds and counts what is read.
 #pragma once
 
 #include <algorithm>
@@ -6,9 +7,19 @@
 #include <utility>
 #include <vector>
 
+#include "decode/decoder.h"
 #include "decode/input.h"
 
 namespace testing_support {
+
+// A file and its decoder, which reads it from memory.
+struct Decoded {
+  explicit Decoded(std::vector<std::uint8_t> bytes)
+      : file(std::move(bytes)), input(file.data(), file.size()) {}
+  std::vector<std::uint8_t> file;
+  decode::MemoryInput input;
+  decode::Decoder decoder{input};
+};
 
 // A file of size bytes whose first bytes are head: past them every byte reads as 0x11, as a
 // sparse file's would (as zeros). It counts the reads, the largest asked for and the bytes given.
