@@ -23,6 +23,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing_support::compareBytes;
 using testing_support::CountingInput;
 using testing_support::makeBmp;
 using testing_support::pixelsLine;
@@ -32,13 +33,6 @@ Bytes suiteFile(const std::string& name) {
   std::ifstream in(std::filesystem::u8path(testing_support::testDataPath("bmpsuite/" + name)),
                    std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-compare::Comparison compareBytes(const Bytes& a, const Bytes& b,
-                                 const compare::Bounds& bounds = compare::Bounds{}) {
-  decode::MemoryInput inputA(a.data(), a.size());
-  decode::MemoryInput inputB(b.data(), b.size());
-  return compare::compareFiles(inputA, inputB, bounds);
 }
 
 std::string text(const compare::Comparison& comparison) {
