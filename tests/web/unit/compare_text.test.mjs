@@ -29,7 +29,7 @@ const facts = (comparison, number, total, change = (item) => item) =>
 test('fields of the same picture are differences; the bytes, pixels and verdict are facts', () => {
   const linked = (comparison) => kinds(comparison).map(([, kind]) => kind);
   for (const comparison of [samePicture, identical, notBitmap]) {
-    assert.deepEqual(kinds(comparison).map(([text]) => text), comparison.lines);
+    assert.deepEqual(kinds(comparison).map(([text]) => text), comparison.lines, comparison.lines[0]);
   }
   assert.deepEqual([samePicture, identical, notBitmap].map(linked), [
     [null, '0 field bfSize', '1 field biCompression', '2 field biSizeImage', null, null],
