@@ -1,15 +1,15 @@
-// Comparing two files in the page, in Chromium, read from what is rendered: quillfen-compare's
+// Comparing two files in the page, in Chromium, read from what is rendered: the core's
 // lines, verdict and count shown, a difference lit in both files' bytes, the difference picture,
 // n and p moving the focus, the pixel outlined in all three pictures however it is chosen,
 // failures, a drop with no first file, and a comparison cancelled by the next.
 import assert from 'node:assert/strict';
-import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
 import {choosePixel, desktopSession, holdWorkersAt, inspectorSettled, inspected, pickToInspect,
         root, scratchDir} from './browser.mjs';
+import {identical, samePicture} from './unit/comparisons.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -19,13 +19,6 @@ let page;
 desktopSession(scratch, (started) => {
   ({page} = started);
 });
-
-// quillfen-compare's lines on two files.
-function nativeLines(a, b) {
-  const run = spawnSync(`${root}build/quillfen-compare`, [a, b], {timeout: 30_000});
-  if (run.error !== undefined) throw run.error;
-  return run.stdout.toString().split('\n').filter((line) => line !== '');
-}
 
 // Drops a file of bytes named name on the compare box.
 const drop = (name, bytes) => page.evaluate((name, bytes) => {
@@ -132,18 +125,17 @@ describe('what differs', () => {
           'with until a file\'s report is done. Choose a BMP file, let its report finish, then ' +
           'drop second.bmp here again.']);
          await pickToInspect(page, suite('g/pal8.bmp'));
+         // The core's answers on these pairs, as tests/web/comparisons.test.mjs holds them.
          const rows = [
-           [['second.bmp', pal8], 'identical', 'pal8.bmp against second.bmp: identical bytes.'],
-           [suite('pal8rle.bmp'), 'same-picture', 'pal8.bmp against pal8rle.bmp: same picture, ' +
+           [['second.bmp', pal8], identical, 'pal8.bmp against second.bmp: identical bytes.'],
+           [suite('pal8rle.bmp'), samePicture, 'pal8.bmp against pal8rle.bmp: same picture, ' +
             'different bytes; 0 pixels of 8,128 differ; 3 differences listed, n and p go from ' +
             'one to the next.']];
-         for (const [second, verdict, status] of rows) {
+         for (const [second, {verdict, lines}, status] of rows) {
            assert.equal(await compareWith(second), 'done', status);
            const shown = await compared();
-           assert.deepEqual([shown.verdict, shown.pixels, shown.status], [verdict, '0', status]);
-           assert.deepEqual(shown.lines, nativeLines(suite('g/pal8.bmp'),
-                                                     typeof second === 'string' ? second
-                                                       : suite('g/pal8.bmp')), status);
+           assert.deepEqual([shown.verdict, shown.pixels, shown.status, shown.lines],
+                            [verdict, '0', status, lines]);
            assert.equal(shown.linked.length, verdict === 'identical' ? 0 : 3, status);
          }
        });
