@@ -528,13 +528,4 @@ TEST(Compare, BillionsOfRowsNeitherFileHoldsAreCountedWithoutDecodingThem) {
             "difference R 30 G 30 B 30 A 0");
 }
 
-TEST(Compare, NumbersAreGroupedByThousands) {
-  for (const auto& [value, grouped] : {std::pair<std::uint64_t, const char*>{0, "0"},
-                                       {999, "999"},
-                                       {1000, "1,000"},
-                                       {3600000000u, "3,600,000,000"},
-                                       {UINT64_MAX, "18,446,744,073,709,551,615"}})
-    EXPECT_EQ(compare::grouped(value), grouped);
-}
-
 }  // namespace
