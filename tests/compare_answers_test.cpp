@@ -19,6 +19,7 @@
 #include "decode/input.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/harness.h"
+#include "tests/support/plain_comparison.h"
 
 namespace {
 
@@ -32,9 +33,7 @@ Bytes suiteFile(const std::string& name) {
 }
 
 std::string answer(const Bytes& a, const Bytes& b, const compare::Bounds& bounds = {}) {
-  decode::MemoryInput inputA(a.data(), a.size());
-  decode::MemoryInput inputB(b.data(), b.size());
-  return app::comparisonAnswer(compare::compareFiles(inputA, inputB, bounds), bounds);
+  return app::comparisonAnswer(testing_support::compareBytes(a, b, bounds), bounds);
 }
 
 // The text of the first member called name in json, at any depth: from its quote to the end of

@@ -21,6 +21,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Kind = compare::StoredLayout::Kind;
+using testing_support::compareBytes;
 using testing_support::putLE;
 
 // How a pair of files stores its pixels: depth, compression, the masks after the header (bit
@@ -84,12 +85,6 @@ Bytes topDown(const Bytes& file, std::int32_t width, std::int32_t height, std::u
   }
   putLE(flipped, 22, static_cast<std::uint32_t>(-height), 4);
   return flipped;
-}
-
-compare::Comparison inMemory(const Bytes& a, const Bytes& b) {
-  decode::MemoryInput inputA(a.data(), a.size());
-  decode::MemoryInput inputB(b.data(), b.size());
-  return compare::compareFiles(inputA, inputB);
 }
 
 compare::StoredLayout layoutOf(const Bytes& a, const Bytes& b) {
@@ -269,7 +264,7 @@ std::vector<Case> cases() {
 
 TEST(CompareStored, CraftedPairsCountBoxAndWidenAsAPlainComparison) {
   for (const Case& pair : cases()) {
-    const compare::Comparison comparison = inMemory(pair.a, pair.b);
+    const compare::Comparison comparison = compareBytes(pair.a, pair.b);
     EXPECT_EQ(testing_support::disagreement(pair.a, pair.b, comparison), "") << pair.name;
     if (!pair.pixels.empty()) {
       EXPECT_EQ(testing_support::pixelsLine(comparison), pair.pixels) << pair.name;
@@ -309,7 +304,7 @@ TEST(CompareStored, RandomPairsOfEveryLayoutAndWidthAgree) {
       }
       const Bytes cut(b.begin(), b.end() - 1 - static_cast<std::ptrdiff_t>(below(size)));
       for (const Bytes& other : {b, topDown(b, width, height, storage->bits), cut})
-        EXPECT_EQ(testing_support::disagreement(a, other, inMemory(a, other)), "") << row;
+        EXPECT_EQ(testing_support::disagreement(a, other, compareBytes(a, other)), "") << row;
     }
   }
 }

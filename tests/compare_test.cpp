@@ -23,6 +23,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing_support::compareBytes;
 using testing_support::CountingInput;
 using testing_support::makeBmp;
 using testing_support::pixelsLine;
@@ -32,13 +33,6 @@ Bytes suiteFile(const std::string& name) {
   std::ifstream in(std::filesystem::u8path(testing_support::testDataPath("bmpsuite/" + name)),
                    std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-compare::Comparison compareBytes(const Bytes& a, const Bytes& b,
-                                 const compare::Bounds& bounds = compare::Bounds{}) {
-  decode::MemoryInput inputA(a.data(), a.size());
-  decode::MemoryInput inputB(b.data(), b.size());
-  return compare::compareFiles(inputA, inputB, bounds);
 }
 
 std::string text(const compare::Comparison& comparison) {
@@ -532,15 +526,6 @@ TEST(Compare, BillionsOfRowsNeitherFileHoldsAreCountedWithoutDecodingThem) {
   EXPECT_EQ(pixelsLine(compareBytes(rle, with(rle, rle.size() - 3, 1))),
             "pixels: 3 of 4,611,686,014,132,420,609 differ, in x 0..2, y 2,147,483,645; largest "
             "difference R 30 G 30 B 30 A 0");
-}
-
-TEST(Compare, NumbersAreGroupedByThousands) {
-  for (const auto& [value, grouped] : {std::pair<std::uint64_t, const char*>{0, "0"},
-                                       {999, "999"},
-                                       {1000, "1,000"},
-                                       {3600000000u, "3,600,000,000"},
-                                       {UINT64_MAX, "18,446,744,073,709,551,615"}})
-    EXPECT_EQ(compare::grouped(value), grouped);
 }
 
 }  // namespace

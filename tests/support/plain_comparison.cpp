@@ -53,6 +53,14 @@ PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t list
   return plain;
 }
 
+compare::Comparison compareBytes(const std::vector<std::uint8_t>& a,
+                                 const std::vector<std::uint8_t>& b,
+                                 const compare::Bounds& bounds) {
+  decode::MemoryInput inputA(a.data(), a.size());
+  decode::MemoryInput inputB(b.data(), b.size());
+  return compare::compareFiles(inputA, inputB, bounds);
+}
+
 compare::Comparison compareInBlocks(const std::vector<std::uint8_t>& a,
                                     const std::vector<std::uint8_t>& b, std::size_t blockSize) {
   bitmap::Source sourceA(blockSize);

@@ -29,6 +29,11 @@ struct PlainPixels {
 // Decodes the area both pictures cover, row by row; the caller keeps it small.
 PlainPixels plainComparison(decode::Input& a, decode::Input& b, std::size_t listed);
 
+// The comparison of a and b, held in memory, listed up to bounds.
+compare::Comparison compareBytes(const std::vector<std::uint8_t>& a,
+                                 const std::vector<std::uint8_t>& b,
+                                 const compare::Bounds& bounds = compare::Bounds{});
+
 // The comparison of a and b, each read through a bitmap::Source of blockSize-byte blocks.
 compare::Comparison compareInBlocks(const std::vector<std::uint8_t>& a,
                                     const std::vector<std::uint8_t>& b, std::size_t blockSize);

@@ -23,6 +23,8 @@ const pal8Changed = () => {
 };
 
 // Each fixture's files, as bytes, in the order of the file.
+// The same picture, three fields differ; fields only in B, 5,212 pixels, ten listed; pixels an
+// RLE delta skips, table entries; one pixel, set in A by an absolute run; identical; not a BMP.
 const kPairs = {
   samePicture: () => [suite('g/pal8.bmp'), suite('pal8rle.bmp')],
   rgbAgainst565: () => [suite('rgb24.bmp'), suite('g/rgb16-565.bmp')],
@@ -33,13 +35,8 @@ const kPairs = {
 };
 
 const kHead = `\
-// The core's comparisons of BMP Suite's files, as app/compare_answers.h writes them: fixtures
-// for the page's pure modules. pal8.bmp against pal8rle.bmp (the same picture, three fields
-// differ); rgb24.bmp against g/rgb16-565.bmp (fields only in B, 5,212 pixels, ten listed);
-// q/pal8rletrns.bmp against g/pal8.bmp (pixels an RLE delta skips, table entries);
-// pal8rle.bmp against g/pal8.bmp with the byte at 8,496 changed (one pixel, set in A by an
-// absolute run); pal8.bmp against itself, and against a file that is not a BMP.
-// tests/web/comparisons.test.mjs checks them against the core, and writes them again.
+// The core's comparisons of BMP Suite's files, fixtures for the page's pure modules: written and
+// checked against the core by tests/web/comparisons.test.mjs, which names each one's files.
 `;
 
 test('the frozen comparisons are the core\'s answers on their files', async () => {
