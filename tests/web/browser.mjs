@@ -117,6 +117,16 @@ export async function pick(page, file) {
   return settle(page);
 }
 
+// Records the page's long tasks from now on; longestTask(page) is the longest so far, in ms.
+export const watchLongTasks = (page) => page.evaluate(() => {
+  window.longTasks = [];
+  new PerformanceObserver((list) => {
+    for (const entry of list.getEntries()) window.longTasks.push(entry.duration);
+  }).observe({type: 'longtask'});
+});
+export const longestTask = async (page) => Math.max(0, ...await page.evaluate(() =>
+  window.longTasks));
+
 export const text = (page, selector) => page.$eval(selector, (element) => element.textContent);
 export const state = (page) => page.evaluate(() => document.body.dataset.state);
 

@@ -7,8 +7,8 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {nativeReport, peakDuring, pick, root, scratchDir, sparseFile, startSession, state,
-        testFiles, text, trueColorFile, within} from './browser.mjs';
+import {longestTask, nativeReport, peakDuring, pick, root, scratchDir, sparseFile, startSession,
+        state, testFiles, text, trueColorFile, watchLongTasks, within} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -36,15 +36,6 @@ async function downloadsTo(folder) {
 // The progress values the page showed while working.
 const workingProgress = async () => (await page.evaluate(() => window.progress))
   .filter(([, during]) => during === 'working').map(([value]) => value);
-
-// Records the page's long tasks from now on; longestTask() is the longest, in ms.
-const watchLongTasks = () => page.evaluate(() => {
-  window.longTasks = [];
-  new PerformanceObserver((list) => {
-    for (const entry of list.getEntries()) window.longTasks.push(entry.duration);
-  }).observe({type: 'longtask'});
-});
-const longestTask = async () => Math.max(0, ...await page.evaluate(() => window.longTasks));
 
 describe('reports', () => {
   test('every test file reports as the native tool does, with the same outcome', async () => {
@@ -155,7 +146,7 @@ test('a large file is shown up to its last whole line in 4 MiB, noted at its foo
   const large = trueColorFile(file('large.bmp'), 6000, 4000);
   const report = Buffer.from(nativeReport(large).text);
   const expected = report.subarray(0, report.lastIndexOf(10, 4 << 20) + 1).toString();
-  await watchLongTasks();
+  await watchLongTasks(page);
   const [outcome, heapPeak] = await peakDuring(async () => (await page.metrics()).JSHeapUsedSize,
                                                () => pick(page, large), 50);
   assert.equal(outcome, 'done');
@@ -173,7 +164,7 @@ test('a large file is shown up to its last whole line in 4 MiB, noted at its foo
   assert.equal(working.at(-1), 1, `the last progress while working: ${working.at(-1)}`);
   assert.ok(heapPeak < 96e6, `JS heap reached ${heapPeak} bytes`);
   // The page's thread is held to 200 ms by the benchmark; here with room for a busy machine.
-  const longest = await longestTask();
+  const longest = await longestTask(page);
   assert.ok(longest < 1000, `a task of ${longest} ms on the page's thread`);
 
   const saved = downloadsTo(file('downloads'));
