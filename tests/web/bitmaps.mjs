@@ -29,11 +29,10 @@ export function bitmapHeader({width, height, bits, infoSize = 40, offBits = 14 +
 
 // The header as the format lays it out, read here without the page's help.
 export function headerOf(bytes) {
-  const u32 = (at) => (at + 4 <= bytes.length ? bytes.readUInt32LE(at) : 0);
-  const i32 = (at) => (at + 4 <= bytes.length ? bytes.readInt32LE(at) : 0);
-  const u16 = (at) => (at + 2 <= bytes.length ? bytes.readUInt16LE(at) : 0);
-  const header = {offBits: u32(10), width: i32(18), height: i32(22), bits: u16(28),
-                  compression: u32(30), clrImportant: u32(50)};
+  const read = (at, size, how) => (at + size <= bytes.length ? bytes[how](at) : 0);
+  const [u32, i32] = [(at) => read(at, 4, 'readUInt32LE'), (at) => read(at, 4, 'readInt32LE')];
+  const header = {offBits: u32(10), width: i32(18), height: i32(22),
+                  bits: read(28, 2, 'readUInt16LE'), compression: u32(30), clrImportant: u32(50)};
   header.rowBytes = Math.floor((Math.abs(header.width) * header.bits + 31) / 32) * 4;
   header.fixed = [1, 2, 4, 8, 16, 24, 32].includes(header.bits) &&
                  [0, 3, 6].includes(header.compression);
@@ -71,12 +70,10 @@ export function itemText(kind, bytes, file, header) {
 
 // The kind of dump a line of the native report belongs to, by the section it is in.
 export function dumpKind(lines, line, bits) {
-  for (let l = line - 1; l >= 0; l -= 1) {
-    if (lines[l].startsWith(' === Bitmap Data[Indexed data]')) return bits === 1 ? 'bits' : 'hex';
-    if (lines[l].startsWith(' === Bitmap Data[RGB translated]')) return 'colour';
-    if (lines[l].startsWith(' === Bitmap Data ===')) return 'triple';
-  }
-  return null;
+  const title = lines.slice(0, line).findLast((text) => text.startsWith(' === Bitmap Data'));
+  if (title?.startsWith(' === Bitmap Data[Indexed data]')) return bits === 1 ? 'bits' : 'hex';
+  if (title?.startsWith(' === Bitmap Data[RGB translated]')) return 'colour';
+  return title?.startsWith(' === Bitmap Data ===') ? 'triple' : null;
 }
 
 // Checks the inspector's answer for the pixel at x, y against the file and the native report.
@@ -84,10 +81,8 @@ export function dumpKind(lines, line, bits) {
 // the report (item), whose panel says other things.
 export function checkPixel(shown, bytes, header, native, x, y, where, {item = false} = {}) {
   const stored = storedPixel(bytes, header, x, y);
-  assert.equal(shown.x, String(x), where);
-  assert.equal(shown.y, String(y), where);
-  assert.equal(shown.offset, String(stored.offset), where);
-  assert.equal(shown.bytes, stored.bytes.map(hex2).join(' '), where);
+  assert.deepEqual([shown.x, shown.y, shown.offset, shown.bytes], [String(x), String(y),
+    String(stored.offset), stored.bytes.map(hex2).join(' ')], where);
   if (!item) checkPixelFacts(shown, bytes, header, x, y, where);
   const lines = native.split('\n');
   for (const mark of shown.marks) {

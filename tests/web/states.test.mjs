@@ -440,13 +440,17 @@ describe('the page', () => {
         served = await serveSite(file(name));
       }
       const broken = await session.browser.newPage();
-      await broken.goto(served?.url ?? `file://${site}/index.html`);
-      await broken.waitForFunction(() => document.body.dataset.state === 'failed',
-                                   {timeout: 10_000});
-      assert.match(await text(broken, '#status'), expected, name);
-      assert.equal(await broken.$eval('#pick', (button) => button.disabled), true, name);
-      await broken.close();
-      served?.close();
+      try {
+        await broken.goto(served?.url ?? `file://${site}/index.html`);
+        await broken.waitForFunction(() => document.body.dataset.state === 'failed',
+                                     {timeout: 10_000});
+        assert.match(await text(broken, '#status'), expected, name);
+        assert.equal(await broken.$eval('#pick', (button) => button.disabled), true, name);
+      } finally {
+        // Closed on a failure too: a server left open would keep the test run from ending.
+        await broken.close();
+        served?.close();
+      }
     }
   });
 
