@@ -1,4 +1,4 @@
-// The inspector as a person uses it, in Chromium: pixels picked by their x and y and checked
+// The inspector as a person uses it, in Chromium: every test file's report, and pixels picked by their x and y and checked
 // against the file's bytes at the format's layout, which this test works out from the header
 // itself, and against the native report's items and lines; the picture pointed at and clicked;
 // header lines and a dump item clicked; the top-left pixel of a 6000 x 4000 file, at the end
@@ -46,16 +46,21 @@ async function checkOutline(x, y, width, height) {
   return centre.box;
 }
 
-test('pixels of every test file: their bytes at the format\'s layout, their items in the ' +
-     'report', async () => {
+test('every test file reports as the native tool does, with the same outcome; its pixels\' ' +
+     'bytes at the format\'s layout, their items in the report', async () => {
   let checked = 0;
-  for (const bmp of testFiles()) {
+  const files = testFiles();
+  assert.ok(files.length >= 9);
+  for (const bmp of files) {
     const bytes = fs.readFileSync(bmp);
     const header = headerOf(bytes);
-    const expected = nativeReport(bmp).text;
+    const {text: expected, status} = nativeReport(bmp);
+    assert.equal(await pick(page, bmp), status === 0 ? 'done' : 'refused', bmp);
+    const shown = await inspected();
+    assert.deepEqual([shown.reportText, shown.note], [expected, ''], bmp);
     const {width} = header;
     const height = Math.abs(header.height);
-    if (await pick(page, bmp) !== 'done' || !header.fixed || width <= 0 || height === 0) continue;
+    if (status !== 0 || !header.fixed || width <= 0 || height === 0) continue;
     await page.waitForFunction(() => !document.querySelector('#pixel-x').disabled);
     // The corners, and three pseudo-random pixels, the same from run to run.
     const pixels = [[0, 0], [width - 1, 0], [0, height - 1], [width - 1, height - 1]];

@@ -1,4 +1,4 @@
-// The page's reports against the native tool's: every test file, files that are not bitmaps,
+// The page's reports against the native tool's: files that are not bitmaps,
 // and a large file: shown up to 4 MiB at a line end with a note at its foot, progress that
 // reaches the end, a responsive page, a bounded heap, and the whole report saved exactly.
 import assert from 'node:assert/strict';
@@ -8,7 +8,7 @@ import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
 import {longestTask, nativeReport, peakDuring, pick, root, scratchDir, sparseFile, startSession,
-        state, testFiles, text, trueColorFile, watchLongTasks, within} from './browser.mjs';
+        state, text, trueColorFile, watchLongTasks, within} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
@@ -37,18 +37,8 @@ async function downloadsTo(folder) {
 const workingProgress = async () => (await page.evaluate(() => window.progress))
   .filter(([, during]) => during === 'working').map(([value]) => value);
 
+// Every test file's report is checked, with its pixels, by the inspector's tests.
 describe('reports', () => {
-  test('every test file reports as the native tool does, with the same outcome', async () => {
-    const files = testFiles();
-    assert.ok(files.length >= 9);
-    for (const bmp of files) {
-      const expected = nativeReport(bmp);
-      assert.equal(await pick(page, bmp), expected.status === 0 ? 'done' : 'refused', bmp);
-      assert.equal(await text(page, '#report'), expected.text, bmp);
-      assert.equal(await page.$eval('#report-note', (note) => note.hidden), true, bmp);
-    }
-  });
-
   test('files not bitmaps, empty or 10 bytes long end as with the native tool; a refusal ' +
        'says what the first bytes look like, and can be saved', async () => {
     // [name, bytes, what the status line says of a refusal]
