@@ -79,7 +79,8 @@ export async function openPage(browser, url, prepare = async () => {}) {
   await page.evaluate(() => {
     const [status, bar] = [document.querySelector('#status'), document.querySelector('#progress')];
     [window.states, window.statuses, window.progress] = [[], [], []];
-    const watch = (target, options, record) => new MutationObserver(record).observe(target, options);
+    const watch = (target, options, record) =>
+      new MutationObserver(record).observe(target, options);
     watch(document.body, {attributeFilter: ['data-state']},
           () => window.states.push(document.body.dataset.state));
     watch(status, {childList: true, characterData: true, subtree: true},

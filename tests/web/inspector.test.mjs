@@ -1,8 +1,8 @@
-// The inspector as a person uses it, in Chromium: every test file's report, and pixels picked by their x and y and checked
-// against the file's bytes at the format's layout, which this test works out from the header
-// itself, and against the native report's items and lines; the picture pointed at and clicked;
-// header lines and a dump item clicked; the top-left pixel of a 6000 x 4000 file, at the end
-// of its report; and files walked oddly or not decodable.
+// The inspector as a person uses it, in Chromium: every test file's report, and pixels picked
+// by their x and y and checked against the file's bytes at the format's layout, which this test
+// works out from the header itself, and against the native report's items and lines; the
+// picture pointed at and clicked; header lines and a dump item clicked; the top-left pixel of a
+// 6000 x 4000 file, at the end of its report; and files walked oddly or not decodable.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';

@@ -43,12 +43,12 @@ describe('reports', () => {
        'says what the first bytes look like, and can be saved', async () => {
     // [name, bytes, what the status line says of a refusal]
     for (const [name, bytes, looks] of [
-      ['photo.png', hex('89504e470d0a1a0a0000000d49484452'), 'starts with 89 50 4E 47: this looks ' +
-       'like a PNG file'],
+      ['photo.png', hex('89504e470d0a1a0a0000000d49484452'),
+       'starts with 89 50 4E 47: this looks like a PNG file'],
       ['icon.ico', hex('000001000100101000000000'), 'starts with 00 00 01 00: this looks like an ' +
        'ICO file'],
-      ['array.bmp', hex('424128000000000000000000'), 'starts with 42 41 28 00: this looks like an ' +
-       'OS/2 bitmap array'],
+      ['array.bmp', hex('424128000000000000000000'),
+       'starts with 42 41 28 00: this looks like an OS/2 bitmap array'],
       ['notes.txt', 'not a bitmap', 'starts with 6E 6F 74 20, not with BM (42 4D)'],
       ['ten.bin', '0123456789', 'starts with 30 31 32 33, not with BM (42 4D)'],
       ['ten.bmp', 'BM\x0A\0\0\0\0\0\0\0', null],

@@ -83,8 +83,8 @@ describe('input#go-offset', () => {
     const beyond = /^18,446,744,073,709,551,616 is beyond any file: offsets go up to 18,446,744,073,709,551,615 \(0xFFFFFFFFFFFFFFFF\)$/m;
     // [file, typed, offset and bytes shown, what the panel says, the first byte lit and count]
     for (const [bmp, typed, offset, said, from, count] of [
-      [sample, '20', '18', /^Offset\n20 \(0x14\)[^]*^a byte of the header field biWidth\nHeader field\nbiWidth$/m,
-       18, 4],
+      [sample, '20', '18',
+       /^Offset\n20 \(0x14\)[^]*^a byte of the header field biWidth\nHeader field\nbiWidth$/m, 18, 4],
       [sample, '0x4B', '74', /^a byte of colour-table entry 5 \(from 0\)$/m, 74, 4],
       [sample, '119', '119', /^a byte of the pixel x 1, y 3 \(from 0\)$/m, 119, 1],
       [sample, '150', '150', /^past the end of the file, which is 150 bytes long$/m, 150, 0],
@@ -94,7 +94,8 @@ describe('input#go-offset', () => {
        /^Offset\n18,446,744,073,709,551,615 \(0xF{16}\)/m, 0, 0],
       [file('roles.bmp'), '57', '57',
        /^between the header and colour table and the pixels, which start at 60$/m, 57, 1],
-      [file('roles.bmp'), '69', '69', /^row padding: a byte that rounds stored row 0 \(from 0\) up to whole 32-bit words$/m, 69, 1],
+      [file('roles.bmp'), '69', '69',
+       /^row padding: a byte that rounds stored row 0 \(from 0\) up to whole 32-bit words$/m, 69, 1],
       [file('roles.bmp'), '85', '85', /^past the stored pixels, which end at 84$/m, 85, 1]]) {
       if (typed === '20' || typed === '57') await open(bmp);
       await goToOffset(page, typed);
