@@ -29,11 +29,10 @@ export function bitmapHeader({width, height, bits, infoSize = 40, offBits = 14 +
 
 // The header as the format lays it out, read here without the page's help.
 export function headerOf(bytes) {
-  const u32 = (at) => (at + 4 <= bytes.length ? bytes.readUInt32LE(at) : 0);
-  const i32 = (at) => (at + 4 <= bytes.length ? bytes.readInt32LE(at) : 0);
-  const u16 = (at) => (at + 2 <= bytes.length ? bytes.readUInt16LE(at) : 0);
-  const header = {offBits: u32(10), width: i32(18), height: i32(22), bits: u16(28),
-                  compression: u32(30), clrImportant: u32(50)};
+  const read = (at, size, how) => (at + size <= bytes.length ? bytes[how](at) : 0);
+  const [u32, i32] = [(at) => read(at, 4, 'readUInt32LE'), (at) => read(at, 4, 'readInt32LE')];
+  const header = {offBits: u32(10), width: i32(18), height: i32(22),
+                  bits: read(28, 2, 'readUInt16LE'), compression: u32(30), clrImportant: u32(50)};
   header.rowBytes = Math.floor((Math.abs(header.width) * header.bits + 31) / 32) * 4;
   header.fixed = [1, 2, 4, 8, 16, 24, 32].includes(header.bits) &&
                  [0, 3, 6].includes(header.compression);
@@ -71,12 +70,10 @@ export function itemText(kind, bytes, file, header) {
 
 // The kind of dump a line of the native report belongs to, by the section it is in.
 export function dumpKind(lines, line, bits) {
-  for (let l = line - 1; l >= 0; l -= 1) {
-    if (lines[l].startsWith(' === Bitmap Data[Indexed data]')) return bits === 1 ? 'bits' : 'hex';
-    if (lines[l].startsWith(' === Bitmap Data[RGB translated]')) return 'colour';
-    if (lines[l].startsWith(' === Bitmap Data ===')) return 'triple';
-  }
-  return null;
+  const title = lines.slice(0, line).findLast((text) => text.startsWith(' === Bitmap Data'));
+  if (title?.startsWith(' === Bitmap Data[Indexed data]')) return bits === 1 ? 'bits' : 'hex';
+  if (title?.startsWith(' === Bitmap Data[RGB translated]')) return 'colour';
+  return title?.startsWith(' === Bitmap Data ===') ? 'triple' : null;
 }
 
 // Checks the inspector's answer for the pixel at x, y against the file and the native report.
@@ -84,10 +81,8 @@ export function dumpKind(lines, line, bits) {
 // the report (item), whose panel says other things.
 export function checkPixel(shown, bytes, header, native, x, y, where, {item = false} = {}) {
   const stored = storedPixel(bytes, header, x, y);
-  assert.equal(shown.x, String(x), where);
-  assert.equal(shown.y, String(y), where);
-  assert.equal(shown.offset, String(stored.offset), where);
-  assert.equal(shown.bytes, stored.bytes.map(hex2).join(' '), where);
+  assert.deepEqual([shown.x, shown.y, shown.offset, shown.bytes], [String(x), String(y),
+    String(stored.offset), stored.bytes.map(hex2).join(' ')], where);
   if (!item) checkPixelFacts(shown, bytes, header, x, y, where);
   const lines = native.split('\n');
   for (const mark of shown.marks) {
@@ -127,70 +122,4 @@ function checkPixelFacts(shown, bytes, header, x, y, where) {
     assert.ok(shown.facts.includes(`Table entry\n${expected}`),
               `${where}: its table entry, ${expected}, in\n${shown.facts}`);
   }
-}
-
-// The RLE commands of a BI_RLE8 (bits 8) or BI_RLE4 (bits 4) file, read here from bfOffBits on
-// as the format lays them out, without the page's help: [{offset, size, kind}], size without
-// an absolute run's pad byte; and for each pixel of the picture (key `x,y`, y from the top)
-// the command that set it, with the offset of the byte that holds its value, or that passed
-// over it (a delta, an end of line or the end of the bitmap: skipped, scan order); the value of
-// a pixel set is its byte's bits from shift.
-export function rleCommands(bytes, header) {
-  const {width, bits} = header;
-  const rows = Math.abs(header.height);
-  const yOf = (row) => (header.height < 0 ? row : rows - 1 - row);
-  // A run's pixels at 4 bits take the high half of each byte, then the low.
-  const shiftOf = (i) => (bits === 4 && i % 2 === 0 ? 4 : 0);
-  const commands = [];
-  const pixels = new Map();
-  const touch = (x, row, what) => {
-    if (x < width && row < rows) pixels.set(`${x},${yOf(row)}`, what);
-  };
-  // Every pixel from x, row up to (not including) toX, toRow, in scan order.
-  const pass = (x, row, toX, toRow, command) => {
-    for (; row < toRow || (row === toRow && x < toX); x += 1) {
-      if (x >= width) {
-        x = -1;
-        row += 1;
-        continue;
-      }
-      touch(x, row, {command, skipped: true});
-    }
-  };
-  let x = 0;
-  let row = 0;
-  for (let at = header.offBits; at + 1 < bytes.length && row < rows;) {
-    const [first, second] = [bytes[at], bytes[at + 1]];
-    const command = {offset: at, size: 2};
-    commands.push(command);
-    if (first > 0) {
-      command.kind = 'encoded run';
-      for (let i = 0; i < first; i += 1) {
-        touch(x + i, row, {command, value: at + 1, shift: shiftOf(i)});
-      }
-      x += first;
-    } else if (second === 0 || second === 1) {
-      command.kind = second === 0 ? 'end of line' : 'end of bitmap';
-      pass(x, row, 0, second === 0 ? row + 1 : rows, command);
-      [x, row] = [0, second === 0 ? row + 1 : rows];
-    } else if (second === 2) {
-      command.kind = 'delta';
-      command.size = 4;
-      const [toX, toRow] = [x + bytes[at + 2], row + bytes[at + 3]];
-      pass(x, row, toX, toRow, command);
-      [x, row] = [toX, toRow];
-    } else {
-      command.kind = 'absolute run';
-      const data = bits === 8 ? second : Math.ceil(second / 2);
-      command.size = 2 + data;
-      for (let i = 0; i < second; i += 1) {
-        touch(x + i, row, {command, value: at + 2 + (bits === 8 ? i : Math.floor(i / 2)),
-                           shift: shiftOf(i)});
-      }
-      x += second;
-      at += data % 2;  // the pad byte, to a whole 16-bit word
-    }
-    at += command.size;
-  }
-  return {commands, pixels};
 }

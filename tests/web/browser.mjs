@@ -77,28 +77,24 @@ export async function openPage(browser, url, prepare = async () => {}) {
   await page.goto(url);
   await page.waitForFunction(() => document.body.dataset.state === 'idle');
   await page.evaluate(() => {
-    window.states = [];
-    window.statuses = [];
-    window.progress = [];
-    new MutationObserver(() => window.states.push(document.body.dataset.state))
-        .observe(document.body, {attributeFilter: ['data-state']});
-    const status = document.querySelector('#status');
-    new MutationObserver(() => window.statuses.push(status.textContent))
-        .observe(status, {childList: true, characterData: true, subtree: true});
-    const bar = document.querySelector('#progress');
-    new MutationObserver(() => window.progress.push([bar.value, document.body.dataset.state]))
-        .observe(bar, {attributeFilter: ['value']});
+    const [status, bar] = [document.querySelector('#status'), document.querySelector('#progress')];
+    [window.states, window.statuses, window.progress] = [[], [], []];
+    const watch = (target, options, record) =>
+      new MutationObserver(record).observe(target, options);
+    watch(document.body, {attributeFilter: ['data-state']},
+          () => window.states.push(document.body.dataset.state));
+    watch(status, {childList: true, characterData: true, subtree: true},
+          () => window.statuses.push(status.textContent));
+    watch(bar, {attributeFilter: ['value']},
+          () => window.progress.push([bar.value, document.body.dataset.state]));
   });
   return page;
 }
 
 // Picks a file through input#file and waits until its report is under way.
 export async function start(page, file) {
-  await page.evaluate(() => {
-    window.states.splice(0);
-    window.statuses.splice(0);
-    window.progress.splice(0);
-  });
+  await page.evaluate(() => [window.states, window.statuses, window.progress]
+    .forEach((list) => list.splice(0)));
   await (await page.$('input#file')).uploadFile(file);
   await page.waitForFunction(() => window.states.includes('working'));
 }
@@ -112,10 +108,20 @@ export async function settle(page) {
   return settled.jsonValue();
 }
 
-export async function pick(page, file) {
+export const pick = async (page, file) => {
   await start(page, file);
   return settle(page);
-}
+};
+
+// Records the page's long tasks from now on; longestTask(page) is the longest so far, in ms.
+export const watchLongTasks = (page) => page.evaluate(() => {
+  window.longTasks = [];
+  new PerformanceObserver((list) => {
+    for (const entry of list.getEntries()) window.longTasks.push(entry.duration);
+  }).observe({type: 'longtask'});
+});
+export const longestTask = async (page) => Math.max(0, ...await page.evaluate(() =>
+  window.longTasks));
 
 export const text = (page, selector) => page.$eval(selector, (element) => element.textContent);
 export const state = (page) => page.evaluate(() => document.body.dataset.state);
@@ -150,9 +156,7 @@ export function testFiles() {
              .toString().trim().split('\n').sort().map((file) => path.join(root, file));
 }
 
-export function scratchDir() {
-  return fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-web-test-'));
-}
+export const scratchDir = () => fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-web-test-'));
 
 // A valid file of pseudo-random pixels at 1, 4, 8, 16 or 24 bits, by the benchmark's writer.
 export function bitmapFile(file, bits, width, height) {
@@ -178,40 +182,29 @@ export function sparseFile(file, head, size) {
   return file;
 }
 
-// The process tree of a browser: its own pid and every descendant's.
-function processTree(pid) {
-  const children = new Map();
-  for (const entry of fs.readdirSync('/proc')) {
-    if (!/^\d+$/.test(entry)) continue;
-    try {
-      const stat = fs.readFileSync(`/proc/${entry}/stat`, 'latin1');
-      const parent = Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
-      if (!children.has(parent)) children.set(parent, []);
-      children.get(parent).push(Number(entry));
-    } catch {
-      // the process ended meanwhile
-    }
+// A file of /proc, or '' when its process has ended meanwhile.
+const procFile = (name) => {
+  try {
+    return fs.readFileSync(`/proc/${name}`, 'latin1');
+  } catch {
+    return '';
   }
-  const tree = [];
-  for (const queue = [pid]; queue.length > 0;) {
-    const next = queue.pop();
-    tree.push(next);
-    queue.push(...(children.get(next) ?? []));
-  }
-  return tree;
-}
+};
 
-// The memory of Chromium's processes together, in bytes: their proportional set sizes, which
-// count shared pages once.
+// The memory of Chromium's processes together, in bytes: the proportional set sizes (which
+// count shared pages once) of the browser's process and every descendant's.
 export function browserMemory(browser) {
+  const children = new Map();
+  for (const pid of fs.readdirSync('/proc').filter((entry) => /^\d+$/.test(entry))) {
+    const stat = procFile(`${pid}/stat`);
+    const parent = Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
+    children.set(parent, [...children.get(parent) ?? [], Number(pid)]);
+  }
   let bytes = 0;
-  for (const pid of processTree(browser.process().pid)) {
-    try {
-      const rollup = fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'latin1');
-      bytes += Number(/^Pss:\s+(\d+) kB/m.exec(rollup)[1]) * 1024;
-    } catch {
-      // the process ended meanwhile
-    }
+  for (const queue = [browser.process().pid]; queue.length > 0;) {
+    const pid = queue.pop();
+    queue.push(...children.get(pid) ?? []);
+    bytes += Number(/^Pss:\s+(\d+) kB/m.exec(procFile(`${pid}/smaps_rollup`))?.[1] ?? 0) * 1024;
   }
   return bytes;
 }

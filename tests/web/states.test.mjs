@@ -15,22 +15,19 @@ import {browserMemory, inPictureDecoder, nativeReport, nativeReportStart, openPa
 const scratch = scratchDir();
 const sample = path.join(root, 'samples/sample.bmp');
 const file = (name) => path.join(scratch, name);
+const kWcag = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22a', 'wcag22aa'];
 
-let server;
-let browser;
+let session;
 let page;
 let workerEnds;
 const requests = [];
-
-// A file over the size the page reads whole, so read in file windows as the report needs it,
-// whose report runs for seconds: 24-bit pixels up to its end, all zero.
+// Over the size the page reads whole, so read in file windows as the report needs it, with a
+// report that runs for seconds: 24-bit pixels up to its end, all zero.
 let slow;
-
-let session;
 
 before(async () => {
   session = await startSession(scratch);
-  ({server, browser, page} = session);
+  ({page} = session);
   workerEnds = watchWorkerEnds(page);
   // From now on the page has everything it needs: any request is a failure.
   page.on('request', (request) => {
@@ -38,102 +35,86 @@ before(async () => {
   });
   slow = sparseFile(file('slow.bmp'), trueColorHeader(8192, 5462), 54 + 8192 * 3 * 5462);
 });
-
 after(() => session?.close());
 
-// What of an element is on screen: its computed display and its box, if it has one.
-const rendered = (selector) => page.$eval(selector, (element) => {
+// What of the picture is on screen: its computed display and its box.
+const rendered = () => page.$eval('#picture', (element) => {
   const box = element.getBoundingClientRect();
   return {display: getComputedStyle(element).display, width: box.width, height: box.height};
 });
-const pictureState = () => page.evaluate(() => document.body.dataset.picture);
-const settledPicture = async () => {
-  await page.waitForFunction(() => document.body.dataset.picture !== 'decoding');
-  return pictureState();
-};
-const focused = () => page.evaluate(() => document.activeElement.id || document.activeElement.tagName);
+const kNone = {display: 'none', width: 0, height: 0};
+// The picture's state once it is no longer decoding.
+const settledPicture = async () => (await page.waitForFunction(() => document.body.dataset
+  .picture !== 'decoding' && document.body.dataset.picture)).jsonValue();
+const focused = () => page.evaluate(() => document.activeElement.id);
+const pickDone = async (bmp) => assert.equal(await pick(page, bmp), 'done', bmp);
+const checkWorkers = async () => assert.deepEqual(await workerKinds(page),
+                                                  ['core', 'core', 'core', 'picture']);
 
 describe('the picture', () => {
   test('is shown with its size once decoded, and nothing of it shows when there is none',
        async () => {
-    const none = {display: 'none', width: 0, height: 0};
-    assert.deepEqual(await rendered('#picture'), none);
-    assert.equal(await pictureState(), 'none');
+    assert.deepEqual([await rendered(), await settledPicture()], [kNone, 'none']);
     await start(page, slow);
-    assert.deepEqual(await rendered('#picture'), none);
+    assert.deepEqual(await rendered(), kNone);
     await page.click('#cancel');
-    assert.deepEqual(await rendered('#picture'), none);
-    assert.equal(await pick(page, trueColorFile(file('small.bmp'), 5, 3)), 'done');
+    assert.deepEqual(await rendered(), kNone);
+    await pickDone(trueColorFile(file('small.bmp'), 5, 3));
     assert.equal(await settledPicture(), 'shown');
     assert.match(await text(page, '#picture-note'), /^5 × 3 pixels, as this browser decodes/);
-    const shown = await rendered('#picture');
-    assert.equal(shown.display, 'block');
-    assert.ok(shown.width > 0 && shown.height > 0);
+    const shown = await rendered();
+    assert.ok(shown.display === 'block' && shown.width > 0 && shown.height > 0);
     assert.equal(await page.$eval('#picture', (canvas) => canvas.width), 5);
-
     const broken = Buffer.from(fs.readFileSync(sample));
     broken.writeUInt16LE(7, 28);  // biBitCount: no depth a decoder knows
     fs.writeFileSync(file('broken.bmp'), broken);
-    assert.equal(await pick(page, file('broken.bmp')), 'done');
-    assert.equal(await settledPicture(), 'undecodable');
-    assert.equal(await text(page, '#picture-note'),
-                 'Neither this browser nor Quillfen\'s decoder can decode the file as a ' +
-                 'picture: 7 bits a pixel, a depth the format does not define.');
-    assert.deepEqual(await rendered('#picture'), none);
-
     fs.writeFileSync(file('refused.bmp'), 'not a bitmap');
-    assert.equal(await pick(page, file('refused.bmp')), 'refused');
-    assert.equal(await text(page, '#status'), 'Refused: refused.bmp is not a file the tool ' +
-                 'reports on (exit status -1): it starts with 6E 6F 74 20, not with BM (42 4D). ' +
-                 'What it printed is shown below.');
-    assert.equal(await pictureState(), 'none');
-    assert.deepEqual(await rendered('#picture'), none);
+    for (const [bmp, outcome, picture, note] of [
+      ['broken.bmp', 'done', 'undecodable', 'Neither this browser nor Quillfen\'s decoder can ' +
+       'decode the file as a picture: 7 bits a pixel, a depth the format does not define.'],
+      ['refused.bmp', 'refused', 'none', null]]) {
+      assert.equal(await pick(page, file(bmp)), outcome, bmp);
+      assert.deepEqual([await settledPicture(), await rendered()], [picture, kNone], bmp);
+      if (note !== null) assert.equal(await text(page, '#picture-note'), note);
+    }
   });
 
   test('is decoded from its own bytes only, within a bound on memory, for any header',
        async () => {
-    const baseline = browserMemory(browser);
-    const memory = async () => browserMemory(browser) - baseline;
-    // 1 KB whose header claims 16000 x 16000: a note within a second, and no decode.
-    const huge = file('huge.bmp');
-    fs.writeFileSync(huge, Buffer.concat([trueColorHeader(16000, 16000), Buffer.alloc(970)]));
-    const started = Date.now();
-    let [, peak] = await peakDuring(memory, async () => {
-      await pick(page, huge);
-      await page.waitForFunction(() => document.body.dataset.picture === 'too-large');
-    });
-    assert.ok(Date.now() - started < 1000, `the note came after ${Date.now() - started} ms`);
-    assert.equal(await text(page, '#picture-note'),
-                 '16,000 × 16,000 pixels: too large to show here.');
-    assert.ok(peak < 512 << 20, `Chromium grew by ${peak} bytes`);
-    // At the bound, 32 Mi pixels in 1 KB: decoded from that 1 KB, whatever comes of it; one
-    // row more is too large.
-    const within = file('within.bmp');
-    fs.writeFileSync(within, Buffer.concat([trueColorHeader(8192, 4096), Buffer.alloc(970)]));
-    [, peak] = await peakDuring(memory, async () => {
-      await pick(page, within);
-      assert.notEqual(await settledPicture(), 'too-large');
-    });
-    assert.ok(peak < 512 << 20, `Chromium grew by ${peak} bytes`);
-    fs.writeFileSync(within, Buffer.concat([trueColorHeader(8192, 4097), Buffer.alloc(970)]));
-    await pick(page, within);
-    assert.equal(await settledPicture(), 'too-large');
-    assert.equal(await text(page, '#picture-note'), '8,192 × 4,097 pixels: too large to show here.');
-    // 5 GiB that start with a 150-byte bitmap: its picture, from those 150 bytes.
-    const sparse = sparseFile(file('sparse.bmp'), fs.readFileSync(sample), 5 * 2 ** 30);
-    [, peak] = await peakDuring(memory, async () => {
-      assert.equal(await pick(page, sparse), 'done');
-      assert.equal(await settledPicture(), 'shown');
-    });
-    assert.match(await text(page, '#picture-note'), /^8 × 4 pixels/);
-    assert.ok(peak < 512 << 20, `Chromium grew by ${peak} bytes`);
-    fs.rmSync(sparse);
+    const baseline = browserMemory(session.browser);
+    // [name, first bytes, file size, the picture's state (null: any short of too large), its
+    // note, the time it must come within]
+    for (const [name, head, size, picture, note, ms] of [
+      // 1 KB whose header claims 16000 x 16000: a note within a second, and no decode.
+      ['huge.bmp', trueColorHeader(16000, 16000), 1024, 'too-large',
+       '16,000 × 16,000 pixels: too large to show here.', 1000],
+      // At the bound, 32 Mi pixels in 1 KB: decoded from that 1 KB, whatever comes of it; one
+      // row more is too large.
+      ['within.bmp', trueColorHeader(8192, 4096), 1024, null, null, Infinity],
+      ['over.bmp', trueColorHeader(8192, 4097), 1024, 'too-large',
+       '8,192 × 4,097 pixels: too large to show here.', Infinity],
+      // 5 GiB that start with a 150-byte bitmap: its picture, from those 150 bytes.
+      ['sparse.bmp', fs.readFileSync(sample), 5 * 2 ** 30, 'shown', /^8 × 4 pixels/, Infinity]]) {
+      const started = Date.now();
+      const [shown, peak] = await peakDuring(async () => browserMemory(session.browser) -
+                                                         baseline, async () => {
+        await pickDone(sparseFile(file(name), head, size));
+        return settledPicture();
+      });
+      const took = Date.now() - started;
+      assert.ok(took < ms, `${name}: the note came after ${took} ms`);
+      assert.ok(peak < 512 << 20, `${name}: Chromium grew by ${peak} bytes`);
+      if (picture === null) assert.notEqual(shown, 'too-large', name);
+      else assert.equal(shown, picture, name);
+      if (typeof note === 'string') assert.equal(await text(page, '#picture-note'), note, name);
+      else if (note !== null) assert.match(await text(page, '#picture-note'), note, name);
+    }
   });
 
   test('a decoder that dies or fails leaves a note, and the page goes on', async () => {
     const note = /^The picture could not be decoded: its decoder stopped \(.*out of memory\)\.$/;
     // The decoder dies as it begins to decode: its first step throws where nothing catches it,
-    // and never ends.
+    // and never ends. A fresh decoder takes its place; it decodes, then fails to draw.
     const dying = await inPictureDecoder(page, () => {
       globalThis.createImageBitmap = () => {
         setTimeout(() => {
@@ -142,10 +123,9 @@ describe('the picture', () => {
         return new Promise(() => {});
       };
     });
-    assert.equal(await pick(page, trueColorFile(file('decoded.bmp'), 64, 64)), 'done');
+    await pickDone(trueColorFile(file('decoded.bmp'), 64, 64));
     assert.equal(await settledPicture(), 'undecodable');
     assert.match(await text(page, '#picture-note'), note);
-    // A fresh decoder takes its place. It decodes the file, then fails to draw it, either way.
     await workersGone(page, dying);
     await inPictureDecoder(page, () => {
       const decode = createImageBitmap;
@@ -155,10 +135,10 @@ describe('the picture', () => {
         return calls === 1 ? decode(...args) : Promise.reject(new Error('out of memory'));
       };
     });
-    assert.equal(await pick(page, trueColorFile(file('drawn.bmp'), 64, 64)), 'done');
+    await pickDone(trueColorFile(file('drawn.bmp'), 64, 64));
     assert.equal(await settledPicture(), 'undecodable');
     assert.match(await text(page, '#picture-note'), note);
-    assert.equal(await pick(page, trueColorFile(file('next.bmp'), 4, 4)), 'done');
+    await pickDone(trueColorFile(file('next.bmp'), 4, 4));
     assert.equal(await settledPicture(), 'shown');
   });
 });
@@ -166,8 +146,8 @@ describe('the picture', () => {
 describe('runs that stop', () => {
   test('Cancel stops a run at once, reading whole or in file windows, marks where the text ' +
        'stops, and the next file works', async () => {
-    const whole = sparseFile(file('cancel-whole.bmp'), trueColorHeader(4000, 5000), 127e6);
-    for (const running of [whole, slow]) {
+    for (const running of [sparseFile(file('cancel-whole.bmp'), trueColorHeader(4000, 5000),
+                                      127e6), slow]) {
       // The whole read's run takes a few hundred milliseconds: where a loaded machine ends it
       // before the click lands, it is run again.
       let ended = 0;
@@ -188,10 +168,10 @@ describe('runs that stop', () => {
       assert.equal(await text(page, '#report-note'),
                    'Cancelled: the report stops here, where its run was stopped.');
       const partial = await text(page, '#report');
-      assert.ok(partial.length > 0);
-      assert.ok(partial === nativeReportStart(running, Buffer.byteLength(partial)));
-      assert.deepEqual(await workerKinds(page), ['core', 'core', 'core', 'picture']);
-      assert.equal(await pick(page, sample), 'done');
+      assert.ok(partial.length > 0 &&
+                partial === nativeReportStart(running, Buffer.byteLength(partial)));
+      await checkWorkers();
+      await pickDone(sample);
       assert.equal(await page.evaluate(() => window.statuses[0]),
                    'Reading sample.bmp (150 bytes)…');
       assert.equal(await text(page, '#report'), nativeReport(sample).text);
@@ -226,10 +206,11 @@ describe('runs that stop', () => {
     assert.ok(picked, 'the run ended before it showed any text');
     assert.equal(await settle(page), 'done');
     await workerEnds.ended(ended + 1);
-    assert.equal(await text(page, '#report'), nativeReport(sample).text);
-    const bytes = Buffer.byteLength(nativeReport(sample).text).toLocaleString('en');
-    assert.equal(await text(page, '#status'), `Report on sample.bmp complete: ${bytes} bytes.`);
-    assert.deepEqual(await workerKinds(page), ['core', 'core', 'core', 'picture']);
+    const expected = nativeReport(sample).text;
+    assert.equal(await text(page, '#report'), expected);
+    assert.equal(await text(page, '#status'), 'Report on sample.bmp complete: ' +
+                 `${Buffer.byteLength(expected).toLocaleString('en')} bytes.`);
+    await checkWorkers();
   });
 
   test('four quick picks of far pixels of a file read in file windows, then a small file: ' +
@@ -249,28 +230,25 @@ describe('runs that stop', () => {
         });
         watcher.observe(document.body, {attributeFilter: ['data-state']});
       });
-      assert.equal(await pick(page, bmp), 'done');
-      const {start, done} = await page.evaluate(() => window.timing);
-      return done - start;
+      await pickDone(bmp);
+      const {start: from, done} = await page.evaluate(() => window.timing);
+      return done - from;
     };
     // The small file after the large one, with the picks between them or without: medians of
-    // three, so that one slow moment of a busy machine decides nothing. Picks this quick make
-    // one run between them; the file stops it.
+    // three, so that one slow moment of a busy machine decides nothing. The small file (14 MB
+    // of report, 4 MiB shown) takes well above a shared machine's noise; the large one is read
+    // in file windows, and its report takes a second or two.
     const median = (values) => [...values].sort((a, b) => a - b)[1];
-    // Small beside the large one (3 MB to 400 MB), yet with a report long enough that its time
-    // stands well above the noise of a shared machine: 14 MB of it, 4 MiB shown. The large one
-    // is read in file windows, and its report takes a second or two to make.
     const small = trueColorFile(file('small-after.bmp'), 1000, 1000);
     const smallStart = nativeReportStart(small, 4 << 20);
     const large = sparseFile(file('far.bmp'), trueColorHeader(8192, 16000),
                              54 + 8192 * 3 * 16000);
-    const alone = [];
-    const afterPicks = [];
+    const [alone, afterPicks] = [[], []];
     let stopped = 0;
     for (let i = 0; i < 3; i += 1) {
-      assert.equal(await pick(page, large), 'done');
+      await pickDone(large);
       alone.push(await timed(small));
-      assert.equal(await pick(page, large), 'done');
+      await pickDone(large);
       await page.waitForFunction(() => !document.querySelector('#pixel-x').disabled);
       const ended = workerEnds.count;
       // Four pixels of the top rows, whose items end the report, picked as fast as the page
@@ -294,21 +272,20 @@ describe('runs that stop', () => {
       assert.ok(shown.length > 4e6 && shown === smallStart.slice(0, shown.length),
                 'the small file\'s report is shown');
     }
-    t.diagnostic(`the small file: ${alone.map((ms) => ms.toFixed(0))} ms alone, ` +
-                 `${afterPicks.map((ms) => ms.toFixed(0))} ms after the picks`);
+    const said = `${afterPicks.map((ms) => ms.toFixed(0))} ms after the picks, ` +
+                 `${alone.map((ms) => ms.toFixed(0))} ms alone`;
+    t.diagnostic(`the small file: ${said}`);
     // Runs left going cost a second or more each; 250 ms over twice the time alone is room for
     // a loaded machine's noise on a run of tens of milliseconds, and far below that.
-    assert.ok(median(afterPicks) <= 2 * median(alone) + 250,
-              `${afterPicks.map((ms) => ms.toFixed(0))} ms after the picks, ` +
-              `${alone.map((ms) => ms.toFixed(0))} ms alone`);
+    assert.ok(median(afterPicks) <= 2 * median(alone) + 250, said);
     assert.ok(stopped >= 3);
   });
 
   test('a file that disappears while it is read fails, and the next file works', async () => {
-    // One read whole, one read in file windows. The second's report reads its 192 MB of
-    // pixels window by window for seconds. The whole read takes a few hundred milliseconds:
-    // where a loaded machine has read half the file before the test can remove it, the run
-    // may finish, and the file is tried again.
+    // One read whole, one read in file windows (its 192 MB of pixels window by window, for
+    // seconds). The whole read takes a few hundred milliseconds: where a loaded machine has
+    // read half the file before the test can remove it, the run may finish, and the file is
+    // tried again.
     for (const [name, width, height, bytes] of [['doomed-whole.bmp', 4000, 5000, 127e6],
                                                 ['doomed-file-windows.bmp', 8000, 8000, 200e6]]) {
       let removedWhileRead = false;
@@ -326,58 +303,50 @@ describe('runs that stop', () => {
         assert.match(await text(page, '#status'), /^The report failed: .*\. Pick a file to try/);
       }
       assert.ok(removedWhileRead, `${name} was read half before it could be removed, 5 times`);
-      assert.equal(await pick(page, sample), 'done');
+      await pickDone(sample);
     }
   });
 });
 
-describe('saving', () => {
-  test('shows its own state, and Cancel or a failure keep the report shown', async () => {
-    assert.equal(await pick(page, sample), 'done');
-    // Keyboard: Enter on Save report hands the focus to Cancel, and back when saving ends.
-    await page.focus('#save');
-    await page.evaluate(() => window.states.splice(0));
-    await page.keyboard.press('Enter');
-    await page.waitForFunction(() => window.states.at(-1) === 'done');
-    assert.deepEqual(await page.evaluate(() => window.states), ['saving', 'done']);
-    assert.equal(await focused(), 'save');
-    assert.equal(await text(page, '#status'), 'Saved the report as sample.bmp.txt.');
-
-    // A long save, cancelled from the keyboard.
-    const big = sparseFile(file('big-save.bmp'), trueColorHeader(3000, 3000), 54 + 9000 * 3000);
-    assert.equal(await pick(page, big), 'done');
-    const reported = await text(page, '#status');
-    assert.match(reported, /^Report on big-save\.bmp: showing the first 4\.1 MB of 126 MB\. /);
-    await page.focus('#save');
-    await page.keyboard.press('Enter');
-    assert.equal(await state(page), 'saving');
-    assert.equal(await focused(), 'cancel');
-    await page.keyboard.press('Enter');
-    assert.equal(await state(page), 'done');
-    assert.equal(await text(page, '#status'), `Saving cancelled. ${reported}`);
-    assert.equal(await focused(), 'save');
-
-    // A file gone before it is saved: read in file windows, the save fails; the report stays.
-    const gone = sparseFile(file('gone.bmp'), fs.readFileSync(sample), 200e6);
-    assert.equal(await pick(page, gone), 'done');
-    const report = await text(page, '#report');
-    fs.rmSync(gone);
-    await page.click('#save');
-    await page.waitForFunction(() => /^Saving failed/.test(
-      document.querySelector('#status').textContent));
-    assert.equal(await state(page), 'done');
-    assert.equal(await text(page, '#report'), report);
-  });
+test('saving shows its own state, and Cancel or a failure keep the report shown', async () => {
+  await pickDone(sample);
+  // Keyboard: Enter on Save report hands the focus to Cancel, and back when saving ends.
+  await page.focus('#save');
+  await page.evaluate(() => window.states.splice(0));
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => window.states.at(-1) === 'done');
+  assert.deepEqual(await page.evaluate(() => window.states), ['saving', 'done']);
+  assert.equal(await focused(), 'save');
+  assert.equal(await text(page, '#status'), 'Saved the report as sample.bmp.txt.');
+  // A long save, cancelled from the keyboard.
+  await pickDone(sparseFile(file('big-save.bmp'), trueColorHeader(3000, 3000), 54 + 9000 * 3000));
+  const reported = await text(page, '#status');
+  assert.match(reported, /^Report on big-save\.bmp: showing the first 4\.1 MB of 126 MB\. /);
+  await page.focus('#save');
+  await page.keyboard.press('Enter');
+  assert.deepEqual([await state(page), await focused()], ['saving', 'cancel']);
+  await page.keyboard.press('Enter');
+  assert.deepEqual([await state(page), await focused()], ['done', 'save']);
+  assert.equal(await text(page, '#status'), `Saving cancelled. ${reported}`);
+  // A file gone before it is saved: read in file windows, the save fails; the report stays.
+  const gone = sparseFile(file('gone.bmp'), fs.readFileSync(sample), 200e6);
+  await pickDone(gone);
+  const report = await text(page, '#report');
+  fs.rmSync(gone);
+  await page.click('#save');
+  await page.waitForFunction(() => /^Saving failed/.test(
+    document.querySelector('#status').textContent));
+  assert.equal(await state(page), 'done');
+  assert.equal(await text(page, '#report'), report);
 });
 
 describe('the page', () => {
   test('is walked with the keyboard, and the report is a Tab stop only with text', async () => {
-    const fresh = await openPage(browser, server.url);
+    const fresh = await openPage(session.browser, session.server.url);
     // The controls Tab reaches from the top of the page, in order.
     const tabStops = async () => {
       await fresh.click('h1');
-      const stops = [];
-      for (;;) {
+      for (const stops = []; ;) {
         await fresh.keyboard.press('Tab');
         const id = await fresh.evaluate(() => document.activeElement.id);
         if (id === '' || stops.includes(id)) return stops;
@@ -394,18 +363,14 @@ describe('the page', () => {
                                         'picture-frame', 'picture-browser', 'pixel-x',
                                         'pixel-y', 'show-pixel', 'go-offset', 'show-offset']);
     const snapshot = await fresh.accessibility.snapshot({interestingOnly: true});
-    const names = JSON.stringify(snapshot);
-    assert.match(names, /"name":"Report text"/);
+    assert.match(JSON.stringify(snapshot), /"name":"Report text"/);
     await fresh.close();
   });
 
   test('on a phone: one scroller, the picture first, header lines whole, pixels whole',
        async () => {
-    const phone = await browser.newPage();
-    await phone.emulate({viewport: {width: 390, height: 844, isMobile: true, hasTouch: true},
-                         userAgent: ''});
-    await phone.goto(server.url);
-    await phone.waitForFunction(() => document.body.dataset.state === 'idle');
+    const phone = await openPage(session.browser, session.server.url, (opened) => opened.emulate(
+      {viewport: {width: 390, height: 844, isMobile: true, hasTouch: true}, userAgent: ''}));
     assert.equal(await phone.$eval('.hint', (hint) => getComputedStyle(hint).display), 'none');
     await (await phone.$('input#file')).uploadFile(path.join(root, 'tests/data/bmpsuite/rgb24.bmp'));
     await phone.waitForFunction(() => document.body.dataset.picture === 'shown');
@@ -435,107 +400,78 @@ describe('the page', () => {
       const broken = [];
       for (const piece of report.children) {
         const content = piece.firstChild.data;
-        if (!piece.classList.contains('dump')) {
-          let from = 0;
-          for (const line of content.split('\n')) {
-            if (line.length > 0 && lineBoxes(piece.firstChild, from, from + line.length) > 1) {
-              broken.push(line);
-            }
-            from += line.length + 1;
-          }
-        } else {
-          for (const match of content.matchAll(/\([ 0-9.]{11}\) /g)) {
-            if (lineBoxes(piece.firstChild, match.index, match.index + 13) > 1) {
-              broken.push(match[0]);
-            }
+        const pieces = piece.classList.contains('dump') ? content.matchAll(/\([ 0-9.]{11}\) /g)
+          : content.matchAll(/.+/g);
+        for (const match of pieces) {
+          if (lineBoxes(piece.firstChild, match.index, match.index + match[0].length) > 1) {
+            broken.push(match[0]);
           }
         }
       }
       const box = (selector) => document.querySelector(selector).getBoundingClientRect();
-      return {
-        broken,
-        pictureAbove: box('#picture').bottom <= box('#report').top,
-        innerScroll: report.scrollHeight - report.clientHeight,
-        pageScrolls: document.scrollingElement.scrollHeight > innerHeight,
-        scrollsSideways: report.scrollWidth > report.clientWidth,
-      };
+      return {broken, pictureAbove: box('#picture').bottom <= box('#report').top,
+              innerScroll: report.scrollHeight - report.clientHeight,
+              pageScrolls: document.scrollingElement.scrollHeight > innerHeight,
+              scrollsSideways: report.scrollWidth > report.clientWidth};
     });
     assert.deepEqual(layout, {broken: [], pictureAbove: true, innerScroll: 0, pageScrolls: true,
                               scrollsSideways: true});
-    // The switch: a dump row on one line of the screen, or on several.
-    const firstRowLines = () => phone.$eval('#report > .dump', (piece) => {
-      const range = document.createRange();
-      const start = piece.firstChild.data.indexOf('\n[') + 1;
-      range.setStart(piece.firstChild, start);
-      range.setEnd(piece.firstChild, piece.firstChild.data.indexOf('\n', start));
-      return new Set([...range.getClientRects()].map((rect) => Math.round(rect.top))).size;
-    });
-    assert.ok(await firstRowLines() > 1);
-    await phone.click('#wrap');
-    assert.equal(await firstRowLines(), 1);
-    await phone.click('#wrap');
-    assert.ok(await firstRowLines() > 1);
     await phone.close();
   });
 
   test('says what failed to load, and that it must be served', async () => {
     const site = path.join(root, 'build-web/site');
-    const variant = (name, change) => {
-      const dir = file(name);
-      fs.cpSync(site, dir, {recursive: true});
-      change(dir);
-      return dir;
-    };
     // A module that compiles but cannot be instantiated: it imports what the loader lacks.
     const unlinkable = Buffer.from('0061736d01000000010401600000020c0103656e76046e6f70650000',
                                    'hex');
-    for (const [dir, expected] of [
-      [variant('no-worker', (dir) => fs.rmSync(`${dir}/worker.js`)), /worker\.js: 404\.$/],
-      [variant('no-wasm', (dir) => fs.rmSync(`${dir}/quillfen.wasm`)), /quillfen\.wasm: 404\.$/],
-      [variant('bad-wasm', (dir) => fs.writeFileSync(`${dir}/quillfen.wasm`, unlinkable)),
+    for (const [name, change, expected] of [
+      ['no-worker', (dir) => fs.rmSync(`${dir}/worker.js`), /worker\.js: 404\.$/],
+      ['no-wasm', (dir) => fs.rmSync(`${dir}/quillfen.wasm`), /quillfen\.wasm: 404\.$/],
+      ['bad-wasm', (dir) => fs.writeFileSync(`${dir}/quillfen.wasm`, unlinkable),
        /could not load its report engine: .*Import #0 "env" "nope"/],
       // A core whose file system is not the one the reads in file windows are written for.
-      [variant('other-core', (dir) => {
-        const worker = fs.readFileSync(`${dir}/worker.js`, 'utf8');
-        fs.writeFileSync(`${dir}/worker.js`,
-                         worker.replace('"WORKERFS":WORKERFS', '"WORKERFS2":WORKERFS'));
-      }), /could not load .*WORKERFS has no stream_ops\.read: .*emscripten other than 3\.1\.6/],
-    ]) {
-      const served = await serveSite(dir);
-      const broken = await browser.newPage();
-      await broken.goto(served.url);
-      await broken.waitForFunction(() => document.body.dataset.state === 'failed',
-                                   {timeout: 10_000});
-      assert.match(await text(broken, '#status'), expected);
-      assert.equal(await broken.$eval('#pick', (button) => button.disabled), true);
-      await broken.close();
-      served.close();
+      ['other-core', (dir) => fs.writeFileSync(`${dir}/worker.js`, fs.readFileSync(
+        `${dir}/worker.js`, 'utf8').replace('"WORKERFS":WORKERFS', '"WORKERFS2":WORKERFS')),
+       /could not load .*WORKERFS has no stream_ops\.read: .*emscripten other than 3\.1\.6/],
+      ['file', null, /must be served by a web server.*make serve-web/]]) {
+      let served = null;
+      if (change !== null) {
+        fs.cpSync(site, file(name), {recursive: true});
+        change(file(name));
+        served = await serveSite(file(name));
+      }
+      const broken = await session.browser.newPage();
+      try {
+        await broken.goto(served?.url ?? `file://${site}/index.html`);
+        await broken.waitForFunction(() => document.body.dataset.state === 'failed',
+                                     {timeout: 10_000});
+        assert.match(await text(broken, '#status'), expected, name);
+        assert.equal(await broken.$eval('#pick', (button) => button.disabled), true, name);
+      } finally {
+        // Closed on a failure too: a server left open would keep the test run from ending.
+        await broken.close();
+        served?.close();
+      }
     }
-    const opened = await browser.newPage();
-    await opened.goto(`file://${site}/index.html`);
-    await opened.waitForFunction(() => document.body.dataset.state === 'failed');
-    assert.match(await text(opened, '#status'), /must be served by a web server.*make serve-web/);
-    await opened.close();
   });
 
   test('made no request after it loaded, and may make none elsewhere', async () => {
     assert.deepEqual(requests, []);
-    const blocked = await page.evaluate(() => new Promise((resolve) => {
+    assert.equal(await page.evaluate(() => new Promise((resolve) => {
       document.addEventListener('securitypolicyviolation', (event) =>
         resolve(event.violatedDirective), {once: true});
       fetch('http://127.0.0.2:9/').catch(() => {});
-    }));
-    assert.equal(blocked, 'connect-src');
+    })), 'connect-src');
   });
+
   test('has no WCAG 2.2 A or AA violation in any state, light or dark', async () => {
     const found = [];
+    fs.writeFileSync(file('axe-refused.bmp'), 'no bitmap');
     for (const scheme of ['light', 'dark']) {
-      const checked = await openPage(browser, server.url, (fresh) =>
+      const checked = await openPage(session.browser, session.server.url, (fresh) =>
         fresh.emulateMediaFeatures([{name: 'prefers-color-scheme', value: scheme}]));
       const check = async (where) => {
-        const results = await new AxePuppeteer(checked)
-                            .withTags(['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22a',
-                                       'wcag22aa']).analyze();
+        const results = await new AxePuppeteer(checked).withTags(kWcag).analyze();
         found.push(...results.violations.map((violation) => `${scheme} ${where}: ` +
           `${violation.id}: ${violation.nodes.map((node) => node.target.join(' ')).join(', ')}`));
       };
@@ -550,13 +486,16 @@ describe('the page', () => {
       await checked.click('#save');
       await check('saving');
       await checked.click('#cancel');
-      fs.writeFileSync(file('axe-refused.bmp'), 'no bitmap');
       await pick(checked, file('axe-refused.bmp'));
       await check('refused');
-      const doomed = sparseFile(file('axe-doomed.bmp'), trueColorHeader(4000, 5000), 200e6);
-      await start(checked, doomed);
-      fs.rmSync(doomed);
-      assert.equal(await settle(checked), 'failed');
+      // Removed as it is read; where a loaded machine has read it all by then, again.
+      for (let attempt = 0; attempt < 5 && await state(checked) !== 'failed'; attempt += 1) {
+        await start(checked, sparseFile(file('axe-doomed.bmp'), trueColorHeader(4000, 5000),
+                                        200e6));
+        fs.rmSync(file('axe-doomed.bmp'));
+        await settle(checked);
+      }
+      assert.equal(await state(checked), 'failed', scheme);
       await check('failed');
       await checked.close();
     }
