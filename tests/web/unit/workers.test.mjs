@@ -16,7 +16,7 @@ class FakeWorker {
   postMessage(message) { this.sent.push(message); }
   terminate() { this.terminated = true; }
   // Posts to the page, as a worker does; dies as one does.
-  say(data) { this.onmessage({data}); }
+  say(...messages) { for (const data of messages) this.onmessage({data}); }
   die(message) { this.onerror({message, preventDefault() {}}); }
   // The requests sent, as [type, id].
   get requests() { return this.sent.map(({type, id}) => [type, id]); }
@@ -72,19 +72,15 @@ test('starts a worker with init, then answers each request by its id', async () 
   const second = client.request({type: 'inspect', question: 'open'});
   assert.deepEqual(worker.sent.slice(1), [{type: 'report', file: 'a', id: 1},
                                          {type: 'inspect', question: 'open', id: 2}]);
-  for (const said of [{type: 'running', id: 1, holding: false}, {type: 'text', id: 1, chunk: 'x'},
-                      {type: 'answer', id: 2, answer: 'open'},
-                      {type: 'answer', id: 1, answer: {status: 0}},
-                      {type: 'answer', id: 1, answer: 'again'}]) {
-    worker.say(said);
-  }
+  worker.say({type: 'running', id: 1, holding: false}, {type: 'text', id: 1, chunk: 'x'},
+             {type: 'answer', id: 2, answer: 'open'}, {type: 'answer', id: 1, answer: {status: 0}},
+             {type: 'answer', id: 1, answer: 'again'});
   assert.deepEqual(await first, {status: 0});
   assert.equal(await second, 'open');
   assert.deepEqual(events, [{type: 'text', id: 1, chunk: 'x'}]);
   // Events of a request that does not listen for them are let go.
   const quiet = client.request({type: 'save'});
-  worker.say({type: 'progress', id: 3, read: 1, size: 2});
-  worker.say({type: 'answer', id: 3, answer: 'saved'});
+  worker.say({type: 'progress', id: 3, read: 1, size: 2}, {type: 'answer', id: 3, answer: 'saved'});
   assert.equal(await quiet, 'saved');
   client.stop();
   client.stop();
@@ -165,9 +161,8 @@ test('a lane\'s newer request stops the older; those not begun go to a new worke
   const fresh = started[1];
   assert.deepEqual(fresh.sent, [kInit, {type: 'inspect', n: 2, id: 2},
                                 {type: 'excerpts', n: 3, id: 3}]);
-  fresh.say({type: 'ready'});
-  fresh.say({type: 'answer', id: 3, answer: 'three'});
-  fresh.say({type: 'answer', id: 2, answer: 'two'});
+  fresh.say({type: 'ready'}, {type: 'answer', id: 3, answer: 'three'},
+            {type: 'answer', id: 2, answer: 'two'});
   assert.deepEqual([await newer, await waiting], ['three', 'two']);
   // Settled, the lane is free: the next request of it stops nothing.
   const next = client.request({type: 'excerpts', n: 4}, {lane: 'excerpts'});
@@ -181,13 +176,11 @@ test('a failed request or a dead worker fails what it ran; the rest go on', asyn
   const client = await readyClient();
   const failing = failure(client.request({type: 'report'}));
   const after = client.request({type: 'inspect'});
-  started[0].say({type: 'running', id: 1});
-  started[0].say({type: 'failed', id: 1, message: 'the file changed'});
+  started[0].say({type: 'running', id: 1}, {type: 'failed', id: 1, message: 'the file changed'});
   assert.equal(await failing, 'the file changed');
   assert.equal(started[0].terminated, true);
   assert.deepEqual(started[1].requests, [['init', undefined], ['inspect', 2]]);
-  started[1].say({type: 'ready'});
-  started[1].say({type: 'answer', id: 2, answer: 'ok'});
+  started[1].say({type: 'ready'}, {type: 'answer', id: 2, answer: 'ok'});
   assert.equal(await after, 'ok');
   const dying = failure(client.request({type: 'decode'}, {transfer: [1]}));
   const running = failure(client.request({type: 'report'}));
@@ -200,8 +193,7 @@ test('a failed request or a dead worker fails what it ran; the rest go on', asyn
   assert.equal(prevented, true);
   assert.deepEqual([await dying, await running], ['the worker stopped', 'the worker stopped']);
   assert.deepEqual(started[2].requests, [['init', undefined], ['inspect', 5]]);
-  started[2].say({type: 'ready'});
-  started[2].say({type: 'answer', id: 5, answer: 'still'});
+  started[2].say({type: 'ready'}, {type: 'answer', id: 5, answer: 'still'});
   assert.equal(await queued, 'still');
 });
 
@@ -284,8 +276,8 @@ test('a worker stands by once the first is ready and idle; never once stopped', 
   await tick();
   assert.equal(started.length, 2);
   // A spare whose start failed, said in a message, fails what it is given.
-  started[1].say({type: 'progress', id: 9});
-  started[1].say({type: 'failed', id: null, message: 'no memory for the core'});
+  started[1].say({type: 'progress', id: 9},
+                 {type: 'failed', id: null, message: 'no memory for the core'});
   const stop = replaceRunning(client, 1);
   const failing = failure(client.request({type: 'inspect'}));
   stop();
@@ -308,8 +300,7 @@ test('a spare not yet ready takes the requests, and answers once it is', async (
   const waiting = client.request({type: 'inspect'});
   stop();
   assert.deepEqual(spare.sent, [kInit, {type: 'inspect', id: 2}]);
-  spare.say({type: 'ready'});
-  spare.say({type: 'answer', id: 2, answer: 'once ready'});
+  spare.say({type: 'ready'}, {type: 'answer', id: 2, answer: 'once ready'});
   assert.equal(await waiting, 'once ready');
   // One that dies before it is ready, whatever it said before, is not replaced in turn.
   await tick();
