@@ -74,7 +74,7 @@ RunResult runOn(const std::vector<std::uint8_t>& bytes) {
   static int counter = 0;
   const std::string path = scratchDir() + "/case" + std::to_string(++counter) + ".bmp";
   EXPECT_TRUE(writeFile(path, bytes));
-  const RunResult result = runArgs({"quillfen", path});
+  RunResult result = runArgs({"quillfen", path});
   fs::remove(fs::u8path(path));
   return result;
 }
