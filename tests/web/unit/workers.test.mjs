@@ -43,15 +43,17 @@ async function readyClient(options = {}) {
   return client;
 }
 
-// A request the worker begins as request id, then aborted: its worker is replaced.
-function replaceRunning(client, id, worker = started[0]) {
+// A request the worker begins as request id, then aborted: its worker is replaced. What queued()
+// asked for meanwhile (an inspect request unless given) is returned.
+function replaceRunning(client, id, worker = started[0],
+                        queued = () => client.request({type: 'inspect'})) {
   const controller = new AbortController();
   client.request({type: 'report'}, {signal: controller.signal, whenRunning: 'restart'})
     .catch(() => {});
-  return () => {
-    worker.say({type: 'running', id});
-    controller.abort();
-  };
+  const waiting = queued();
+  worker.say({type: 'running', id});
+  controller.abort();
+  return waiting;
 }
 
 test('an abort is told from other failures', () => {
@@ -218,7 +220,7 @@ test('a replaced worker goes unheard; a fresh one that cannot start is said', as
   const asked = settled(client.request({type: 'report'}, {whenRunning: 'restart',
                                                           signal: AbortSignal.abort()}));
   assert.ok(isAbort((await asked).error));
-  replaceRunning(client, 1)();
+  replaceRunning(client, 1, started[0], () => null);
   const old = started[0];
   const next = failure(client.request({type: 'inspect'}));
   old.say({type: 'answer', id: 2, answer: 'from the old one'});
@@ -246,9 +248,7 @@ test('a standby worker takes the place of one stopped at once; another stands by
   const [first, spare] = started;
   assert.deepEqual(spare.sent, [kInit]);
   spare.say({type: 'ready'});
-  const replace = replaceRunning(client, 2, first);
-  const waiting = client.request({type: 'inspect'});
-  replace();
+  const waiting = replaceRunning(client, 2, first);
   assert.equal(first.terminated, true);
   // The spare was ready: it takes the request not begun, and no init is sent again.
   assert.deepEqual(spare.sent, [kInit, {type: 'inspect', id: 3}]);
@@ -261,10 +261,7 @@ test('a standby worker takes the place of one stopped at once; another stands by
   started[2].die('spare died');
   const broken = [];
   client.onBroken = (error) => broken.push(error.message);
-  const stop = replaceRunning(client, 4, spare);
-  const failing = failure(client.request({type: 'inspect'}));
-  stop();
-  assert.equal(await failing, 'spare died');
+  assert.equal(await failure(replaceRunning(client, 4, spare)), 'spare died');
   await tick();
   assert.deepEqual(broken, ['spare died']);
   client.stop();
@@ -278,10 +275,7 @@ test('a worker stands by once the first is ready and idle; never once stopped', 
   // A spare whose start failed, said in a message, fails what it is given.
   started[1].say({type: 'progress', id: 9},
                  {type: 'failed', id: null, message: 'no memory for the core'});
-  const stop = replaceRunning(client, 1);
-  const failing = failure(client.request({type: 'inspect'}));
-  stop();
-  assert.equal(await failing, 'no memory for the core');
+  assert.equal(await failure(replaceRunning(client, 1)), 'no memory for the core');
   await tick();
   // No worker is running now: none stands by, and a cancel has nowhere to go.
   assert.equal(started.length, 2);
@@ -296,9 +290,7 @@ test('a spare not yet ready takes the requests, and answers once it is', async (
   const client = await readyClient({standby: true});
   await tick();
   const [, spare] = started;
-  const stop = replaceRunning(client, 1);
-  const waiting = client.request({type: 'inspect'});
-  stop();
+  const waiting = replaceRunning(client, 1);
   assert.deepEqual(spare.sent, [kInit, {type: 'inspect', id: 2}]);
   spare.say({type: 'ready'}, {type: 'answer', id: 2, answer: 'once ready'});
   assert.equal(await waiting, 'once ready');
@@ -306,9 +298,7 @@ test('a spare not yet ready takes the requests, and answers once it is', async (
   await tick();
   const third = started[2];
   third.say({type: 'progress', id: 7});
-  const again = replaceRunning(client, 3, spare);
-  const lost = failure(client.request({type: 'inspect'}));
-  again();
+  const lost = failure(replaceRunning(client, 3, spare));
   third.die('died starting');
   assert.equal(await lost, 'died starting');
   assert.equal(started.length, 3);
@@ -316,9 +306,8 @@ test('a spare not yet ready takes the requests, and answers once it is', async (
 
 test('a request with transferred bytes cannot go to a fresh worker: it fails', async () => {
   const client = await readyClient();
-  const stop = replaceRunning(client, 1);
-  const moved = failure(client.request({type: 'decode'}, {transfer: [new ArrayBuffer(1)]}));
-  stop();
-  assert.equal(await moved, 'the worker was replaced before it took the request');
+  const moved = replaceRunning(client, 1, started[0], () =>
+    client.request({type: 'decode'}, {transfer: [new ArrayBuffer(1)]}));
+  assert.equal(await failure(moved), 'the worker was replaced before it took the request');
   assert.deepEqual(started[1].requests, [['init', undefined]]);
 });
