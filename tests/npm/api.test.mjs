@@ -53,13 +53,10 @@ describe('reports', () => {
       const {text, status} = await report(bytes, name);
       assert.equal(status, 0);
       assert.ok(text.includes(`\n Filename [${name}]\n`), `${name.length} characters`);
-      assert.equal(text.includes('\ufffd'), false);
     }
     const named = path.join(scratch, 'café 图像.bmp');
     fs.copyFileSync(sample, named);
-    const {text} = await report(named);
-    assert.ok(text.includes(`\n Filename [${named}]\n`));
-    assert.equal(text, nativeReport(named).text);
+    assert.deepEqual(await report(named), nativeReport(named));
   });
 });
 

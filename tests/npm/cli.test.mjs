@@ -52,8 +52,6 @@ test('the command prints what the native one prints, and its status, on usage, p
     assert.equal(ours.stdout.toString(), theirs.stdout.toString().replace(native, 'quillfen'),
                  line);
     assert.deepEqual([ours.status, theirs.status, ours.stderr], [status, status, ''], line);
-    // The whole report, to its last row.
-    if (status === 0) assert.match(ours.stdout.toString(), /\] - 64\n$/, line);
   }
   assert.deepEqual(fs.readdirSync(tmp), []);
   // The whole report through a pipe that does not block, read slowly.
