@@ -23,12 +23,13 @@ async function streamed(stream) {
 
 describe('reports', () => {
   // Every file's report is held to the native one by the golden cases and, through the
-  // package's command, by compare_reports.sh: here one block, two blocks, and a refused file.
+  // package's command, by compare_reports.sh: here one block, two blocks, a refused file and no
+  // bytes at all.
   test('on paths and bytes, as strings and streams, from require and import', async () => {
     const imported = await import(path.join(installed, 'index.mjs'));
     assert.deepEqual([imported.report, imported.createReportStream], [report, createReportStream]);
     for (const file of ['samples/sample.bmp', 'tests/data/pillow/hopper_rle8.bmp',
-                        'fuzz/corpus/magic-BA.bmp']) {
+                        'fuzz/corpus/magic-BA.bmp', 'fuzz/corpus/empty.bmp']) {
       const [full, bytes] = [path.join(root, file), fs.readFileSync(path.join(root, file))];
       const [expected, byName] = [nativeReport(full), nativeReport(full, true)];
       assert.deepEqual(await report(full), expected, file);
@@ -250,13 +251,15 @@ describe('the core', () => {
   });
 
   // -2^31 x -2^31 at 32 bits, no pixels: the core's own tests hold its offsets and refusals;
-  // here an offset past 2^53 comes through exact, and numbers that are not whole pixels, which
-  // only this layer hands to the core, are refused.
+  // here offsets past 2^53 and 2^64 come through exact, and numbers that are not whole pixels,
+  // which only this layer hands to the core, are refused.
   test('gives offsets exact past 2^53, and refuses pixels that are not whole numbers',
        async () => {
     const core = await openCore();
     core.describe(header(-(2 ** 31), -(2 ** 31), 32), 58, 'huge.bmp');
     assert.equal(core.inspectPixel(0, 2 ** 31 - 1).offset, '18446744065119617078');
+    assert.deepEqual(core.inspectByte((2n ** 64n).toString()),
+                     {offset: '18446744073709551616', beyondAnyFile: true});
     core.decoderOpenBytes(header(2 ** 31 - 1, -(2 ** 31), 32));
     for (const [x, y] of [[0.5, 0], [-1, 0], [2 ** 31, 0], [0, NaN], [2 ** 64, 0]]) {
       assert.match(core.inspectPixel(x, y).refused, /whole numbers/, `${x}, ${y}`);
