@@ -22,27 +22,25 @@ async function streamed(stream) {
 }
 
 describe('reports', () => {
-  // Reports of every test file are compared with the native ones through the package's command.
+  // Every file's report is held to the native one by the golden cases and, through the
+  // package's command, by compare_reports.sh: here one block, two blocks, a refused file and no
+  // bytes at all.
   test('on paths and bytes, as strings and streams, from require and import', async () => {
     const imported = await import(path.join(installed, 'index.mjs'));
     assert.deepEqual([imported.report, imported.createReportStream], [report, createReportStream]);
-    // hopper_rle8.bmp's report is 327 kB, more than one of the core's 256 KiB blocks.
-    for (const file of ['samples/sample.bmp', 'fuzz/corpus/decode-rle8-topdown-cut.bmp',
-                        'tests/data/pillow/hopper_rle8.bmp', 'tests/data/bmpsuite/q/pal1huffmsb.bmp',
+    for (const file of ['samples/sample.bmp', 'tests/data/pillow/hopper_rle8.bmp',
                         'fuzz/corpus/magic-BA.bmp', 'fuzz/corpus/empty.bmp']) {
       const [full, bytes] = [path.join(root, file), fs.readFileSync(path.join(root, file))];
-      const expected = nativeReport(full);
+      const [expected, byName] = [nativeReport(full), nativeReport(full, true)];
       assert.deepEqual(await report(full), expected, file);
       assert.deepEqual(await streamed(createReportStream(full)), expected, `${file} streamed`);
       // As bytes: the report of a file of that name in the current folder.
-      const byName = nativeReport(full, true);
       assert.deepEqual(await report(bytes, path.basename(file)), byName, `${file} as bytes`);
       assert.deepEqual(await streamed(createReportStream(bytes, path.basename(file))), byName,
                        `${file} as bytes, streamed`);
     }
     // A path that does not open, the empty one too, is refused as on the command line.
     for (const file of [path.join(scratch, 'missing.bmp'), '']) {
-      assert.deepEqual(nativeReport(file), refused, `native, '${file}'`);
       assert.deepEqual(await report(file), refused, `'${file}'`);
       assert.deepEqual(await streamed(createReportStream(file)), refused, `'${file}' streamed`);
     }
@@ -56,13 +54,10 @@ describe('reports', () => {
       const {text, status} = await report(bytes, name);
       assert.equal(status, 0);
       assert.ok(text.includes(`\n Filename [${name}]\n`), `${name.length} characters`);
-      assert.equal(text.includes('\ufffd'), false);
     }
     const named = path.join(scratch, 'café 图像.bmp');
     fs.copyFileSync(sample, named);
-    const {text} = await report(named);
-    assert.ok(text.includes(`\n Filename [${named}]\n`));
-    assert.equal(text, nativeReport(named).text);
+    assert.deepEqual(await report(named), nativeReport(named));
   });
 });
 
@@ -255,22 +250,20 @@ describe('the core', () => {
       from: String(text.indexOf('[00 01')), to: String(text.indexOf('[06 07'))}]);
   });
 
-  // -2^31 x -2^31 at 32 bits, no pixels: the core's own tests hold its offsets; here they come
-  // through exact past 2^53 and 2^64, and numbers that are not whole pixels are refused.
+  // -2^31 x -2^31 at 32 bits, no pixels: the core's own tests hold its offsets and refusals;
+  // here offsets past 2^53 and 2^64 come through exact, and numbers that are not whole pixels,
+  // which only this layer hands to the core, are refused.
   test('gives offsets exact past 2^53, and refuses pixels that are not whole numbers',
        async () => {
     const core = await openCore();
-    const last = 2 ** 31 - 1;
     core.describe(header(-(2 ** 31), -(2 ** 31), 32), 58, 'huge.bmp');
-    assert.equal(core.inspectPixel(0, last).offset, '18446744065119617078');
-    assert.equal(core.inspectPixel(last, last).beyondAnyFile, true);
+    assert.equal(core.inspectPixel(0, 2 ** 31 - 1).offset, '18446744065119617078');
     assert.deepEqual(core.inspectByte((2n ** 64n).toString()),
                      {offset: '18446744073709551616', beyondAnyFile: true});
+    core.decoderOpenBytes(header(2 ** 31 - 1, -(2 ** 31), 32));
     for (const [x, y] of [[0.5, 0], [-1, 0], [2 ** 31, 0], [0, NaN], [2 ** 64, 0]]) {
       assert.match(core.inspectPixel(x, y).refused, /whole numbers/, `${x}, ${y}`);
+      assert.match(core.decoderPixel(x, y).refused, /whole numbers/, `decoder ${x}, ${y}`);
     }
-    core.decoderOpenBytes(header(last, -(2 ** 31), 32));
-    assert.equal(core.decoderPixel(last - 1, last).offset, '18446744065119617074');
-    assert.match(core.decoderPixel(0.5, 0).refused, /whole numbers/);
   });
 });

@@ -7,7 +7,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {test} from 'node:test';
 
-import {changedPackage, cli, installed, native, root, sample, scratch, shell} from './support.mjs';
+import {changedPackage, cli, header, installed, native, root, scratch, shell} from './support.mjs';
 
 const rgb24 = path.join(root, 'tests/data/bmpsuite/rgb24.bmp');
 const harness = path.join(root, 'tests/npm/stdio_harness.py');
@@ -52,8 +52,6 @@ test('the command prints what the native one prints, and its status, on usage, p
     assert.equal(ours.stdout.toString(), theirs.stdout.toString().replace(native, 'quillfen'),
                  line);
     assert.deepEqual([ours.status, theirs.status, ours.stderr], [status, status, ''], line);
-    // The whole report, to its last row.
-    if (status === 0) assert.match(ours.stdout.toString(), /\] - 64\n$/, line);
   }
   assert.deepEqual(fs.readdirSync(tmp), []);
   // The whole report through a pipe that does not block, read slowly.
@@ -100,14 +98,10 @@ test('the command fails on a full disk with one line, ends quietly when the read
 test('the command reads a 5 GiB sparse file where the report needs it, in well under a second',
      () => {
   // The header puts 8 pixel bytes of 4 x 2 just below 4 GiB; the file is 5 GiB long.
-  const header = Buffer.from(fs.readFileSync(sample).subarray(0, 54));
-  header.writeUInt32LE(0xFFFFFF08, 2);  // bfSize
-  header.writeUInt32LE(0xFFFFFF00, 10);  // bfOffBits
-  header.writeInt32LE(4, 18);  // biWidth
-  header.writeInt32LE(2, 22);  // biHeight
-  header.writeInt32LE(0, 50);  // biClrImportant
+  const bytes = header(4, 2, 8, 0xFFFFFF00);
+  bytes.writeUInt32LE(0xFFFFFF08, 2);  // bfSize
   const sparse = path.join(scratch, 'sparse.bmp');
-  fs.writeFileSync(sparse, header);
+  fs.writeFileSync(sparse, bytes);
   const fd = fs.openSync(sparse, 'r+');
   fs.writeSync(fd, Buffer.from('1122334455667788', 'hex'), 0, 8, 0xFFFFFF00);
   fs.closeSync(fd);

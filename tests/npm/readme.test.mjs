@@ -74,12 +74,9 @@ test("the npm README's install lines work as written, beside the tarball", () =>
   fs.copyFileSync(path.join(dir, tarball), path.join(project, tarball));
   const env = npmEnv(path.join(dir, 'prefix'));
   succeeds(commands[0], {cwd: dir, env});
-  assert.ok(shell(`quillfen '${sample}'`, {env}).stdout.equals(nativeOn(sample)), 'global');
   succeeds(commands[1], {cwd: project, env});
-  assert.ok(shell(`node -e "require('quillfen').report('${sample}').then((r) => ` +
-                  'process.stdout.write(r.text))"', {cwd: project}).stdout.equals(nativeOn(sample)),
-            'in the project');
-  // The README's example, as written, on a picture.bmp of its own, compared with the same
+  // Both install; what a global install gives is the first test's, the project's install serves
+  // the README's example, as written, on a picture.bmp of its own, compared with the same
   // picture at another resolution.
   const example = /```js\n([^]*?)```/.exec(fs.readFileSync(readme, 'utf8'))[1];
   fs.writeFileSync(path.join(project, 'example.mjs'), example);

@@ -22,8 +22,7 @@ export const quillfen = require('quillfen');
 export const openCore = () => require(path.join(installed, 'lib/core.js'))();
 
 // Each test file's own folder, removed when its tests end.
-export const scratchDir = () => fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-npm-test-'));
-export const scratch = scratchDir();
+export const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'quillfen-npm-test-'));
 after(() => fs.rmSync(scratch, {recursive: true, force: true}));
 
 // Runs a shell command line; one that has not ended within a minute is killed.

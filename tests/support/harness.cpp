@@ -70,18 +70,11 @@ RunResult runSource(bitmap::Source& file, const std::string& name) {
   return result;
 }
 
-RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize) {
+RunResult runOn(const std::vector<std::uint8_t>& bytes) {
   static int counter = 0;
   const std::string path = scratchDir() + "/case" + std::to_string(++counter) + ".bmp";
   EXPECT_TRUE(writeFile(path, bytes));
-  RunResult result;
-  if (blockSize == 0) {
-    result = runArgs({"quillfen", path});
-  } else {
-    bitmap::Source file(blockSize);
-    EXPECT_TRUE(file.open(path.c_str()));
-    result = runSource(file, path);
-  }
+  RunResult result = runArgs({"quillfen", path});
   fs::remove(fs::u8path(path));
   return result;
 }

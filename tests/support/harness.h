@@ -17,9 +17,8 @@ struct RunResult {
   std::string body() const;
 };
 
-// Runs on the bytes saved as a fresh temporary file (removed afterwards), read in blocks of
-// blockSize bytes when it is given.
-RunResult runOn(const std::vector<std::uint8_t>& bytes, std::size_t blockSize = 0);
+// Runs on the bytes saved as a fresh temporary file (removed afterwards).
+RunResult runOn(const std::vector<std::uint8_t>& bytes);
 // Runs with exactly these arguments, argv[0] included.
 RunResult runArgs(const std::vector<std::string>& args);
 // Reports on an open source as a file called name.

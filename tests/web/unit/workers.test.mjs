@@ -16,7 +16,7 @@ class FakeWorker {
   postMessage(message) { this.sent.push(message); }
   terminate() { this.terminated = true; }
   // Posts to the page, as a worker does; dies as one does.
-  say(data) { this.onmessage({data}); }
+  say(...messages) { for (const data of messages) this.onmessage({data}); }
   die(message) { this.onerror({message, preventDefault() {}}); }
   // The requests sent, as [type, id].
   get requests() { return this.sent.map(({type, id}) => [type, id]); }
@@ -43,15 +43,17 @@ async function readyClient(options = {}) {
   return client;
 }
 
-// A request the worker begins as request id, then aborted: its worker is replaced.
-function replaceRunning(client, id, worker = started[0]) {
+// A request the worker begins as request id, then aborted: its worker is replaced. What queued()
+// asked for meanwhile (an inspect request unless given) is returned.
+function replaceRunning(client, id, worker = started[0],
+                        queued = () => client.request({type: 'inspect'})) {
   const controller = new AbortController();
   client.request({type: 'report'}, {signal: controller.signal, whenRunning: 'restart'})
     .catch(() => {});
-  return () => {
-    worker.say({type: 'running', id});
-    controller.abort();
-  };
+  const waiting = queued();
+  worker.say({type: 'running', id});
+  controller.abort();
+  return waiting;
 }
 
 test('an abort is told from other failures', () => {
@@ -72,19 +74,15 @@ test('starts a worker with init, then answers each request by its id', async () 
   const second = client.request({type: 'inspect', question: 'open'});
   assert.deepEqual(worker.sent.slice(1), [{type: 'report', file: 'a', id: 1},
                                          {type: 'inspect', question: 'open', id: 2}]);
-  for (const said of [{type: 'running', id: 1, holding: false}, {type: 'text', id: 1, chunk: 'x'},
-                      {type: 'answer', id: 2, answer: 'open'},
-                      {type: 'answer', id: 1, answer: {status: 0}},
-                      {type: 'answer', id: 1, answer: 'again'}]) {
-    worker.say(said);
-  }
+  worker.say({type: 'running', id: 1, holding: false}, {type: 'text', id: 1, chunk: 'x'},
+             {type: 'answer', id: 2, answer: 'open'}, {type: 'answer', id: 1, answer: {status: 0}},
+             {type: 'answer', id: 1, answer: 'again'});
   assert.deepEqual(await first, {status: 0});
   assert.equal(await second, 'open');
   assert.deepEqual(events, [{type: 'text', id: 1, chunk: 'x'}]);
   // Events of a request that does not listen for them are let go.
   const quiet = client.request({type: 'save'});
-  worker.say({type: 'progress', id: 3, read: 1, size: 2});
-  worker.say({type: 'answer', id: 3, answer: 'saved'});
+  worker.say({type: 'progress', id: 3, read: 1, size: 2}, {type: 'answer', id: 3, answer: 'saved'});
   assert.equal(await quiet, 'saved');
   client.stop();
   client.stop();
@@ -165,9 +163,8 @@ test('a lane\'s newer request stops the older; those not begun go to a new worke
   const fresh = started[1];
   assert.deepEqual(fresh.sent, [kInit, {type: 'inspect', n: 2, id: 2},
                                 {type: 'excerpts', n: 3, id: 3}]);
-  fresh.say({type: 'ready'});
-  fresh.say({type: 'answer', id: 3, answer: 'three'});
-  fresh.say({type: 'answer', id: 2, answer: 'two'});
+  fresh.say({type: 'ready'}, {type: 'answer', id: 3, answer: 'three'},
+            {type: 'answer', id: 2, answer: 'two'});
   assert.deepEqual([await newer, await waiting], ['three', 'two']);
   // Settled, the lane is free: the next request of it stops nothing.
   const next = client.request({type: 'excerpts', n: 4}, {lane: 'excerpts'});
@@ -181,13 +178,11 @@ test('a failed request or a dead worker fails what it ran; the rest go on', asyn
   const client = await readyClient();
   const failing = failure(client.request({type: 'report'}));
   const after = client.request({type: 'inspect'});
-  started[0].say({type: 'running', id: 1});
-  started[0].say({type: 'failed', id: 1, message: 'the file changed'});
+  started[0].say({type: 'running', id: 1}, {type: 'failed', id: 1, message: 'the file changed'});
   assert.equal(await failing, 'the file changed');
   assert.equal(started[0].terminated, true);
   assert.deepEqual(started[1].requests, [['init', undefined], ['inspect', 2]]);
-  started[1].say({type: 'ready'});
-  started[1].say({type: 'answer', id: 2, answer: 'ok'});
+  started[1].say({type: 'ready'}, {type: 'answer', id: 2, answer: 'ok'});
   assert.equal(await after, 'ok');
   const dying = failure(client.request({type: 'decode'}, {transfer: [1]}));
   const running = failure(client.request({type: 'report'}));
@@ -200,8 +195,7 @@ test('a failed request or a dead worker fails what it ran; the rest go on', asyn
   assert.equal(prevented, true);
   assert.deepEqual([await dying, await running], ['the worker stopped', 'the worker stopped']);
   assert.deepEqual(started[2].requests, [['init', undefined], ['inspect', 5]]);
-  started[2].say({type: 'ready'});
-  started[2].say({type: 'answer', id: 5, answer: 'still'});
+  started[2].say({type: 'ready'}, {type: 'answer', id: 5, answer: 'still'});
   assert.equal(await queued, 'still');
 });
 
@@ -226,7 +220,7 @@ test('a replaced worker goes unheard; a fresh one that cannot start is said', as
   const asked = settled(client.request({type: 'report'}, {whenRunning: 'restart',
                                                           signal: AbortSignal.abort()}));
   assert.ok(isAbort((await asked).error));
-  replaceRunning(client, 1)();
+  replaceRunning(client, 1, started[0], () => null);
   const old = started[0];
   const next = failure(client.request({type: 'inspect'}));
   old.say({type: 'answer', id: 2, answer: 'from the old one'});
@@ -254,9 +248,7 @@ test('a standby worker takes the place of one stopped at once; another stands by
   const [first, spare] = started;
   assert.deepEqual(spare.sent, [kInit]);
   spare.say({type: 'ready'});
-  const replace = replaceRunning(client, 2, first);
-  const waiting = client.request({type: 'inspect'});
-  replace();
+  const waiting = replaceRunning(client, 2, first);
   assert.equal(first.terminated, true);
   // The spare was ready: it takes the request not begun, and no init is sent again.
   assert.deepEqual(spare.sent, [kInit, {type: 'inspect', id: 3}]);
@@ -269,10 +261,7 @@ test('a standby worker takes the place of one stopped at once; another stands by
   started[2].die('spare died');
   const broken = [];
   client.onBroken = (error) => broken.push(error.message);
-  const stop = replaceRunning(client, 4, spare);
-  const failing = failure(client.request({type: 'inspect'}));
-  stop();
-  assert.equal(await failing, 'spare died');
+  assert.equal(await failure(replaceRunning(client, 4, spare)), 'spare died');
   await tick();
   assert.deepEqual(broken, ['spare died']);
   client.stop();
@@ -284,12 +273,9 @@ test('a worker stands by once the first is ready and idle; never once stopped', 
   await tick();
   assert.equal(started.length, 2);
   // A spare whose start failed, said in a message, fails what it is given.
-  started[1].say({type: 'progress', id: 9});
-  started[1].say({type: 'failed', id: null, message: 'no memory for the core'});
-  const stop = replaceRunning(client, 1);
-  const failing = failure(client.request({type: 'inspect'}));
-  stop();
-  assert.equal(await failing, 'no memory for the core');
+  started[1].say({type: 'progress', id: 9},
+                 {type: 'failed', id: null, message: 'no memory for the core'});
+  assert.equal(await failure(replaceRunning(client, 1)), 'no memory for the core');
   await tick();
   // No worker is running now: none stands by, and a cancel has nowhere to go.
   assert.equal(started.length, 2);
@@ -304,20 +290,15 @@ test('a spare not yet ready takes the requests, and answers once it is', async (
   const client = await readyClient({standby: true});
   await tick();
   const [, spare] = started;
-  const stop = replaceRunning(client, 1);
-  const waiting = client.request({type: 'inspect'});
-  stop();
+  const waiting = replaceRunning(client, 1);
   assert.deepEqual(spare.sent, [kInit, {type: 'inspect', id: 2}]);
-  spare.say({type: 'ready'});
-  spare.say({type: 'answer', id: 2, answer: 'once ready'});
+  spare.say({type: 'ready'}, {type: 'answer', id: 2, answer: 'once ready'});
   assert.equal(await waiting, 'once ready');
   // One that dies before it is ready, whatever it said before, is not replaced in turn.
   await tick();
   const third = started[2];
   third.say({type: 'progress', id: 7});
-  const again = replaceRunning(client, 3, spare);
-  const lost = failure(client.request({type: 'inspect'}));
-  again();
+  const lost = failure(replaceRunning(client, 3, spare));
   third.die('died starting');
   assert.equal(await lost, 'died starting');
   assert.equal(started.length, 3);
@@ -325,9 +306,8 @@ test('a spare not yet ready takes the requests, and answers once it is', async (
 
 test('a request with transferred bytes cannot go to a fresh worker: it fails', async () => {
   const client = await readyClient();
-  const stop = replaceRunning(client, 1);
-  const moved = failure(client.request({type: 'decode'}, {transfer: [new ArrayBuffer(1)]}));
-  stop();
-  assert.equal(await moved, 'the worker was replaced before it took the request');
+  const moved = replaceRunning(client, 1, started[0], () =>
+    client.request({type: 'decode'}, {transfer: [new ArrayBuffer(1)]}));
+  assert.equal(await failure(moved), 'the worker was replaced before it took the request');
   assert.deepEqual(started[1].requests, [['init', undefined]]);
 });
