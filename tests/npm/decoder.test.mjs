@@ -100,12 +100,10 @@ describe('answers', () => {
     assert.ok(state.every((value) => value === 0));
   });
 
-  test('on files that are not bitmaps, are empty, or hold an embedded image', async () => {
+  test('on a file that is empty or holds an embedded image; decode() refuses with the problem',
+       async () => {
     const png = path.join(root, 'tests/data/bmpsuite/q/rgb24png.bmp');
     for (const [what, input, answer, refusal] of [
-      ['a GIF', Buffer.from('GIF89a\x01\x00\x01\x00', 'latin1'),
-       {bitmap: false, regions: [[0, 2, 'file-header'], [2, 8, 'unread']]},
-       'the file does not start with BM'],
       ['empty', new Uint8Array(0), {fileLength: 0, regions: []}, undefined],
       // After a V5 header, to the end of the file.
       ['a PNG inside', png, {embedded: {kind: 'png', offset: '138',
@@ -161,8 +159,6 @@ describe('bounds', () => {
     assert.equal((await decode(header(8192, 4096, 8))).state.length, 2 ** 25);
     await assert.rejects(decode(header(8192, 4097, 8)),
                          tooMany('8192 x 4097 is 33562624 pixels, more than maxPixels (33554432)'));
-    const {state} = await decode(header(16384, 1, 24).subarray(0, 54), {maxPixels: 16384});
-    assert.ok(state.every((value) => value === 2), 'a row past the end of the file: missing');
   });
 
   test('options that are not bounds are refused with Node\'s codes', async () => {
