@@ -208,15 +208,12 @@ describe('the format\'s picture and colours', () => {
       0x40])]));
     await pickToInspect(page, file('alpha.bmp'));
     assert.equal((await picture()).source, 'browser');
+    // Colours alike say no more: the Node tests' case.
     await choosePixel(page, 1, 0);
     assert.equal(await formatColour(), '#908070');
     assert.match((await inspected(page)).facts, /^Format colour\n#908070\nBrowser colour\n#8F8070, alpha 64\nColours differ\n/m);
-    await choosePixel(page, 0, 0);
-    const shown = await inspected(page);
-    assert.equal(await formatColour(), '#6050E0');
-    assert.match(shown.facts, /^Format colour\n#6050E0\nBrowser colour\n#6050E0\nStored at/m);
     assert.deepEqual(await page.$$eval('#facts .swatch', (all) => all.slice(0, 2).map((swatch) =>
-      getComputedStyle(swatch).backgroundColor)), ['rgb(96, 80, 224)', 'rgb(96, 80, 224)']);
+      getComputedStyle(swatch).backgroundColor)), ['rgb(144, 128, 112)', 'rgb(143, 128, 112)']);
   });
 
   // A click on the picture asks as the x and y fields do.
