@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {header, hex, openCore, quillfen, root, runChild, sample, scratch, sha256,
+import {header, openCore, quillfen, root, runChild, sample, scratch, sha256,
         trueColorFile} from './support.mjs';
 
 const {inspect, decode} = quillfen;
@@ -34,22 +34,14 @@ function tallFile(name, rows) {
 }
 
 describe('against the native decoder', () => {
-  // Among them pixels decoded (0), skipped (1), missing (2) and of an index past the table (3).
+  // Among them pixels decoded (0), skipped (1), missing (2) and of an index past the table (3);
+  // the map's fields and regions are the core's, checked there.
   test('decode() and inspect() agree with it from a path and from bytes', async () => {
-    for (const [file, states] of [['samples/sample.bmp', [0]],
-                                  ['fuzz/corpus/decode-rle8-topdown-cut.bmp', [0, 1, 2]],
+    for (const [file, states] of [['fuzz/corpus/decode-rle8-topdown-cut.bmp', [0, 1, 2]],
                                   ['tests/data/bmpsuite/b/pal8badindex.bmp', [0, 3]]]) {
       const expected = nativeDecode(path.join(root, file));
       const bytes = fs.readFileSync(path.join(root, file));
-      const answer = await inspect(path.join(root, file));
-      assert.deepEqual(await inspect(bytes), answer, `${file} as bytes`);
-      assert.deepEqual(answer.regions.reduce((next, region) => {
-        assert.equal(region.offset, next, `${file}: ${region.name}`);
-        return next + region.size;
-      }, 0), bytes.length, file);
-      for (const {name, offset, size, hex: held} of answer.fields) {
-        assert.equal(held, hex(bytes.subarray(offset, offset + size)), `${file}: ${name}`);
-      }
+      assert.deepEqual(await inspect(bytes), await inspect(path.join(root, file)), file);
       for (const input of [path.join(root, file), bytes]) {
         const what = `${file}${typeof input === 'string' ? '' : ' as bytes'}`;
         const {width, height, rgba, state} = await decode(input);
@@ -82,7 +74,7 @@ describe('against the native decoder', () => {
 });
 
 describe('answers', () => {
-  test('on the sample, exactly', async () => {
+  test('inspect() on the sample, exactly', async () => {
     const {fields, regions, ...format} = await inspect(sample);
     assert.deepEqual(format, {
       fileLength: 150, bitmap: true,
@@ -100,20 +92,12 @@ describe('answers', () => {
       {offset: 50, size: 4, kind: 'info-header', name: 'biClrImportant', note: ''},
       {offset: 54, size: 4, kind: 'colour-entry', name: 'entry 0', note: ''},
       {offset: 142, size: 8, kind: 'pixel-row', name: 'row 0', note: '', x: 0, y: 0, pixels: 8}]);
-    // The top row is the last stored (indices 9, 10, ...), the bottom one the first (..., 7).
-    const {width, height, rgba, state} = await decode(sample);
-    assert.deepEqual([width, height, rgba.length, state.length], [8, 4, 128, 32]);
-    assert.deepEqual([...rgba.subarray(0, 8), ...rgba.subarray(124)],
-                     [0x99, 0x99, 0x99, 255, 0xAA, 0xAA, 0xAA, 255, 0x77, 0x77, 0x77, 255]);
-    assert.ok(state.every((value) => value === 0));
   });
 
-  test('on files that are not bitmaps, are empty, or hold an embedded image', async () => {
+  test('on a file that is empty or holds an embedded image; decode() refuses with the problem',
+       async () => {
     const png = path.join(root, 'tests/data/bmpsuite/q/rgb24png.bmp');
     for (const [what, input, answer, refusal] of [
-      ['a GIF', Buffer.from('GIF89a\x01\x00\x01\x00', 'latin1'),
-       {bitmap: false, regions: [[0, 2, 'file-header'], [2, 8, 'unread']]},
-       'the file does not start with BM'],
       ['empty', new Uint8Array(0), {fileLength: 0, regions: []}, undefined],
       // After a V5 header, to the end of the file.
       ['a PNG inside', png, {embedded: {kind: 'png', offset: '138',
@@ -139,7 +123,6 @@ describe('answers', () => {
                                 message: `ENOENT: no such file or directory, open '${missing}'`}],
       [() => decode(''), {code: 'ENOENT'}],
       [() => decode(scratch), {code: 'EISDIR'}],
-      [() => inspect(scratch), {code: 'EISDIR'}],
       // Shared memory, so that the bytes are neither copied nor touched.
       [() => decode(new Uint8Array(new SharedArrayBuffer(2 ** 31))), {name: 'RangeError',
         message: 'not enough memory for 2147483648 bytes: the core holds less than 2 GiB'}],
@@ -169,8 +152,6 @@ describe('bounds', () => {
     assert.equal((await decode(header(8192, 4096, 8))).state.length, 2 ** 25);
     await assert.rejects(decode(header(8192, 4097, 8)),
                          tooMany('8192 x 4097 is 33562624 pixels, more than maxPixels (33554432)'));
-    const {state} = await decode(header(16384, 1, 24).subarray(0, 54), {maxPixels: 16384});
-    assert.ok(state.every((value) => value === 2), 'a row past the end of the file: missing');
   });
 
   test('options that are not bounds are refused with Node\'s codes', async () => {

@@ -173,25 +173,24 @@ describe('a picture the browser cannot decode', () => {
 });
 
 describe('the format\'s picture and colours', () => {
-  test('asked for, of a 2-bit file and of RLE in a top-down file: every pixel as Chromium ' +
-       'decodes them, and the choice holds for the next file', async () => {
+  // The core's pixels are checked against Pillow's; here, that the page draws them in place.
+  test('asked for, of RLE in a top-down file: every pixel as Chromium decodes them, and the ' +
+       'choice holds for the next file', async () => {
+    const name = suite('b/rletopdown.bmp');
     try {
-      for (const name of ['q/pal2.bmp', 'b/rletopdown.bmp']) {
-        await pickToInspect(page, suite(name));
-        assert.equal((await picture()).source, 'browser', name);
-        await drawAs('quillfen');
-        await pickToInspect(page, suite(name));
-        await page.waitForFunction(() => document.body.dataset.picture === 'shown');
-        const shown = await picture();
-        assert.deepEqual([shown.source, shown.legend, shown.note], ['quillfen', '', '127 × 64 ' +
-          'pixels, as the format defines it, drawn by Quillfen\'s decoder.'], name);
-        const points = Array.from({length: 127 * 64}, (_, i) => [i % 127, Math.floor(i / 127)]);
-        const drawn = await canvasAt(127, 64, points);
-        const decoded = await decodeInChromium(fs.readFileSync(suite(name)));
-        points.forEach(([x, y], i) => assert.deepEqual(drawn[i], decoded.slice(4 * i, 4 * i + 4),
-                                                      `${name} at ${x}, ${y}`));
-        await drawAs('browser');
-      }
+      await pickToInspect(page, name);
+      assert.equal((await picture()).source, 'browser');
+      await drawAs('quillfen');
+      await pickToInspect(page, name);
+      await page.waitForFunction(() => document.body.dataset.picture === 'shown');
+      const shown = await picture();
+      assert.deepEqual([shown.source, shown.legend, shown.note], ['quillfen', '', '127 × 64 ' +
+        'pixels, as the format defines it, drawn by Quillfen\'s decoder.']);
+      const points = Array.from({length: 127 * 64}, (_, i) => [i % 127, Math.floor(i / 127)]);
+      const drawn = await canvasAt(127, 64, points);
+      const decoded = await decodeInChromium(fs.readFileSync(name));
+      points.forEach(([x, y], i) => assert.deepEqual(drawn[i], decoded.slice(4 * i, 4 * i + 4),
+                                                    `at ${x}, ${y}`));
     } finally {
       await drawAs('browser');
     }
@@ -209,37 +208,27 @@ describe('the format\'s picture and colours', () => {
       0x40])]));
     await pickToInspect(page, file('alpha.bmp'));
     assert.equal((await picture()).source, 'browser');
+    // Colours alike say no more: the Node tests' case.
     await choosePixel(page, 1, 0);
     assert.equal(await formatColour(), '#908070');
     assert.match((await inspected(page)).facts, /^Format colour\n#908070\nBrowser colour\n#8F8070, alpha 64\nColours differ\n/m);
-    await choosePixel(page, 0, 0);
-    const shown = await inspected(page);
-    assert.equal(await formatColour(), '#6050E0');
-    assert.match(shown.facts, /^Format colour\n#6050E0\nBrowser colour\n#6050E0\nStored at/m);
     assert.deepEqual(await page.$$eval('#facts .swatch', (all) => all.slice(0, 2).map((swatch) =>
-      getComputedStyle(swatch).backgroundColor)), ['rgb(96, 80, 224)', 'rgb(96, 80, 224)']);
+      getComputedStyle(swatch).backgroundColor)), ['rgb(144, 128, 112)', 'rgb(143, 128, 112)']);
   });
 
-  test('given however the pixel is selected: the picture, a report item, the x and y ' +
-       'fields, an offset', async () => {
+  // A click on the picture asks as the x and y fields do.
+  test('given however the pixel is selected: the x and y fields, a report item, an offset',
+       async () => {
     // 24 bits, 127 × 64, rows bottom-up of 384 bytes from 54: blue, green, red.
     const bytes = fs.readFileSync(suite('rgb24.bmp'));
     const offsetOf = (x, y) => 54 + (63 - y) * 384 + 3 * x;
     await pickToInspect(page, suite('rgb24.bmp'));
-    await page.waitForFunction(() => document.body.dataset.picture === 'shown');
-    const box = await (await page.$('#picture')).boundingBox();
-    const scale = Math.min(box.width / 127, box.height / 64);
     let mark;
     for (const [how, select, x, y] of [
-      ['a click on the picture', async () => {
-        await page.mouse.click(box.x + (box.width - 127 * scale) / 2 + 100.5 * scale,
-                               box.y + (box.height - 64 * scale) / 2 + 15.5 * scale);
-        await inspectorSettled(page);
-      }, 100, 15],
+      ['the x and y fields', () => choosePixel(page, 100, 15), 100, 15],
       // Three items of 14 characters to the left of the pixel's.
       ['a click on a report item', () => clickText(page, mark.line, mark.column - 3 * 14 + 2),
        97, 15],
-      ['the x and y fields', () => choosePixel(page, 5, 7), 5, 7],
       ['an offset inside the pixel', () => goToOffset(page, String(offsetOf(9, 20) + 1)), 9, 20],
     ]) {
       await select();
@@ -257,11 +246,9 @@ test('an RLE pixel names the command that set or skipped it, its bytes lit and m
   const bytes = fs.readFileSync(suite('q/pal4rletrns.bmp'));
   const native = nativeReport(suite('q/pal4rletrns.bmp')).text.split('\n');
   await pickToInspect(page, suite('q/pal4rletrns.bmp'));
-  // Both halves of a byte, in absolute and encoded runs, and a pixel a delta skips.
+  // A pixel a run sets and one a delta skips; the sources of others are the core's, checked there.
   for (const [x, y, how, kind, offset, size, value, colour] of [
     [0, 0, 'Set by', 'absolute run', 4260, 12, '4,262', '#FF0000'],
-    [17, 44, 'Set by', 'absolute run', 1172, 15, '1,182', '#008000'],
-    [126, 63, 'Set by', 'encoded run', 140, 2, '141', '#000000'],
     [27, 42, 'Skipped by', 'delta', 1304, 4, null, '']]) {
     await choosePixel(page, x, y);
     const shown = await inspected(page);
@@ -306,9 +293,9 @@ describe('the map strip', () => {
         sum + line.slice(10, 49).replace(/ /g, '').length / 2, 0)];
     });
     assert.deepEqual([first, count], [64, 112]);
+    // The segments' bounds are the module's, checked in Node; here, each drawn at its share.
     const regions = await strip();
     assert.deepEqual([regions[0].from, regions.at(-1).to], [first, first + count]);
-    regions.slice(1).forEach((region, i) => assert.equal(region.from, regions[i].to, i));
     const box = await page.$eval('#map-strip', (element) => {
       const style = getComputedStyle(element);
       return {inner: element.clientWidth - parseFloat(style.paddingLeft) -

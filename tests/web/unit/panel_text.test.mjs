@@ -65,6 +65,9 @@ const entryRow = (describe, index, inTable, stored) => pixelText(describe, sampl
 const pal4Text = (changes, stored, entry = null) => pixelText(pal4, {...answers.pal4Pixel,
                                                                      ...changes}, {stored, entry});
 const entryAt = 'Stored at: 74 (0x4A), 4 bytes: blue, green, red, reserved';
+const twoPixels = (more = {}) => pixelText(pal4, answers.pal4Pixel, {
+  byte: {...answers.sampleFieldByte, what: {kind: 'pixel', x: 4, y: 2, count: 2, inPixel: 0}},
+  stored: bytes(0x3C), ...more}, {kind: 'offset', offset: '4008'});
 const kRows = [
   ['a cut 24-bit pixel: its missing bytes, its item printed past the end',
    () => cutPixel({}, {stored: bytes(0x8C)}),
@@ -220,11 +223,11 @@ const kRows = [
   }, ['Offset: 100 (0x64)', 'What it is: a byte of colour-table entry 11 (from 0)',
       'Table entry: entry 11 (from 0)', 'Stored at: 98 (0x62), 4 bytes: blue, green, red, reserved',
       'Stored bytes: past the end of the file: the report shows zeros']],
-  ['an offset in a byte of two pixels', () => pixelText(pal4, answers.pal4Pixel, {
-    byte: {...answers.sampleFieldByte, what: {kind: 'pixel', x: 4, y: 2, count: 2, inPixel: 0}},
-    stored: bytes(0x3C)}, {kind: 'offset', offset: '4008'}),
+  ['an offset in a byte of two pixels', () => twoPixels(),
    'Offset: 4,008 (0xFA8)\nWhat it is: a byte of the pixels x 4 to 5, y 2 (from 0)\n' +
    'Pixel: x 5, y 2 (from 0, at the top left)'],
+  ['a pixel chosen by an offset: its region of the map not said', () => twoPixels({
+    region: row3, format}), {not: 'file\'s map'}],
 ];
 
 test('the panel\'s text for each kind of selection', () => {
