@@ -20,7 +20,7 @@ configure:
 # Builds the Release binary and reports on BMP (the shipped sample unless given).
 run: configure
 	cmake --build $(BUILD_DIR) --target quillfen
-	./$(BUILD_DIR)/quillfen $(BMP)
+	./$(BUILD_DIR)/quillfen "$(BMP)"
 
 # Builds everything and runs the whole suite; fails when any test fails.
 test: configure
