@@ -46,11 +46,12 @@ std::string pixels(const Bytes& file) {
     Bytes rowRgba(std::size_t{width} * 4);
     Bytes rowState(width);
     const std::uint32_t half = width / 2;
-    d.decoder.decodeRow(y, half, width - half, &rowRgba[std::size_t{half} * 4], &rowState[half]);
+    d.decoder.decodeRow(y, half, width - half, rowRgba.data() + std::size_t{half} * 4,
+                        rowState.data() + half);
     d.decoder.decodeRow(y, 0, half, rowRgba.data(), rowState.data());
-    const std::size_t row = std::size_t{y} * width;
-    EXPECT_TRUE(std::equal(rowRgba.begin(), rowRgba.end(), &rgba[row * 4])) << y;
-    EXPECT_TRUE(std::equal(rowState.begin(), rowState.end(), &state[row])) << y;
+    const auto at = static_cast<std::ptrdiff_t>(std::size_t{y} * width);
+    EXPECT_TRUE(std::equal(rowRgba.begin(), rowRgba.end(), rgba.begin() + at * 4)) << y;
+    EXPECT_TRUE(std::equal(rowState.begin(), rowState.end(), state.begin() + at)) << y;
   }
   bitmap::Source source(5);
   source.openMemory(file.data(), file.size());
