@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -77,6 +78,23 @@ RunResult runOn(const std::vector<std::uint8_t>& bytes) {
   RunResult result = runArgs({"quillfen", path});
   fs::remove(fs::u8path(path));
   return result;
+}
+
+::testing::AssertionResult sameText(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  const std::size_t start = expected.rfind('\n', at == 0 ? 0 : at - 1);
+  const std::size_t from = start == std::string::npos || at == 0 ? 0 : start + 1;
+  const auto lineAt = [from](const std::string& text) {
+    return ::testing::PrintToString(text.substr(from, text.find('\n', from) - from));
+  };
+  return ::testing::AssertionFailure()
+         << "line "
+         << 1 + std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(from),
+                           '\n')
+         << " differs (" << actual.size() << " bytes, " << expected.size()
+         << " expected):\n  got      " << lineAt(actual) << "\n  expected " << lineAt(expected);
 }
 
 #ifdef _WIN32

@@ -1,6 +1,8 @@
 // Whole runs in-process: write a file, run the tool on it, capture the report.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +25,10 @@ RunResult runOn(const std::vector<std::uint8_t>& bytes);
 RunResult runArgs(const std::vector<std::string>& args);
 // Reports on an open source as a file called name.
 RunResult runSource(bitmap::Source& file, const std::string& name);
+
+// Equal texts, or a failure naming the first line that differs and both versions of it, short
+// enough to read when the texts are whole reports.
+::testing::AssertionResult sameText(const std::string& actual, const std::string& expected);
 
 // Paths are UTF-8 on every platform.
 
