@@ -25,7 +25,7 @@ desktopSession(scratch, async (started) => {
 
 const open = (bmp) => pickToInspect(page, bmp);
 const waitFor = (fn, arg) => page.waitForFunction(fn, {timeout: 5000}, arg);
-// The bytes lit in the bytes view, as it shows them.
+// The bytes lit in the bytes view, in capitals (the view's own case is checked with the decoder).
 const litBytes = () => page.$$eval('#hex .selected', (spans) => spans.map((span) =>
   span.textContent.toUpperCase()));
 const copyButtons = () => page.$$eval('#facts button.copy', (all) => all.map((button) =>
@@ -40,10 +40,14 @@ async function pointAt(x, y, width, height) {
 }
 
 describe('the pointer beside a selection', () => {
-  test('crossing the picture after a report item is chosen changes neither it nor its marks; ' +
-       'with nothing pinned the panel follows it', async () => {
+  test('the panel says what its numbers count from; crossing the picture after a report item ' +
+       'is chosen changes neither it nor its marks; with nothing pinned the panel follows it',
+  async () => {
     const bmp = trueColorFile(file('hover.bmp'), 40, 30);
     await open(bmp);
+    assert.equal(await page.$eval('#counting', (counting) => counting.textContent),
+                 'Rows, items, entries, bytes, x and y count from 0; report lines from 1, as ' +
+                 'sed counts them.');
     await waitFor(() => document.body.dataset.picture === 'shown');
     // The fourth item of the dump's second row: stored row 1, so pixel 3, 28.
     const line = nativeReport(bmp).text.split('\n').indexOf(' === Bitmap Data ===') + 3;
