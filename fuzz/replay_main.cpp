@@ -17,6 +17,9 @@ static void replay(const fs::path& path) {
     for (const fs::directory_entry& entry : fs::directory_iterator(path)) replay(entry.path());
     return;
   }
+  if (!fs::is_regular_file(path)) return;  // a pipe or a device would block or never end
+  // Named before it runs, so that a check that aborts leaves the input's name behind it.
+  std::fprintf(stderr, "%s\n", path.string().c_str());
   std::ifstream file(path, std::ios::binary);
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
                                         std::istreambuf_iterator<char>()};

@@ -78,8 +78,8 @@ TEST(HostileInput, WrongArgumentCountsAndUnopenablePaths) {
       {{"quillfen", scratchDir()}, invalid}};
   for (const auto& [args, expected] : rows) {
     const auto result = runArgs(args);
-    EXPECT_EQ(result.status, -1) << expected;
-    EXPECT_EQ(result.text, expected) << args.size() << " arguments";
+    EXPECT_EQ(result.status, -1) << ::testing::PrintToString(args);
+    EXPECT_EQ(result.text, expected) << ::testing::PrintToString(args);
   }
 }
 
