@@ -138,6 +138,7 @@ TEST(Inspector, PixelOffsetsAreExactInSixtyFourBitsOrBeyondAnyFile) {
             R"("offset":"18446744047939747902","dumps":[]},{"offset":"18446744047939747903",)"
             R"("dumps":[]},{"offset":"18446744047939747904","dumps":[]},{)"
             R"("offset":"18446744047939747905","dumps":[]}]})");
+  EXPECT_EQ(member(wide.pixel(0, 0x7ffffffe), "offset"), "\"54\"");
   // Its rows end at 2^64 - 2^34 + 58, just within 64 bits.
   EXPECT_EQ(member(wide.describe(), "end"), "\"18446744056529682490\"");
 
@@ -151,6 +152,8 @@ TEST(Inspector, PixelOffsetsAreExactInSixtyFourBitsOrBeyondAnyFile) {
             R"({"x":2147483647,"y":2147483647,"fixedOffsets":true,"beyondAnyFile":true,)"
             R"("count":4,"shift":0,"bits":32,"missing":4,"row":2147483647,)"
             R"("inRow":"8589934588","bytes":[]})");
+  EXPECT_EQ(member(most.pixel(0, 0x7fffffff), "offset"), "\"18446744065119617078\"");
+  EXPECT_EQ(member(most.pixel(0x7fffffff, 0), "offset"), "\"8589934642\"");
   // The last byte a file could have is still a pixel's, whose other bytes pass it: that pixel
   // is beyond any file. The next byte is too.
   EXPECT_EQ(member(most.pixel(2147483634, 0x7fffffff), "beyondAnyFile"), "true");
