@@ -2,7 +2,7 @@
 // without the page's help: what the page's tests check the inspector against.
 import assert from 'node:assert/strict';
 
-const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
+export const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 
 // The file header and info header of a bitmap as stored, to build test files from: width x
 // height at bits per pixel, an info header of infoSize bytes (a V4 or V5 one with masks [red,

@@ -363,6 +363,9 @@ export async function pickToInspect(page, file) {
 }
 
 // Waits until the inspector has shown all it was asked to.
+// The bytes the bytes view lights, as it shows them: lower-case, as xxd writes them.
+export const litBytes = (page) => page.$$eval('#hex .selected', (spans) => spans.map((span) =>
+  span.textContent));
 export const inspectorSettled = (page) => page.waitForFunction(
   () => document.querySelector('#inspector').getAttribute('aria-busy') === 'false');
 

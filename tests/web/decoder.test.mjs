@@ -9,14 +9,14 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {bitmapHeader} from './bitmaps.mjs';
+import {bitmapHeader, hex2} from './bitmaps.mjs';
 import {bitmapFile, choosePixel, clickText, desktopSession, goToOffset, inspected,
-        inspectorSettled, nativeReport, pickToInspect, root, scratchDir} from './browser.mjs';
+        inspectorSettled, litBytes, nativeReport, pickToInspect, root,
+        scratchDir} from './browser.mjs';
 
 const scratch = scratchDir();
 const file = (name) => path.join(scratch, name);
 const suite = (name) => path.join(root, 'tests/data/bmpsuite', name);
-const hex2 = (value) => value.toString(16).toUpperCase().padStart(2, '0');
 const hexOf = (bytes) => [...bytes].map(hex2).join(' ');
 const colourOf = ([red, green, blue]) => `#${[red, green, blue].map(hex2).join('')}`;
 
@@ -26,9 +26,6 @@ const session = desktopSession(scratch, (started) => {
 });
 
 const formatColour = () => page.$eval('#inspector', (panel) => panel.dataset.formatColour);
-// The bytes the bytes view lights, lower-case as xxd writes them.
-const litBytes = () => page.$$eval('#hex .selected', (spans) => spans.map((span) =>
-  span.textContent));
 const picture = () => page.evaluate(() => {
   const canvas = document.querySelector('#picture');
   const legend = document.querySelector('#picture-legend');
@@ -261,8 +258,9 @@ test('an RLE pixel names the command that set or skipped it, its bytes lit and m
               shown.facts.includes(`\nValue in it\n${value} `)), `${at} in\n${shown.facts}`);
     // The bytes view lights the command's bytes it shows (7 rows of 16), and no others.
     const first = await page.$eval('#hex', (hex) => parseInt(hex.textContent, 16));
-    assert.deepEqual(await litBytes(), [...stored].filter((_, i) => offset + i < first + 7 * 16)
-      .map((byte) => hex2(byte).toLowerCase()), `${x}, ${y}`);
+    assert.deepEqual(await litBytes(page), [...stored]
+      .filter((_, i) => offset + i < first + 7 * 16).map((byte) => hex2(byte).toLowerCase()),
+    `${x}, ${y}`);
     for (const mark of shown.marks) {
       assert.equal(native[mark.line - 1].substr(mark.column, mark.text.length), mark.text,
                    `${x}, ${y}: the mark on line ${mark.line}`);
@@ -318,7 +316,7 @@ describe('the map strip', () => {
     await (await page.$('#map-strip [aria-label^="bV5RedMask:"]')).click();
     await inspectorSettled(page);
     let shown = await inspected(page);
-    assert.deepEqual([shown.offset, shown.bytes, await litBytes()],
+    assert.deepEqual([shown.offset, shown.bytes, await litBytes(page)],
                      ['54', '00 00 00 00', ['00', '00', '00', '00']]);
     assert.match(shown.facts, /^In the file's map\nbV5RedMask: a field of the info header\n/m);
     assert.equal((await strip()).find(({selected}) => selected).label.split(':')[0],
