@@ -10,7 +10,8 @@ import {after, before, describe, test} from 'node:test';
 
 import {browserMemory, inPictureDecoder, nativeReport, nativeReportStart, openPage, peakDuring,
         pick, root, scratchDir, serveSite, settle, sparseFile, start, startSession, state, text,
-        trueColorFile, trueColorHeader, watchWorkerEnds, workerKinds, workersGone} from './browser.mjs';
+        trueColorFile, trueColorHeader, watchWorkerEnds, workerKinds,
+        workersGone} from './browser.mjs';
 
 const scratch = scratchDir();
 const sample = path.join(root, 'samples/sample.bmp');
