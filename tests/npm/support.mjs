@@ -81,6 +81,14 @@ export function changedPackage(change) {
   return copy;
 }
 
+// runChild(script), run once more when held(figures) says its event loop was held: a loaded
+// machine can stall a timer once, while a run that holds the loop holds it every time. The
+// second run's figures are the ones the test then asserts.
+export function runChildTwiceIfHeld(script, held, limitMs) {
+  const first = runChild(script, limitMs);
+  return held(first) ? runChild(script, limitMs) : first;
+}
+
 // Runs script (the body of an async function in an ES module) in a Node process of its own, in
 // scratch, with `quillfen` the installed package and `fs`; worker_threads' Worker counts the
 // workers started, a 10 ms timer samples the peak RSS and its own longest wait. Returns what
